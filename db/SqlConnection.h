@@ -1,0 +1,84 @@
+// SQLConnection1: the program's one database connection. It finds its two
+// settings files, loads its named entry and the driver library when it first
+// opens, and stays open until it is destroyed.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ParameterList.h"
+#include "SqlDriver.h"
+
+namespace tarvel {
+
+// Something that holds driver objects made by the connection and must let
+// them go before the connection closes (the queries).
+class ConnectionClient {
+public:
+    virtual ~ConnectionClient() = default;
+    // Closes the result and releases the driver statement.
+    virtual void releaseDriverObjects() = 0;
+};
+
+class SqlConnection {
+public:
+    // name: the component name ("SQLConnection1"); the connection-file path is
+    // resolved here and only here.
+    explicit SqlConnection(std::string name);
+    ~SqlConnection();  // closes when open; never throws
+    SqlConnection(const SqlConnection&) = delete;
+    SqlConnection& operator=(const SqlConnection&) = delete;
+
+    const std::string& name() const;
+
+    // Built-in settings; the opening replaces them from the two files.
+    std::string connectionName = "Kestal";
+    std::string driverName = "Firebird";
+    std::string getDriverFunc = "GetFirebirdDriver";
+    std::string libraryName = "libfbsqldrv.so";
+    std::string vendorLib = "libfbclient.so.2";
+    bool loadParamsOnConnect = true;
+    bool loginPrompt = false;
+    ParameterList params;  // the fourteen built-in lines at creation
+
+    bool isOpen() const;
+    // Opens when closed (the whole opening, every failure thrown as tarvel::Error).
+    void open();
+    // Closes when open: releases the clients' driver objects, then disconnects.
+    void close();
+    // Loads the named entry unless it is loaded.
+    void loadParamsFromIniFile();
+
+    // The driver connection a new statement runs on: this one, or the clone when
+    // the statement limit is reached. isSelect: the statement starts with SELECT.
+    sqldriver::ISQLConnection* connectionForStatement(bool isSelect);
+
+    // Identifier quote character asked of the driver at opening (0: none).
+    char quoteChar() const;
+    // Composes the driver error text for a failed call (failed: the object to ask
+    // for the server's message, may be null), stores it as the last error text
+    // and returns it. fallback: the caller's own last error text, used before the
+    // connection's when neither line exists.
+    std::string driverErrorText(sqldriver::Status status, sqldriver::ISQLObject* failed,
+                                const std::string* fallback = nullptr);
+    // Throws tarvel::Error with driverErrorText(status, failed) unless status is 0.
+    void check(sqldriver::Status status, sqldriver::ISQLObject* failed);
+    const std::string& lastErrorText() const;
+
+    void registerClient(ConnectionClient* client);
+    void unregisterClient(ConnectionClient* client);
+
+    // Explicit transaction on the driver connection (opens the connection first).
+    void beginTransaction();
+    void commit();
+    void rollback();
+    bool inTransaction() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
+
+}  // namespace tarvel

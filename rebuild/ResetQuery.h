@@ -1,0 +1,47 @@
+// The query operations the history rebuild asks of the database layer.
+// Every operation may throw tarvel::Error carrying the failure's text.
+#pragma once
+
+#include <string>
+
+namespace tarvel {
+
+class ResetQuery {
+public:
+    virtual ~ResetQuery() = default;
+
+    // Ends the open result, if any.
+    virtual void close() = 0;
+    // Empties the statement lines.
+    virtual void clearLines() = 0;
+    // Appends one statement line, unchanged.
+    virtual void addLine(const std::string& line) = 0;
+    // Runs the statement and stands on its first row.
+    virtual void open() = 0;
+    // True when no row is current.
+    virtual bool eof() = 0;
+    // Moves to the next row.
+    virtual void next() = 0;
+    // Field text of the current row's column at index (from 0).
+    virtual std::string fieldText(int index) = 0;
+    // Field text of the current row's column of that name (case-insensitive).
+    virtual std::string fieldText(const std::string& name) = 0;
+    // Sets the named parameter to a text value.
+    virtual void setParamText(const std::string& name, const std::string& value) = 0;
+    // Sets the named parameter to a double value.
+    virtual void setParamDouble(const std::string& name, double value) = 0;
+    // Executes a statement that returns no rows; returns the rows affected.
+    virtual int runStatement() = 0;
+};
+
+// Explicit transactions on the connection both queries share.
+class ResetTransactions {
+public:
+    virtual ~ResetTransactions() = default;
+
+    virtual void begin() = 0;
+    virtual void commit() = 0;
+    virtual void rollback() = 0;
+};
+
+}  // namespace tarvel

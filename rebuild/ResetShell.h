@@ -1,0 +1,31 @@
+// What the history rebuild asks of the window that runs it.
+#pragma once
+
+#include <string>
+
+namespace tarvel {
+
+class ResetShell {
+public:
+    virtual ~ResetShell() = default;
+
+    // Result of the confirmation box when Yes was pressed.
+    static constexpr int kYes = 6;
+    static constexpr int kNo = 7;
+    static constexpr int kClosed = 2;
+
+    // Shows the confirmation box (Yes/No) and returns the button's result.
+    virtual int confirm(const std::string& question) = 0;
+    // Chosen radio item: 0 purchase history, 1 sales history, -1 none.
+    virtual int chosenIndex() = 0;
+    // Sets the progress bar's maximum; takes effect on screen at once.
+    virtual void setProgressMax(int maximum) = 0;
+    // Sets the progress bar's position (kept within its range); shown at once.
+    virtual void setProgressPosition(int position) = 0;
+    // The progress bar's position.
+    virtual int progressPosition() = 0;
+    // Shows the information box and returns when it is closed.
+    virtual void showInformation(const std::string& message) = 0;
+};
+
+}  // namespace tarvel
