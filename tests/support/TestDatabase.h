@@ -1,0 +1,58 @@
+// Test helpers: temporary folders, Firebird databases made with isql-fb, and
+// the loopback server's availability.
+//
+// Server tests follow one convention: when serverAvailable() is false they
+// skip, unless serverRequired() (TARVEL_REQUIRE_SERVER=1, set in CI), in which
+// case they fail. TARVEL_SKIP_WITHOUT_SERVER() does exactly that.
+#pragma once
+
+#include <string>
+
+namespace tarvel::testing {
+
+// A fresh folder under /tmp, readable and writable by everyone (the server
+// process must reach the files in it), removed with its contents at destruction.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return m_path; }
+    // path() + "/" + name.
+    std::string file(const std::string& name) const;
+
+private:
+    std::string m_path;
+};
+
+// Creates a dialect-3 database with default character set NONE at `path` (a
+// plain file path, created embedded) and runs `sqlScript` (statements ended by
+// ";") in it, then commits. The file is left readable and writable by everyone.
+// Throws std::runtime_error carrying isql's output when anything fails.
+void createDatabase(const std::string& path, const std::string& sqlScript);
+
+// The address of the test server: "127.0.0.1".
+std::string serverAddress();
+// "127.0.0.1:" + path: how a database file is reached through the test server.
+std::string serverDatabase(const std::string& path);
+// The SYSDBA password: TARVEL_FB_PASSWORD, default "tarvel-test".
+std::string testPassword();
+// True when TARVEL_REQUIRE_SERVER=1: a missing server is then a failure.
+bool serverRequired();
+// True when a TCP connection to 127.0.0.1:3050 succeeds now.
+bool serverAvailable();
+
+}  // namespace tarvel::testing
+
+// In a GoogleTest test body or fixture SetUp: skip without a server, or fail
+// when the server is required.
+#define TARVEL_SKIP_WITHOUT_SERVER()                                                  \
+    do {                                                                              \
+        if (!::tarvel::testing::serverAvailable()) {                                  \
+            if (::tarvel::testing::serverRequired())                                  \
+                FAIL() << "Firebird server on 127.0.0.1:3050 required but not running"; \
+            GTEST_SKIP() << "no Firebird server on 127.0.0.1:3050";                   \
+        }                                                                             \
+    } while (false)
