@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Builds everything twice (plain, and with AddressSanitizer + UndefinedBehaviorSanitizer)
+# and runs every test in both builds, with a Firebird server on 127.0.0.1 for the
+# tests that go over TCP; then runs the fuzz targets for a bounded time.
+# Usage: scripts/test.sh            (after scripts/install.sh)
+# Environment: TARVEL_FUZZ_SECONDS (default 60 per fuzz target; 0 skips fuzzing).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+build() {  # build <folder> [cmake options...]
+    local dir=$1; shift
+    cmake -S "$root" -B "$root/$dir" -G Ninja "$@" >/dev/null
+    ninja -C "$root/$dir"
+}
+
+build build
+build build-asan -DTARVEL_SANITIZE=ON
+
+"$root/scripts/fbserver.sh" start
+trap '"$root/scripts/fbserver.sh" stop' EXIT
+export TARVEL_REQUIRE_SERVER=1
+export TARVEL_FB_PASSWORD=${TARVEL_FB_PASSWORD:-tarvel-test}
+
+status=0
+ctest --test-dir "$root/build" --output-on-failure -j2 || status=1
+ASAN_OPTIONS=detect_leaks=1 ctest --test-dir "$root/build-asan" --output-on-failure -j2 || status=1
+
+seconds=${TARVEL_FUZZ_SECONDS:-60}
+if [ "$seconds" != 0 ]; then
+    "$root/scripts/fuzz.sh" "$seconds" || status=1
+fi
+
+if [ $status -eq 0 ]; then echo "ALL TESTS PASSED"; else echo "SOME TESTS FAILED"; fi
+exit $status

@@ -1,0 +1,154 @@
+#include "ResetDoubles.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "Error.h"
+
+namespace tarvel::testing {
+
+int ShellDouble::confirm(const std::string& question) {
+    questions.push_back(question);
+    return answer;
+}
+
+void ShellDouble::setProgressMax(int value) {
+    maximum = value;
+    position = std::min(position, maximum);
+    barLog.push_back("max " + std::to_string(value));
+}
+
+void ShellDouble::setProgressPosition(int value) {
+    position = std::clamp(value, 0, maximum);
+    barLog.push_back("pos " + std::to_string(position));
+}
+
+namespace {
+
+bool startsWith(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// The column names between SELECT and FROM.
+std::vector<std::string> selectList(const std::string& statement) {
+    const auto from = statement.find(" FROM ");
+    std::string list = statement.substr(7, from - 7);
+    std::vector<std::string> columns;
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        const auto comma = list.find(',', start);
+        columns.push_back(list.substr(start, comma - start));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    return columns;
+}
+
+}  // namespace
+
+void QueryDouble::close() {
+    m_db.log.push_back(m_name + ".close");
+    m_active = false;
+    m_rows.clear();
+    m_row = 0;
+}
+
+void QueryDouble::clearLines() {
+    m_db.log.push_back(m_name + ".clear");
+    lines.clear();
+    m_params.clear();
+}
+
+void QueryDouble::addLine(const std::string& line) {
+    m_db.log.push_back(m_name + ".add " + line);
+    lines.push_back(line);
+}
+
+void QueryDouble::open() {
+    m_db.log.push_back(m_name + ".open");
+    if (m_db.failOnRun == -2) throw Error(m_db.failText);
+    const std::string& first = lines.at(0);
+    m_rows.clear();
+    m_row = 0;
+    if (startsWith(first, "SELECT COUNT(*)")) {
+        m_columns = {"COUNT"};
+        m_rows.push_back({{"COUNT", m_db.countText.value_or(std::to_string(m_db.lines.size()))}});
+    } else {
+        m_columns = selectList(first);
+        m_rows = m_db.lines;
+        const std::string party = m_db.partyColumn;
+        std::stable_sort(m_rows.begin(), m_rows.end(), [&](const Row& a, const Row& b) {
+            return std::tie(a.at(party), a.at("PROD_ID"), a.at("BILL_DATE")) <
+                   std::tie(b.at(party), b.at("PROD_ID"), b.at("BILL_DATE"));
+        });
+    }
+    m_active = true;
+}
+
+void QueryDouble::next() {
+    m_db.log.push_back(m_name + ".next");
+    if (m_row < m_rows.size()) ++m_row;
+}
+
+std::string QueryDouble::fieldText(int index) {
+    return fieldText(m_columns.at(static_cast<std::size_t>(index)));
+}
+
+std::string QueryDouble::fieldText(const std::string& name) {
+    if (std::find(m_columns.begin(), m_columns.end(), name) == m_columns.end())
+        throw Error(m_name + ": Field '" + name + "' not found");
+    if (eof()) return {};
+    const Row& row = m_rows[m_row];
+    const auto it = row.find(name);
+    return it == row.end() || !it->second ? std::string() : *it->second;
+}
+
+void QueryDouble::setParamText(const std::string& name, const std::string& value) {
+    m_db.log.push_back(m_name + ".param " + name + "=text:" + value);
+    m_params[name] = "text:" + value;
+}
+
+void QueryDouble::setParamDouble(const std::string& name, double value) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.17g", value);
+    m_db.log.push_back(m_name + ".param " + name + "=double:" + buffer);
+    m_params[name] = std::string("double:") + buffer;
+}
+
+int QueryDouble::runStatement() {
+    m_db.log.push_back(m_name + ".run");
+    if (m_db.runs++ == m_db.failOnRun) throw Error(m_db.failText);
+    const std::string party = m_db.partyColumn;
+    if (startsWith(lines.at(0), "DELETE")) {
+        const std::string key = m_params.at("TEMPPRODID");
+        const std::string who = m_params.at(party);
+        const auto before = m_db.history.size();
+        std::erase_if(m_db.history, [&](const Row& row) {
+            return "text:" + row.at("TEMPPRODID").value_or("") == key && "text:" + row.at(party).value_or("") == who;
+        });
+        return static_cast<int>(before - m_db.history.size());
+    }
+    Row row;
+    for (const auto& [name, value] : m_params) row[name] = value.substr(value.find(':') + 1);
+    m_db.history.push_back(row);
+    return 1;
+}
+
+void TransactionsDouble::begin() {
+    m_db.log.push_back("begin");
+    m_db.snapshot = m_db.history;
+}
+
+void TransactionsDouble::commit() {
+    m_db.log.push_back("commit");
+    m_db.snapshot.reset();
+}
+
+void TransactionsDouble::rollback() {
+    m_db.log.push_back("rollback");
+    if (m_db.failRollback) throw Error("rollback refused");
+    if (m_db.snapshot) m_db.history = *m_db.snapshot;
+    m_db.snapshot.reset();
+}
+
+}  // namespace tarvel::testing

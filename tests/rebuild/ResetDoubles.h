@@ -1,0 +1,93 @@
+// In-memory stand-ins for the window and the two queries of a rebuild run.
+// The queries play a tiny database: the scan serves scripted document lines in
+// scan order, the work query applies DELETE and INSERT to a history table.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "ResetQuery.h"
+#include "ResetShell.h"
+
+namespace tarvel::testing {
+
+using Value = std::optional<std::string>;  // nullopt is SQL null
+
+// One document line, by column name (PROVIDER_ID or CUST_ID, PROD_ID, B_PRICE, ...).
+using Row = std::map<std::string, Value>;
+
+class ShellDouble : public ResetShell {
+public:
+    int answer = kYes;
+    int index = 0;
+    int maximum = 100;
+    int position = 0;
+    std::vector<std::string> questions;
+    std::vector<std::string> informations;
+    std::vector<std::string> barLog;  // "max N" and "pos N", in order
+
+    int confirm(const std::string& question) override;
+    int chosenIndex() override { return index; }
+    void setProgressMax(int value) override;
+    void setProgressPosition(int value) override;
+    int progressPosition() override { return position; }
+    void showInformation(const std::string& message) override { informations.push_back(message); }
+};
+
+// The shared state of the pretend database and a log of every call made on it.
+struct Database {
+    std::string partyColumn = "PROVIDER_ID";
+    std::vector<Row> lines;                 // document lines, in any order
+    std::optional<std::string> countText;   // what COUNT(*) reads as; default: the line count
+    std::vector<Row> history;               // the history table, in insertion order
+    std::vector<std::string> log;           // "scan.open", "work.param TEMPPRODID=text:abc", ...
+    int failOnRun = -1;                     // runStatement number (from 0) that throws
+    std::string failText = "refused";
+    bool failRollback = false;
+    int runs = 0;
+    std::optional<std::vector<Row>> snapshot;  // history at the start of the open transaction
+};
+
+class QueryDouble : public ResetQuery {
+public:
+    QueryDouble(Database& db, std::string name) : m_db(db), m_name(std::move(name)) {}
+
+    std::vector<std::string> lines;
+
+    void close() override;
+    void clearLines() override;
+    void addLine(const std::string& line) override;
+    void open() override;
+    bool eof() override { return m_row >= m_rows.size(); }
+    void next() override;
+    std::string fieldText(int index) override;
+    std::string fieldText(const std::string& name) override;
+    void setParamText(const std::string& name, const std::string& value) override;
+    void setParamDouble(const std::string& name, double value) override;
+    int runStatement() override;
+
+private:
+    Database& m_db;
+    std::string m_name;
+    std::vector<Row> m_rows;
+    std::vector<std::string> m_columns;
+    std::size_t m_row = 0;
+    bool m_active = false;
+    std::map<std::string, std::string> m_params;  // name -> "text:..." or "double:..."
+};
+
+class TransactionsDouble : public ResetTransactions {
+public:
+    explicit TransactionsDouble(Database& db) : m_db(db) {}
+    void begin() override;
+    void commit() override;
+    void rollback() override;
+
+private:
+    Database& m_db;
+};
+
+}  // namespace tarvel::testing
