@@ -1,0 +1,394 @@
+#include "QueryParameter.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <type_traits>
+
+#include "CalendarDays.h"
+#include "Error.h"
+#include "FieldText.h"
+#include "NameCompare.h"
+#include "NumberText.h"
+#include "RegionalFormats.h"
+
+namespace tarvel {
+
+namespace {
+
+template <class... Ts>
+struct Overloaded : Ts... {
+    using Ts::operator()...;
+};
+template <class... Ts>
+Overloaded(Ts...) -> Overloaded<Ts...>;
+
+[[noreturn]] void invalidValue(const QueryParameter& parameter) {
+    throw Error("Invalid value for parameter '" + parameter.name + "'");
+}
+
+template <class T>
+void appendBytes(std::vector<unsigned char>& bytes, const T& value) {
+    static_assert(std::is_trivially_copyable_v<T>);
+    const auto* raw = reinterpret_cast<const unsigned char*>(&value);
+    bytes.insert(bytes.end(), raw, raw + sizeof(T));
+}
+
+// The value as a whole number, when it is one or a number that rounds to one.
+bool wholeNumberOf(const ParameterValue& value, long double* result) {
+    return std::visit(Overloaded{
+                          [&](const std::string& text) {
+                              long long parsed = 0;
+                              const char* end = text.data() + text.size();
+                              const auto [ptr, ec] = std::from_chars(text.data(), end, parsed);
+                              if (ec != std::errc() || ptr != end || text.empty()) return false;
+                              *result = static_cast<long double>(parsed);
+                              return true;
+                          },
+                          [&](double v) {
+                              if (!std::isfinite(v)) return false;
+                              *result = std::nearbyint(static_cast<long double>(v));
+                              return true;
+                          },
+                          [&](float v) {
+                              if (!std::isfinite(v)) return false;
+                              *result = std::nearbyint(static_cast<long double>(v));
+                              return true;
+                          },
+                          [&](bool v) {
+                              *result = v ? 1 : 0;
+                              return true;
+                          },
+                          [&](Currency v) {
+                              *result = std::nearbyint(static_cast<long double>(v.scaled) / 10000.0L);
+                              return true;
+                          },
+                          [&](auto v) {
+                              if constexpr (std::is_integral_v<decltype(v)>) {
+                                  *result = static_cast<long double>(v);
+                                  return true;
+                              } else {
+                                  return false;
+                              }
+                          },
+                      },
+                      value);
+}
+
+// The value as a floating-point number.
+bool floatOf(const ParameterValue& value, double* result) {
+    return std::visit(Overloaded{
+                          [&](const std::string& text) {
+                              // The reader never yields a NaN itself, so one marks "not a number".
+                              const long double parsed = floatFromText(
+                                  text, std::numeric_limits<long double>::quiet_NaN(),
+                                  currentFormats().decimalSeparator);
+                              if (std::isnan(parsed)) return false;
+                              *result = static_cast<double>(parsed);
+                              return true;
+                          },
+                          [&](double v) {
+                              *result = v;
+                              return true;
+                          },
+                          [&](float v) {
+                              *result = v;
+                              return true;
+                          },
+                          [&](bool v) {
+                              *result = v ? 1 : 0;
+                              return true;
+                          },
+                          [&](Currency v) {
+                              *result = static_cast<double>(v.scaled) / 10000.0;
+                              return true;
+                          },
+                          [&](DateTimeValue v) {
+                              *result = v.days;
+                              return true;
+                          },
+                          [&](auto v) {
+                              if constexpr (std::is_integral_v<decltype(v)>) {
+                                  *result = static_cast<double>(v);
+                                  return true;
+                              } else {
+                                  return false;
+                              }
+                          },
+                      },
+                      value);
+}
+
+// The value as text: texts unchanged, whole numbers in decimal, floating
+// values as a floating field shows them.
+bool textOf(const ParameterValue& value, std::string* result) {
+    if (const auto* text = std::get_if<std::string>(&value)) {
+        *result = *text;
+        return true;
+    }
+    if (std::holds_alternative<double>(value) || std::holds_alternative<float>(value)) {
+        double number = 0;
+        floatOf(value, &number);
+        *result = floatText(number, currentFormats());
+        return true;
+    }
+    if (std::holds_alternative<DateTimeValue>(value) || std::holds_alternative<sqldriver::SqlTimestamp>(value) ||
+        std::holds_alternative<sqldriver::Bcd>(value) || std::holds_alternative<Currency>(value)) {
+        return false;
+    }
+    long double whole = 0;
+    if (!wholeNumberOf(value, &whole)) return false;
+    *result = std::to_string(static_cast<long long>(whole));
+    return true;
+}
+
+sqldriver::Bcd bcdOfScaled(std::int64_t scaled, std::uint8_t scale) {
+    sqldriver::Bcd bcd;
+    bcd.negative = scaled < 0 ? 1 : 0;
+    // Digits of the magnitude, least significant first; unsigned so that the
+    // most negative value has a magnitude too.
+    std::uint64_t magnitude = scaled < 0 ? 0 - static_cast<std::uint64_t>(scaled) : static_cast<std::uint64_t>(scaled);
+    std::uint8_t reversed[20] = {};
+    int count = 0;
+    do {
+        reversed[count++] = static_cast<std::uint8_t>(magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    while (count <= scale) reversed[count++] = 0;  // a digit before the places
+    bcd.precision = static_cast<std::uint8_t>(count);
+    bcd.scale = scale;
+    for (int i = 0; i < count; ++i) bcd.digits[i] = reversed[count - 1 - i];
+    return bcd;
+}
+
+bool bcdOf(const ParameterValue& value, sqldriver::Bcd* result) {
+    if (const auto* bcd = std::get_if<sqldriver::Bcd>(&value)) {
+        *result = *bcd;
+        return true;
+    }
+    if (const auto* money = std::get_if<Currency>(&value)) {
+        *result = bcdOfScaled(money->scaled, 4);
+        return true;
+    }
+    long double whole = 0;
+    if (std::holds_alternative<std::string>(value) || !wholeNumberOf(value, &whole)) return false;
+    if (std::holds_alternative<double>(value) || std::holds_alternative<float>(value)) {
+        // A floating value keeps four places, as a money amount does.
+        double number = 0;
+        floatOf(value, &number);
+        const long double scaled = std::nearbyint(static_cast<long double>(number) * 10000.0L);
+        if (!(std::fabs(scaled) < 9.2e18L)) return false;
+        *result = bcdOfScaled(static_cast<std::int64_t>(scaled), 4);
+        return true;
+    }
+    *result = bcdOfScaled(static_cast<std::int64_t>(whole), 0);
+    return true;
+}
+
+// Days since 1899-12-30, the fraction the time of day, to a timestamp.
+bool timestampOfDays(double days, sqldriver::SqlTimestamp* result) {
+    if (!std::isfinite(days) || days < kFirstDayNumber - 1 || days > kLastDayNumber + 1) return false;
+    const double wholeDays = std::floor(days);
+    auto day = static_cast<std::int32_t>(wholeDays);
+    long long ms = std::llround((days - wholeDays) * 86400000.0);
+    if (ms >= 86400000) {
+        ms -= 86400000;
+        ++day;
+    }
+    CalendarDate date;
+    if (!dateFromDayNumber(day, &date)) return false;
+    result->year = static_cast<std::int16_t>(date.year);
+    result->month = static_cast<std::uint16_t>(date.month);
+    result->day = static_cast<std::uint16_t>(date.day);
+    result->hour = static_cast<std::uint16_t>(ms / 3600000);
+    result->minute = static_cast<std::uint16_t>(ms / 60000 % 60);
+    result->second = static_cast<std::uint16_t>(ms / 1000 % 60);
+    result->fraction = static_cast<std::uint32_t>(ms % 1000);
+    return true;
+}
+
+bool timestampOf(const ParameterValue& value, sqldriver::SqlTimestamp* result) {
+    if (const auto* ts = std::get_if<sqldriver::SqlTimestamp>(&value)) {
+        *result = *ts;
+        return true;
+    }
+    if (const auto* dt = std::get_if<DateTimeValue>(&value)) {
+        return timestampOfDays(dt->days, result);
+    }
+    return false;
+}
+
+template <class Int>
+bool integerOf(const ParameterValue& value, Int* result) {
+    long double whole = 0;
+    if (!wholeNumberOf(value, &whole)) return false;
+    if (whole < static_cast<long double>(std::numeric_limits<Int>::min()) ||
+        whole > static_cast<long double>(std::numeric_limits<Int>::max())) {
+        return false;
+    }
+    *result = static_cast<Int>(whole);
+    return true;
+}
+
+}  // namespace
+
+ParameterType parameterTypeOf(const ParameterValue& value) {
+    return std::visit(Overloaded{
+                          [](const Unassigned&) { return ParameterType::Unknown; },
+                          [](const NullValue&) { return ParameterType::Unknown; },
+                          [](const std::string&) { return ParameterType::Text; },
+                          [](double) { return ParameterType::Float; },
+                          [](float) { return ParameterType::Float; },
+                          [](std::uint32_t) { return ParameterType::Float; },
+                          [](std::int8_t) { return ParameterType::Int16; },
+                          [](std::int16_t) { return ParameterType::Int16; },
+                          [](std::uint8_t) { return ParameterType::Int16; },
+                          [](std::int32_t) { return ParameterType::Int32; },
+                          [](std::uint16_t) { return ParameterType::Int32; },
+                          [](Currency) { return ParameterType::Bcd; },
+                          [](DateTimeValue) { return ParameterType::DateTime; },
+                          [](bool) { return ParameterType::Boolean; },
+                          [](std::int64_t) { return ParameterType::Int64; },
+                          [](const sqldriver::SqlTimestamp&) { return ParameterType::SqlTimestamp; },
+                          [](const sqldriver::Bcd&) { return ParameterType::ExtendedBcd; },
+                      },
+                      value);
+}
+
+bool QueryParameter::isNull() const {
+    return std::holds_alternative<Unassigned>(value) || std::holds_alternative<NullValue>(value);
+}
+
+void QueryParameter::setValue(ParameterValue newValue) {
+    if (!std::holds_alternative<Unassigned>(newValue)) bound = true;
+    if (dataType == ParameterType::Unknown) dataType = parameterTypeOf(newValue);
+    value = std::move(newValue);
+}
+
+ParameterBinding bindingOf(const QueryParameter& parameter) {
+    ParameterBinding binding;
+    switch (parameter.dataType) {
+        case ParameterType::Unknown:
+            throw Error("No value for parameter '" + parameter.name + "'");
+        case ParameterType::Text:
+            binding.kind = sqldriver::kind::Text;
+            break;
+        case ParameterType::Int16:
+            binding.kind = sqldriver::kind::Int16;
+            break;
+        case ParameterType::Int32:
+            binding.kind = sqldriver::kind::Int32;
+            break;
+        case ParameterType::Int64:
+            binding.kind = sqldriver::kind::Int64;
+            break;
+        case ParameterType::Float:
+            binding.kind = sqldriver::kind::Double;
+            break;
+        case ParameterType::Bcd:
+            binding.kind = sqldriver::kind::Bcd;
+            break;
+        case ParameterType::ExtendedBcd:
+            binding.kind = sqldriver::kind::ExtendedBcd;
+            break;
+        case ParameterType::DateTime:
+            binding.kind = sqldriver::kind::DateTime;
+            break;
+        case ParameterType::SqlTimestamp:
+            binding.kind = sqldriver::kind::SqlTimestamp;
+            break;
+        case ParameterType::Boolean:
+            binding.kind = sqldriver::kind::Boolean;
+            break;
+    }
+    if (parameter.isNull()) {
+        binding.isNull = true;
+        return binding;
+    }
+
+    switch (parameter.dataType) {
+        case ParameterType::Unknown:
+            break;
+        case ParameterType::Text: {
+            std::string text;
+            if (!textOf(parameter.value, &text)) invalidValue(parameter);
+            binding.bytes.assign(text.begin(), text.end());
+            binding.bytes.push_back(0);
+            binding.precision = static_cast<std::int32_t>(text.size());
+            break;
+        }
+        case ParameterType::Int16: {
+            std::int16_t v = 0;
+            if (!integerOf(parameter.value, &v)) invalidValue(parameter);
+            appendBytes(binding.bytes, v);
+            break;
+        }
+        case ParameterType::Int32: {
+            std::int32_t v = 0;
+            if (!integerOf(parameter.value, &v)) invalidValue(parameter);
+            appendBytes(binding.bytes, v);
+            break;
+        }
+        case ParameterType::Int64: {
+            std::int64_t v = 0;
+            if (!integerOf(parameter.value, &v)) invalidValue(parameter);
+            appendBytes(binding.bytes, v);
+            break;
+        }
+        case ParameterType::Boolean: {
+            std::int16_t v = 0;
+            if (!integerOf(parameter.value, &v)) invalidValue(parameter);
+            appendBytes(binding.bytes, static_cast<std::int16_t>(v != 0 ? 1 : 0));
+            break;
+        }
+        case ParameterType::Float: {
+            double v = 0;
+            if (!floatOf(parameter.value, &v)) invalidValue(parameter);
+            appendBytes(binding.bytes, v);
+            break;
+        }
+        case ParameterType::Bcd:
+        case ParameterType::ExtendedBcd: {
+            sqldriver::Bcd v;
+            if (!bcdOf(parameter.value, &v)) invalidValue(parameter);
+            appendBytes(binding.bytes, v);
+            binding.precision = v.precision;
+            binding.scale = v.scale;
+            return binding;
+        }
+        case ParameterType::DateTime:
+        case ParameterType::SqlTimestamp: {
+            sqldriver::SqlTimestamp v;
+            if (!timestampOf(parameter.value, &v)) invalidValue(parameter);
+            appendBytes(binding.bytes, v);
+            break;
+        }
+    }
+    // Fixed-size kinds give their byte count as precision, as a double gives 8.
+    if (parameter.dataType != ParameterType::Text) binding.precision = static_cast<std::int32_t>(binding.length());
+    return binding;
+}
+
+QueryParameter* findParameter(std::vector<QueryParameter>& parameters, std::string_view name) {
+    for (QueryParameter& parameter : parameters) {
+        if (sameNameIgnoringCase(parameter.name, name)) return &parameter;
+    }
+    return nullptr;
+}
+
+void carryOverParameters(const std::vector<QueryParameter>& oldList, std::vector<QueryParameter>& newList) {
+    for (const QueryParameter& old : oldList) {
+        QueryParameter* target = findParameter(newList, old.name);
+        if (!target) continue;
+        target->dataType = old.dataType;
+        target->value = old.isNull() ? ParameterValue{Unassigned{}} : old.value;
+        target->bound = old.bound;
+        target->name = old.name;
+        if (target->direction == sqldriver::direction::Unknown) target->direction = old.direction;
+        target->size = old.size;
+        target->precision = old.precision;
+        target->scale = old.scale;
+    }
+}
+
+}  // namespace tarvel
