@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ParameterList.h"
+#include "SettingsStore.h"
 #include "SqlDriver.h"
 
 namespace tarvel {
@@ -27,6 +28,8 @@ public:
     // name: the component name ("SQLConnection1"); the connection-file path is
     // resolved here and only here.
     explicit SqlConnection(std::string name);
+    // The same, with the settings looked for where `location` says (tests).
+    SqlConnection(std::string name, SettingsLocation location);
     ~SqlConnection();  // closes when open; never throws
     SqlConnection(const SqlConnection&) = delete;
     SqlConnection& operator=(const SqlConnection&) = delete;
@@ -76,7 +79,30 @@ public:
     void rollback();
     bool inTransaction() const;
 
+    // Run-time state, for the queries and for tests.
+    // Full path of the named-connection file as resolved at creation (empty
+    // when the settings store could not give it).
+    const std::string& connectionFilePath() const;
+    // True once the named entry has been loaded into params.
+    bool paramsLoaded() const;
+    // Active statements the driver allows on one connection (0: no limit).
+    std::int32_t statementLimit() const;
+    // Isolation level handed to the driver at the last opening (0, 1 or 2).
+    int isolationLevel() const;
+    // What the driver reported at opening about transactions.
+    bool supportsTransaction() const;
+    bool supportsMultipleTransactions() const;
+    // Connections made for statements when the statement limit was reached.
+    std::size_t cloneCount() const;
+
 private:
+    // Steps 3 to 12 of the opening: library, driver, options, connect, metadata.
+    void connectDriver();
+    // Hands the option table's parameters to the driver connection.
+    void applyOptions();
+    // After a failed opening: lets go of everything the opening obtained.
+    void abandonOpening() noexcept;
+
     struct State;
     std::unique_ptr<State> m_state;
 };

@@ -1,0 +1,25 @@
+// Texts of failed driver calls: the status's own text, the failed object's
+// server message, and the fallbacks when neither exists.
+#pragma once
+
+#include <string>
+
+#include "SqlDriver.h"
+
+namespace tarvel {
+
+// The status's own text ("[0x0015]: Connection failed"), empty for a status
+// that has none.
+std::string driverStatusText(sqldriver::Status status);
+
+// The message of failed's last failed call as the driver reports it, empty
+// when there is no object, the driver reports none, or asking fails.
+std::string driverServerMessage(sqldriver::ISQLObject* failed);
+
+// "Driver Error: <status text>" and "SQL Server Error: <server message>",
+// each when it exists, joined by CR LF; then the first non-empty fallback;
+// then "Driver Error: Unknown Error Code '<status>'".
+std::string composeDriverError(sqldriver::Status status, sqldriver::ISQLObject* failed,
+                               const std::string& firstFallback, const std::string& secondFallback);
+
+}  // namespace tarvel

@@ -1,0 +1,34 @@
+#include "DriverLibrary.h"
+
+#include <dlfcn.h>
+
+#include "Error.h"
+#include "SettingsText.h"
+
+namespace tarvel {
+
+DriverLibrary DriverLibrary::load(const std::string& libraryName, const std::string& entryName) {
+    std::string file = trimmed(libraryName);
+    // dlopen of an empty name would hand back the program itself.
+    void* handle = file.empty() ? nullptr : ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) throw Error("Unable to Load " + libraryName);
+
+    std::string symbol = trimmed(entryName);
+    void* entry = symbol.empty() ? nullptr : ::dlsym(handle, symbol.c_str());
+    if (!entry) throw Error("Unable to Find Procedure " + entryName);
+
+    // A library built against another version of the driver interface would
+    // misread every call; refuse it before calling anything in it.
+    auto version = reinterpret_cast<SqlDriverVersionFunc>(::dlsym(handle, "SqlDriverInterfaceVersion"));
+    if (!version) {
+        throw Error("Unable to Load " + libraryName + ": it does not report its driver interface version");
+    }
+    std::uint32_t reported = version();
+    if (reported != sqldriver::kInterfaceVersion) {
+        throw Error("Unable to Load " + libraryName + ": driver interface version " + std::to_string(reported) +
+                    ", expected " + std::to_string(sqldriver::kInterfaceVersion));
+    }
+    return DriverLibrary(handle, reinterpret_cast<SqlDriverEntry>(entry));
+}
+
+}  // namespace tarvel

@@ -1,0 +1,31 @@
+// A loaded driver library and its entry function.
+#pragma once
+
+#include <string>
+
+#include "SqlDriver.h"
+
+namespace tarvel {
+
+class DriverLibrary {
+public:
+    // Loads the library (a bare file name is searched as the dynamic loader
+    // searches) and finds its entry function; both names are trimmed first.
+    // The texts name the settings as given: "Unable to Load <libraryName>"
+    // when the library cannot be loaded or reports another driver interface
+    // version, "Unable to Find Procedure <entryName>" when the entry function
+    // is missing. The library stays loaded until the program ends: drivers
+    // keep process-wide state, and objects they made may still be referenced.
+    static DriverLibrary load(const std::string& libraryName, const std::string& entryName);
+
+    SqlDriverEntry entry() const { return m_entry; }
+    void* handle() const { return m_handle; }
+
+private:
+    DriverLibrary(void* handle, SqlDriverEntry entry) : m_handle(handle), m_entry(entry) {}
+
+    void* m_handle = nullptr;
+    SqlDriverEntry m_entry = nullptr;
+};
+
+}  // namespace tarvel
