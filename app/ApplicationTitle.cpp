@@ -1,0 +1,50 @@
+#include "ApplicationTitle.h"
+
+#include <unistd.h>
+
+#include <QByteArray>
+#include <vector>
+
+namespace tarvel {
+
+namespace {
+// Longest title kept, in characters, as the title store allows.
+constexpr qsizetype kMaxTitleCharacters = 255;
+}  // namespace
+
+QByteArray programFileName(const QByteArray& path) {
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash < 0 ? path : path.mid(slash + 1);
+}
+
+QString applicationTitleFromPath(const QByteArray& path) {
+    // '/' and '.' are single bytes that never occur inside a UTF-8 multi-byte
+    // sequence, so searching the bytes cannot split a character.
+    QByteArray name = programFileName(path);
+    const qsizetype dot = name.indexOf('.');
+    if (dot >= 0) name.truncate(dot);
+
+    const QString text = QString::fromUtf8(name);
+    if (text.isEmpty()) return text;
+    // The first character may be a surrogate pair: keep both halves.
+    const qsizetype firstLength = text.at(0).isHighSurrogate() && text.size() > 1 ? 2 : 1;
+    QString title = text.left(firstLength) + text.mid(firstLength).toLower();
+    if (title.size() > kMaxTitleCharacters) {
+        qsizetype cut = kMaxTitleCharacters;
+        if (title.at(cut - 1).isHighSurrogate()) --cut;
+        title.truncate(cut);
+    }
+    return title;
+}
+
+QByteArray runningProgramPath() {
+    std::vector<char> buffer(4096);
+    for (;;) {
+        const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (length < 0) return {};
+        if (static_cast<size_t>(length) < buffer.size()) return QByteArray(buffer.data(), length);
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+}  // namespace tarvel

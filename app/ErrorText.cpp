@@ -1,0 +1,23 @@
+#include "ErrorText.h"
+
+#include <cstdio>
+
+namespace tarvel {
+
+std::string errorBoxText(const std::string& message) {
+    if (!message.empty() && static_cast<unsigned char>(message.back()) > 0x2E) return message + '.';
+    return message;
+}
+
+std::string fatalErrorText(const std::string& typeName, const std::string& moduleName,
+                           std::uintptr_t location, const std::string& message) {
+    char address[2 * sizeof(std::uintptr_t) + 1];
+    std::snprintf(address, sizeof address, "%08llX", static_cast<unsigned long long>(location));
+    std::string text = "Exception " + typeName + " in module " + moduleName + " at " + address + ".\r\n";
+    text += message;
+    if (!message.empty() && message.back() != '.') text += '.';
+    text += "\r\n";
+    return text;
+}
+
+}  // namespace tarvel

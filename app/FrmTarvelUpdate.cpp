@@ -1,0 +1,165 @@
+#include "FrmTarvelUpdate.h"
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWindow>
+#include <cmath>
+
+#include "BoxPresenter.h"
+#include "ErrorHandler.h"
+#include "FormLayout.h"
+#include "ProgressBar.h"
+#include "RadioGroup.h"
+#include "RegionalFormats.h"
+#include "SpeedButton.h"
+
+namespace tarvel {
+
+namespace {
+
+// A sans-serif face with Traditional Chinese glyphs stands in for the design
+// font, so the window's own texts render on every machine.
+QFont windowFont(int pixels) {
+    QFont font;
+    font.setFamilies({QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK TC"),
+                      QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Sans Serif")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(pixels);
+    font.setWeight(QFont::Normal);
+    return font;
+}
+
+double screenDensity() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->logicalDotsPerInch() : layout::kDesignDensity;
+}
+
+}  // namespace
+
+TFormTarvelReset::TFormTarvelReset(BoxPresenter& boxes, ErrorHandler& errors, ResetRunner run, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      m_boxes(boxes),
+      m_errors(errors),
+      m_run(std::move(run)) {
+    setObjectName(QStringLiteral("FormTarvelReset"));
+    setWindowTitle(QStringLiteral("FormTarvelReset"));
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Button);
+    applyFont();
+
+    RadioGroup1 = new RadioGroup({QStringLiteral("進貨歷史"), QStringLiteral("銷貨歷史")}, layout::kRadioColumns, this);
+    RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
+    SpeedButton1 = new SpeedButton(QStringLiteral("重置"), this);
+    SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
+    ProgressBar1 = new ProgressBar(this);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+
+    connect(SpeedButton1, &SpeedButton::clicked, this,
+            [this] { m_errors.guarded([this] { SpeedButton1Click(SpeedButton1); }); });
+
+    // Until the window manager's frame is known the client area takes the
+    // whole outer size; fitFrame() corrects it once the frame appears.
+    resize(layout::kOuterSize);
+    placeControls();
+}
+
+TFormTarvelReset::~TFormTarvelReset() = default;
+
+void TFormTarvelReset::applyFont() {
+    const double density = screenDensity();
+    if (std::lround(density) == layout::kDesignDensity) {
+        setFont(windowFont(layout::kDesignFontPixels));
+        m_textHeight = layout::kDesignTextHeight;
+        return;
+    }
+    // Another density: the font grows with it, and the controls grow with the
+    // font's text height. The stand-in font's height is measured against its
+    // own height at the design size, so 13 stays the reference.
+    const QFont scaled = windowFont(layout::fontPixelsFor(density));
+    const int designHeight = QFontMetrics(windowFont(layout::kDesignFontPixels)).height();
+    const int scaledHeight = QFontMetrics(scaled).height();
+    setFont(scaled);
+    m_textHeight = designHeight > 0
+                       ? layout::mulDivRounded(layout::kDesignTextHeight, scaledHeight, designHeight)
+                       : layout::kDesignTextHeight;
+}
+
+void TFormTarvelReset::placeControls() {
+    RadioGroup1->setGeometry(layout::scaledRect(layout::kRadioGroup, m_textHeight));
+    RadioGroup1->arrangeItems(m_textHeight);
+    SpeedButton1->setGeometry(layout::scaledRect(layout::kSpeedButton, m_textHeight));
+    const int barHeight = layout::scaledLength(layout::kProgressBarHeight, m_textHeight);
+    // Aligned to the bottom: full client width, fixed height.
+    ProgressBar1->setGeometry(0, height() - barHeight, width(), barHeight);
+}
+
+void TFormTarvelReset::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    placeControls();
+}
+
+void TFormTarvelReset::placeOnDesktop() {
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    if (!primary) return;
+    const QSize outer = frameGeometry().size();
+    const QPoint offset = layout::centredPosition(primary->virtualSize(), outer);
+    move(primary->geometry().topLeft() + offset);
+}
+
+void TFormTarvelReset::fitFrame() {
+    if (m_frameFitted || !windowHandle()) return;
+    const QMargins frame = windowHandle()->frameMargins();
+    if (frame.isNull()) return;
+    m_frameFitted = true;
+    resize(layout::kOuterSize.width() - frame.left() - frame.right(),
+           layout::kOuterSize.height() - frame.top() - frame.bottom());
+    placeOnDesktop();
+}
+
+void TFormTarvelReset::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!m_placed) {
+        m_placed = true;
+        placeOnDesktop();
+    }
+    fitFrame();
+}
+
+bool TFormTarvelReset::event(QEvent* event) {
+    const bool handled = QWidget::event(event);
+    // The window manager's frame shows up after the window is mapped: the
+    // first move, resize or repaint after that is when its margins are known.
+    if (m_placed && !m_frameFitted &&
+        (event->type() == QEvent::Move || event->type() == QEvent::Resize || event->type() == QEvent::UpdateRequest))
+        fitFrame();
+    return handled;
+}
+
+void TFormTarvelReset::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::LocaleChange) reloadCurrentFormats();
+}
+
+void TFormTarvelReset::SpeedButton1Click(QObject*) {
+    if (m_run) m_run(*this);
+}
+
+int TFormTarvelReset::confirm(const std::string& question) {
+    return m_boxes.present(BoxKind::Confirmation, QString::fromUtf8(question));
+}
+
+int TFormTarvelReset::chosenIndex() { return RadioGroup1->itemIndex(); }
+
+void TFormTarvelReset::setProgressMax(int maximum) { ProgressBar1->setMaximum(maximum); }
+
+void TFormTarvelReset::setProgressPosition(int position) { ProgressBar1->setPosition(position); }
+
+int TFormTarvelReset::progressPosition() { return ProgressBar1->position(); }
+
+void TFormTarvelReset::showInformation(const std::string& message) {
+    m_boxes.present(BoxKind::Information, QString::fromUtf8(message));
+}
+
+}  // namespace tarvel

@@ -1,0 +1,71 @@
+// The main window FormTarvelReset: the radio group choosing purchase or sales
+// history, the reset button that runs the rebuild, and the progress bar that
+// follows it. The window is the shell the rebuild asks for its question, its
+// chosen kind, its bar and its closing message.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+#include "ResetShell.h"
+
+namespace tarvel {
+
+class BoxPresenter;
+class ErrorHandler;
+class ProgressBar;
+class RadioGroup;
+class SpeedButton;
+
+// What the reset button runs, given the window as its shell.
+using ResetRunner = std::function<void(ResetShell&)>;
+
+class TFormTarvelReset : public QWidget, public ResetShell {
+    Q_OBJECT
+public:
+    // run: the rebuild to run on a click; empty runs the history rebuild over
+    // the window's own connection and queries.
+    TFormTarvelReset(BoxPresenter& boxes, ErrorHandler& errors, ResetRunner run = {},
+                     QWidget* parent = nullptr);
+    ~TFormTarvelReset() override;
+
+    RadioGroup* RadioGroup1 = nullptr;
+    SpeedButton* SpeedButton1 = nullptr;
+    ProgressBar* ProgressBar1 = nullptr;
+
+    // The reset command; errors leave it unhandled, to the caller.
+    void SpeedButton1Click(QObject* sender);
+
+    // The text height the layout was scaled for (13 at 96 pixels per inch).
+    int textHeight() const { return m_textHeight; }
+
+    // ResetShell
+    int confirm(const std::string& question) override;
+    int chosenIndex() override;
+    void setProgressMax(int maximum) override;
+    void setProgressPosition(int position) override;
+    int progressPosition() override;
+    void showInformation(const std::string& message) override;
+
+protected:
+    bool event(QEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void applyFont();
+    void placeControls();
+    void placeOnDesktop();
+    void fitFrame();
+
+    BoxPresenter& m_boxes;
+    ErrorHandler& m_errors;
+    ResetRunner m_run;
+    int m_textHeight = 13;
+    bool m_placed = false;
+    bool m_frameFitted = false;
+};
+
+}  // namespace tarvel

@@ -1,0 +1,25 @@
+#include "MessageText.h"
+
+#include <QPainter>
+
+namespace tarvel {
+
+MessageText::MessageText(const QString& text, int wrapWidth, QWidget* parent)
+    : QWidget(parent), m_text(text), m_wrapWidth(wrapWidth > 0 ? wrapWidth : 1) {
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+QSize MessageText::sizeHint() const {
+    const QRect bounds = fontMetrics().boundingRect(QRect(0, 0, m_wrapWidth, 1 << 20), kFlags, m_text);
+    return bounds.size().expandedTo(QSize(1, fontMetrics().height()));
+}
+
+QSize MessageText::minimumSizeHint() const { return sizeHint(); }
+
+void MessageText::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(rect(), kFlags, m_text);
+}
+
+}  // namespace tarvel

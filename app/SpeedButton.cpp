@@ -1,0 +1,30 @@
+#include "SpeedButton.h"
+
+#include <QMouseEvent>
+
+namespace tarvel {
+
+SpeedButton::SpeedButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent) {
+    setFocusPolicy(Qt::NoFocus);
+    setAutoDefault(false);
+    setDefault(false);
+    setShortcut(QKeySequence());
+}
+
+void SpeedButton::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
+    QPushButton::mousePressEvent(event);
+}
+
+void SpeedButton::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
+    QPushButton::mouseReleaseEvent(event);
+}
+
+}  // namespace tarvel
