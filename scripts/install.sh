@@ -8,7 +8,7 @@ packages=(
     libgtest-dev libgmock-dev
     clang libclang-rt-14-dev
     firebird3.0-server firebird3.0-utils firebird-dev libfbclient2
-    qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev
     fonts-wqy-microhei
     xvfb xdotool xclip openbox x11-utils imagemagick
     locales valgrind
