@@ -1,0 +1,60 @@
+#include "ClientLibrary.h"
+
+#include <dlfcn.h>
+
+#include "DriverFailure.h"
+
+namespace tarvel::fb {
+
+namespace {
+
+template <typename Function>
+void resolve(void* handle, const char* symbol, Function* target)
+{
+    void* address = ::dlsym(handle, symbol);
+    if (!address)
+        throw DriverFailure(sqldriver::status::DriverInitFailed,
+                            std::string("the client library has no function ") + symbol);
+    *target = reinterpret_cast<Function>(address);
+}
+
+}  // namespace
+
+std::shared_ptr<const ClientLibrary> ClientLibrary::load(const std::string& name)
+{
+    if (name.empty())
+        throw DriverFailure(sqldriver::status::DriverInitFailed, "no client library named");
+    // The handle is never closed: the client library starts threads and registers
+    // exit handlers of its own, which must outlive every use of it in the process.
+    void* handle = ::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        const char* reason = ::dlerror();
+        throw DriverFailure(sqldriver::status::DriverInitFailed,
+                            "cannot load " + name + (reason ? std::string(": ") + reason : std::string()));
+    }
+    auto library = std::make_shared<ClientLibrary>();
+    resolve(handle, "isc_attach_database", &library->attachDatabase);
+    resolve(handle, "isc_detach_database", &library->detachDatabase);
+    resolve(handle, "isc_start_multiple", &library->startMultiple);
+    resolve(handle, "isc_commit_transaction", &library->commitTransaction);
+    resolve(handle, "isc_commit_retaining", &library->commitRetaining);
+    resolve(handle, "isc_rollback_transaction", &library->rollbackTransaction);
+    resolve(handle, "isc_dsql_allocate_statement", &library->allocateStatement);
+    resolve(handle, "isc_dsql_prepare", &library->prepare);
+    resolve(handle, "isc_dsql_describe", &library->describe);
+    resolve(handle, "isc_dsql_describe_bind", &library->describeBind);
+    resolve(handle, "isc_dsql_execute", &library->execute);
+    resolve(handle, "isc_dsql_fetch", &library->fetch);
+    resolve(handle, "isc_dsql_free_statement", &library->freeStatement);
+    resolve(handle, "isc_dsql_sql_info", &library->sqlInfo);
+    resolve(handle, "fb_interpret", &library->interpret);
+    resolve(handle, "isc_sqlcode", &library->sqlcode);
+    resolve(handle, "isc_open_blob2", &library->openBlob);
+    resolve(handle, "isc_get_segment", &library->getSegment);
+    resolve(handle, "isc_close_blob", &library->closeBlob);
+    resolve(handle, "isc_create_blob2", &library->createBlob);
+    resolve(handle, "isc_put_segment", &library->putSegment);
+    return library;
+}
+
+}  // namespace tarvel::fb

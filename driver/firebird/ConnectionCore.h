@@ -1,0 +1,76 @@
+// The state one connection shares with the statements and cursors it made:
+// the attachment, the options and the transaction rules. Statements keep it
+// alive, so releasing objects in any order never leaves a dangling handle.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "ConnectionOptions.h"
+#include "ErrorSlot.h"
+#include "Handles.h"
+
+namespace tarvel::fb {
+
+class ConnectionCore {
+public:
+    explicit ConnectionCore(ClientRef client) : m_client(std::move(client)) {}
+
+    const ClientLibrary& client() const { return *m_client; }
+    const ClientRef& clientRef() const { return m_client; }
+    ConnectionOptions& options() { return m_options; }
+    ErrorSlot& errors() { return m_errors; }
+
+    void connect(const std::string& database, const std::string& userName, const std::string& password);
+    // Ends every transaction the connection holds (the explicit one rolled
+    // back), then detaches.
+    void disconnect();
+    bool isConnected() const { return m_attachment.isOpen(); }
+    // The attachment; throws InvalidHandle when not connected.
+    isc_db_handle* database();
+
+    // A read-only read-committed transaction kept for preparing statements and
+    // reading the system tables.
+    isc_tr_handle* prepareTransaction();
+    // A new transaction for a statement that returns rows, owned by its cursor.
+    Transaction startCursorTransaction();
+
+    // Runs `execute` (given the transaction handle) for a statement that returns
+    // no rows, under the rules: in the explicit transaction when one is active
+    // (or when auto commit is off, which begins one), else in a transaction that
+    // is committed (or commit-retained) as soon as `execute` has returned.
+    template <typename Execute>
+    void runWriting(Execute&& execute)
+    {
+        if (!m_explicit.isActive() && !m_options.autoCommit)
+            beginTransaction();
+        if (m_explicit.isActive()) {
+            execute(m_explicit.handle());
+        } else if (m_options.commitRetain) {
+            if (!m_retained.isActive())
+                m_retained = Transaction(m_client, database(), transactionParameters(m_options, false));
+            execute(m_retained.handle());
+            m_retained.commitRetaining();
+        } else {
+            Transaction own(m_client, database(), transactionParameters(m_options, false));
+            execute(own.handle());
+            own.commit();
+        }
+    }
+
+    void beginTransaction();
+    void commit();
+    void rollback();
+
+private:
+    ClientRef m_client;
+    ConnectionOptions m_options;
+    ErrorSlot m_errors;
+    Attachment m_attachment;
+    Transaction m_prepare;
+    Transaction m_retained;
+    Transaction m_explicit;
+};
+
+}  // namespace tarvel::fb

@@ -1,0 +1,39 @@
+// The options a connection is given before it connects, and the parameter
+// buffers (attachment and transaction) built from them.
+#pragma once
+
+#include <string>
+
+namespace tarvel::fb {
+
+struct ConnectionOptions {
+    std::string roleName;
+    std::string hostName;     // used when the database names no host
+    std::string charSet;      // connection character set; empty: NONE
+    std::string serverPort;   // inserted as host/port when the database names none
+    bool waitOnLocks = true;
+    bool commitRetain = false;
+    bool autoCommit = true;
+    bool trimChar = false;
+    // 0 read committed, 1 snapshot, 2 read committed: Firebird reads no
+    // uncommitted data, so "dirty read" is served as read committed.
+    int isolation = 0;
+    int dialect = 3;
+    int blobSizeKb = -1;          // -1: whole blobs
+    int connectionTimeout = 0;    // seconds; 0: the client's default
+};
+
+// Where the attachment goes: `database` with the host name and port options
+// applied. embedded is set when the result names no host (a file opened in
+// this process).
+std::string attachTarget(const std::string& database, const ConnectionOptions& options, bool* embedded);
+
+// The database parameter buffer for the attachment.
+std::string databaseParameters(const ConnectionOptions& options, const std::string& userName,
+                               const std::string& password, bool embedded);
+
+// The transaction parameter buffer: read-only for the transactions of
+// statements that return rows, read-write otherwise.
+std::string transactionParameters(const ConnectionOptions& options, bool readOnly);
+
+}  // namespace tarvel::fb

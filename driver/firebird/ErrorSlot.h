@@ -1,0 +1,68 @@
+// The last error message of one driver object, and the one place where an
+// exception inside the driver becomes the status an interface call returns.
+#pragma once
+
+#include <cstring>
+#include <exception>
+#include <new>
+#include <string>
+
+#include "DriverFailure.h"
+#include "SqlDriver.h"
+
+namespace tarvel::fb {
+
+class ErrorSlot {
+public:
+    // Runs `work`; a success clears nothing (the message of the last failed
+    // call stays readable), a failure records its message and returns its status.
+    template <typename Work>
+    sqldriver::Status run(Work&& work) noexcept
+    {
+        try {
+            work();
+            return sqldriver::status::Ok;
+        } catch (const DriverFailure& failure) {
+            return record(failure.status(), failure.what());
+        } catch (const std::bad_alloc&) {
+            return record(sqldriver::status::NoMemory, "out of memory");
+        } catch (const std::exception& error) {
+            return record(sqldriver::status::SqlError, error.what());
+        } catch (...) {
+            return record(sqldriver::status::SqlError, "unknown failure");
+        }
+    }
+
+    sqldriver::Status record(sqldriver::Status status, const char* message) noexcept
+    {
+        try {
+            m_message = message;
+            if (m_message.size() > 65535)
+                m_message.resize(65535);
+        } catch (...) {
+            m_message.clear();
+        }
+        return status;
+    }
+
+    sqldriver::Status length(std::uint16_t* length) const noexcept
+    {
+        if (!length)
+            return sqldriver::status::InvalidParameter;
+        *length = static_cast<std::uint16_t>(m_message.size());
+        return sqldriver::status::Ok;
+    }
+
+    sqldriver::Status copy(char* buffer) const noexcept
+    {
+        if (!buffer)
+            return sqldriver::status::InvalidParameter;
+        std::memcpy(buffer, m_message.c_str(), m_message.size() + 1);
+        return sqldriver::status::Ok;
+    }
+
+private:
+    std::string m_message;
+};
+
+}  // namespace tarvel::fb

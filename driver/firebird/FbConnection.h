@@ -1,0 +1,37 @@
+// One attachment to a Firebird database, with its options and transactions.
+#pragma once
+
+#include <memory>
+
+#include "ConnectionCore.h"
+#include "SqlDriver.h"
+
+namespace tarvel::fb {
+
+class FbConnection final : public sqldriver::ISQLConnection {
+public:
+    explicit FbConnection(ClientRef client);
+
+    void release() override;
+    sqldriver::Status getErrorMessageLen(std::uint16_t* length) override;
+    sqldriver::Status getErrorMessage(char* buffer) override;
+    sqldriver::Status setIntOption(std::int32_t option, std::int32_t value) override;
+    sqldriver::Status setTextOption(std::int32_t option, const char* value) override;
+    sqldriver::Status getOption(std::int32_t option, void* buffer, std::int32_t size, std::int32_t* resultLength) override;
+    sqldriver::Status connect(const char* database, const char* userName, const char* password) override;
+    sqldriver::Status disconnect() override;
+    sqldriver::Status getSQLCommand(sqldriver::ISQLCommand** command) override;
+    sqldriver::Status getSQLMetaData(sqldriver::ISQLMetaData** metaData) override;
+    sqldriver::Status beginTransaction() override;
+    sqldriver::Status commit() override;
+    sqldriver::Status rollback() override;
+
+private:
+    ~FbConnection() = default;
+    template <typename Work>
+    sqldriver::Status run(Work&& work) { return m_core->errors().run(std::forward<Work>(work)); }
+
+    std::shared_ptr<ConnectionCore> m_core;
+};
+
+}  // namespace tarvel::fb

@@ -1,0 +1,66 @@
+// The driver object and the library's two exported functions.
+#include <memory>
+#include <string>
+
+#include "ClientLibrary.h"
+#include "ErrorSlot.h"
+#include "FbConnection.h"
+#include "SqlDriver.h"
+
+namespace tarvel::fb {
+
+namespace {
+
+class FbDriver final : public sqldriver::ISQLDriver {
+public:
+    explicit FbDriver(ClientRef client) : m_client(std::move(client)) {}
+
+    void release() override { delete this; }
+    sqldriver::Status getErrorMessageLen(std::uint16_t* length) override { return m_errors.length(length); }
+    sqldriver::Status getErrorMessage(char* buffer) override { return m_errors.copy(buffer); }
+
+    sqldriver::Status getSQLConnection(sqldriver::ISQLConnection** connection) override
+    {
+        return m_errors.run([&] {
+            if (!connection)
+                throw DriverFailure(sqldriver::status::InvalidParameter, "no place for the connection");
+            *connection = new FbConnection(m_client);
+        });
+    }
+
+private:
+    ~FbDriver() = default;
+
+    ClientRef m_client;
+    ErrorSlot m_errors;
+};
+
+}  // namespace
+
+}  // namespace tarvel::fb
+
+extern "C" __attribute__((visibility("default"))) sqldriver::Status GetFirebirdDriver(const char* vendorLib,
+                                                                                      const char* /*errorResourceFile*/,
+                                                                                      sqldriver::ISQLDriver** driver)
+{
+    if (!driver)
+        return sqldriver::status::InvalidParameter;
+    *driver = nullptr;
+    try {
+        *driver = new tarvel::fb::FbDriver(tarvel::fb::ClientLibrary::load(vendorLib ? vendorLib : ""));
+        return sqldriver::status::Ok;
+    } catch (const tarvel::fb::DriverFailure& failure) {
+        return failure.status();
+    } catch (...) {
+        return sqldriver::status::DriverInitFailed;
+    }
+}
+
+extern "C" __attribute__((visibility("default"))) std::uint32_t SqlDriverInterfaceVersion()
+{
+    return sqldriver::kInterfaceVersion;
+}
+
+// The signatures must stay those the program looks the functions up with.
+static_assert(std::is_same_v<decltype(&GetFirebirdDriver), SqlDriverEntry>);
+static_assert(std::is_same_v<decltype(&SqlDriverInterfaceVersion), SqlDriverVersionFunc>);

@@ -1,0 +1,22 @@
+// Turning a failed client call into a DriverFailure with Firebird's own text.
+#pragma once
+
+#include <string>
+
+#include "ClientLibrary.h"
+#include "SqlDriver.h"
+
+namespace tarvel::fb {
+
+// Every line fb_interpret gives for the status vector, joined by line feeds,
+// followed by the SQL error code when Firebird gives one that the lines do not
+// already show.
+std::string interpretStatus(const ClientLibrary& client, const ISC_STATUS* vector);
+
+// Throws DriverFailure(failStatus, interpretStatus(...)) when the vector holds an error.
+void check(const ClientLibrary& client, const ISC_STATUS* vector, sqldriver::Status failStatus);
+
+// The Firebird error code of the vector (its first gds code), 0 when none.
+ISC_STATUS errorCode(const ISC_STATUS* vector);
+
+}  // namespace tarvel::fb
