@@ -70,7 +70,7 @@ std::optional<std::string> utf16HexText(std::string_view hex) {
             return std::nullopt;
         }
     }
-    if (!flush()) return std::nullopt;
+    if (!flush() || bytes.size() % 2 != 0) return std::nullopt;
     std::string out;
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
         char32_t unit = static_cast<char32_t>(bytes[i] | (bytes[i + 1] << 8));

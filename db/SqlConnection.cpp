@@ -355,6 +355,9 @@ sqldriver::ISQLConnection* SqlConnection::connectionForStatement(bool isSelect) 
         clone->params = params;
         clone->loadParamsOnConnect = false;
         clone->loginPrompt = false;
+        s.activeStatements = 0;
+        // A clone whose opening fails is not kept: it could serve nothing.
+        if (!clone->isOpen()) clone->open();
         chosen = clone.get();
         s.clones.push_back(std::move(clone));
     }
