@@ -1,0 +1,114 @@
+// SQLQuery1 / SQLQuery2: a statement held as lines, its named parameters, and
+// a forward-only cursor over the rows it returns.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "DriverHandle.h"
+#include "Field.h"
+#include "QueryParameter.h"
+#include "SqlConnection.h"
+#include "SqlDriver.h"
+
+namespace tarvel {
+
+class SqlQuery : public ConnectionClient {
+public:
+    // Row-set size of a statement when the connection gives no RowsetSize.
+    static constexpr std::int32_t kDefaultRowsetSize = 20;
+
+    // name: the component name ("SQLQuery1"), put in front of its own failures.
+    SqlQuery(std::string name, SqlConnection& connection);
+    ~SqlQuery() override;  // closes and releases its driver objects; never throws
+    SqlQuery(const SqlQuery&) = delete;
+    SqlQuery& operator=(const SqlQuery&) = delete;
+
+    const std::string& name() const { return m_name; }
+
+    // The statement lines. Clearing a non-empty list and adding a line each
+    // close and unprepare the query and parse the parameters again.
+    const std::vector<std::string>& lines() const { return m_lines; }
+    void clearLines();
+    void addLine(const std::string& line);
+    // The lines joined, each followed by CR LF.
+    const std::string& commandText() const { return m_commandText; }
+    // The text handed to the driver at preparation (empty until prepared).
+    const std::string& serverText() const { return m_serverText; }
+
+    // Whether changes of the lines parse the parameters again (always, here).
+    bool paramCheck = true;
+    // Bytes of blob values to read; -1: as the connection's BlobSize says.
+    int maxBlobSize = -1;
+
+    std::vector<QueryParameter>& params() { return m_params; }
+    // The first parameter of that name (letter case ignored); throws
+    // "<query>: Parameter '<name>' not found".
+    QueryParameter& paramByName(std::string_view name);
+
+    // Runs the statement and stands on its first row; nothing when open.
+    void open();
+    // Ends the result; the statement stays prepared.
+    void close();
+    // Moves to the next row; nothing at the end; fails on a closed query.
+    void next();
+    bool eof() const { return m_eof; }
+    bool active() const { return m_active; }
+    bool prepared() const { return m_prepared; }
+
+    // Executes a statement that returns no rows; the rows it changed.
+    std::int32_t runStatement();
+    std::int32_t rowsAffected() const { return m_rowsAffected; }
+
+    // The fields of the open result, in column order.
+    const std::vector<Field>& fields() const { return m_fields; }
+    // Throws "List index out of bounds (<index>)".
+    const Field& field(int index) const;
+    // Throws "<query>: Field '<name>' not found".
+    const Field& fieldByName(std::string_view name) const;
+    // The field's value in the current row as text; empty for a null and
+    // while no row is current.
+    std::string fieldText(const Field& field);
+
+    // The text of the last driver error raised for this query.
+    const std::string& lastErrorText() const { return m_lastErrorText; }
+
+    // Lets the cursor and the statement go (the connection is closing).
+    void releaseDriverObjects() override;
+
+private:
+    [[noreturn]] void failNamed(const std::string& text) const;
+    // Throws the driver error text of a non-zero status, with the failed
+    // object asked for its message.
+    void check(sqldriver::Status status, sqldriver::ISQLObject* failed);
+    void linesChanged();
+    void unprepare();
+    void ensureConnected();
+    void prepare();
+    void prepareStatement();
+    std::int32_t rowsetSize() const;
+    void bindParameters();
+    void buildFields();
+    void fetch();
+
+    std::string m_name;
+    SqlConnection& m_connection;
+    std::vector<std::string> m_lines;
+    std::string m_commandText;
+    std::string m_serverText;
+    std::vector<QueryParameter> m_params;
+    std::vector<Field> m_fields;
+    sqldriver::ISQLConnection* m_driverConnection = nullptr;  // the one the statement came from
+    DriverHandle<sqldriver::ISQLCommand> m_command;
+    DriverHandle<sqldriver::ISQLCursor> m_cursor;
+    bool m_prepared = false;
+    bool m_active = false;
+    bool m_eof = true;
+    std::int32_t m_rowsAffected = 0;
+    std::string m_lastErrorText;
+    std::vector<char> m_valueBuffer;
+};
+
+}  // namespace tarvel
