@@ -1,0 +1,39 @@
+#include "SqlQueryOperations.h"
+
+namespace tarvel {
+
+void SqlQueryOperations::close() { m_query.close(); }
+
+void SqlQueryOperations::clearLines() { m_query.clearLines(); }
+
+void SqlQueryOperations::addLine(const std::string& line) { m_query.addLine(line); }
+
+void SqlQueryOperations::open() { m_query.open(); }
+
+bool SqlQueryOperations::eof() { return m_query.eof(); }
+
+void SqlQueryOperations::next() { m_query.next(); }
+
+std::string SqlQueryOperations::fieldText(int index) { return m_query.fieldText(m_query.field(index)); }
+
+std::string SqlQueryOperations::fieldText(const std::string& name) {
+    return m_query.fieldText(m_query.fieldByName(name));
+}
+
+void SqlQueryOperations::setParamText(const std::string& name, const std::string& value) {
+    m_query.paramByName(name).setValue(value);
+}
+
+void SqlQueryOperations::setParamDouble(const std::string& name, double value) {
+    m_query.paramByName(name).setValue(value);
+}
+
+int SqlQueryOperations::runStatement() { return m_query.runStatement(); }
+
+void ConnectionTransactions::begin() { m_connection.beginTransaction(); }
+
+void ConnectionTransactions::commit() { m_connection.commit(); }
+
+void ConnectionTransactions::rollback() { m_connection.rollback(); }
+
+}  // namespace tarvel

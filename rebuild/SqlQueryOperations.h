@@ -1,0 +1,46 @@
+// The rebuild's query and transaction operations carried out by the database
+// layer: a ResetQuery over one SqlQuery, and ResetTransactions over the
+// connection both queries share.
+#pragma once
+
+#include <string>
+
+#include "ResetQuery.h"
+#include "SqlConnection.h"
+#include "SqlQuery.h"
+
+namespace tarvel {
+
+class SqlQueryOperations : public ResetQuery {
+public:
+    explicit SqlQueryOperations(SqlQuery& query) : m_query(query) {}
+
+    void close() override;
+    void clearLines() override;
+    void addLine(const std::string& line) override;
+    void open() override;
+    bool eof() override;
+    void next() override;
+    std::string fieldText(int index) override;
+    std::string fieldText(const std::string& name) override;
+    void setParamText(const std::string& name, const std::string& value) override;
+    void setParamDouble(const std::string& name, double value) override;
+    int runStatement() override;
+
+private:
+    SqlQuery& m_query;
+};
+
+class ConnectionTransactions : public ResetTransactions {
+public:
+    explicit ConnectionTransactions(SqlConnection& connection) : m_connection(connection) {}
+
+    void begin() override;
+    void commit() override;
+    void rollback() override;
+
+private:
+    SqlConnection& m_connection;
+};
+
+}  // namespace tarvel
