@@ -1,7 +1,11 @@
 #include "NumberText.h"
 
+#include <locale.h>
+#include <stdlib.h>
+
 #include <cmath>
-#include <limits>
+#include <cstdio>
+#include <string>
 
 namespace tarvel {
 
@@ -21,32 +25,38 @@ int hexValue(char c)
 }
 
 // Powers of ten up to 10^27 are exact in the 64-bit mantissa of the 80-bit
-// format, so scaling by them rounds once; larger powers come from powl.
-long double powerOfTen(int exponent)
+// format, so scaling by them rounds once.
+constexpr int kExactPowers = 27;
+
+long double exactPowerOfTen(int exponent)
 {
-    if (exponent <= 27) {
-        long double power = 1.0L;
-        for (int i = 0; i < exponent; ++i)
-            power *= 10.0L;
-        return power;
-    }
-    return powl(10.0L, static_cast<long double>(exponent));
+    long double power = 1.0L;
+    for (int i = 0; i < exponent; ++i)
+        power *= 10.0L;
+    return power;
 }
 
-// value * 10^exponent, in steps that keep each power of ten finite so that a
-// representable result is not lost to an overflowing intermediate power.
-long double scaleByPowerOfTen(long double value, int exponent)
+// The C locale, for reading a number text whatever the process locale is.
+locale_t cLocale()
 {
-    constexpr int kStep = 4000;
-    while (exponent > kStep) {
-        value *= powerOfTen(kStep);
-        exponent -= kStep;
-    }
-    while (exponent < -kStep) {
-        value /= powerOfTen(kStep);
-        exponent += kStep;
-    }
-    return exponent >= 0 ? value * powerOfTen(exponent) : value / powerOfTen(-exponent);
+    static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    return locale;
+}
+
+// integer * 10^exponent rounded once to the nearest 80-bit value. Within the
+// exact powers one multiplication or division does it; beyond them the exact
+// decimal text of the integer with the exponent is read by strtold, which
+// rounds correctly where a product with an inexact power would round twice.
+long double scaleByPowerOfTen(long double integer, long long exponent)
+{
+    if (exponent >= 0 && exponent <= kExactPowers)
+        return integer * exactPowerOfTen(static_cast<int>(exponent));
+    if (exponent < 0 && exponent >= -kExactPowers)
+        return integer / exactPowerOfTen(static_cast<int>(-exponent));
+    char digits[5000];  // the largest finite 80-bit value has 4933 digits
+    std::snprintf(digits, sizeof digits, "%.0Lf", integer);
+    const std::string text = std::string(digits) + "e" + std::to_string(exponent);
+    return strtold_l(text.c_str(), nullptr, cLocale());
 }
 
 }  // namespace
@@ -153,11 +163,7 @@ long double floatFromText(std::string_view text, long double defaultValue, char 
         return defaultValue;
     long double value = mantissa;
     if (mantissa != 0.0L) {
-        // Fraction digits make the exponent smaller; a long fraction may push
-        // it below what an int holds only with absurd texts, so clamp it.
-        const long long scale = exponent - fractionDigits;
-        const int clamped = scale < -100000 ? -100000 : static_cast<int>(scale);
-        value = scaleByPowerOfTen(mantissa, clamped);
+        value = scaleByPowerOfTen(mantissa, exponent - fractionDigits);
         if (!std::isfinite(value))
             return defaultValue;
     }
