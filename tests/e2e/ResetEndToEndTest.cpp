@@ -1,0 +1,365 @@
+// The reset command against real Firebird databases: SQLConnection1,
+// SQLQuery1 and SQLQuery2 over the Firebird driver library, embedded and over
+// the loopback server, in both modes. The history table the run leaves is
+// compared, every column of every row, with what one set-based query over the
+// document lines and the history as it was computes.
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "Error.h"
+#include "HeadlessShell.h"
+#include "HistoryReset.h"
+#include "RegionalFormats.h"
+#include "SqlConnection.h"
+#include "SqlQuery.h"
+#include "SqlQueryOperations.h"
+#include "TestDatabase.h"
+
+namespace tarvel::testing {
+namespace {
+
+using Rows = std::vector<std::vector<std::string>>;
+
+enum class Access { Embedded, Server };
+
+struct Mode {
+    int index;
+    const char* source;
+    const char* target;
+    const char* party;
+    const char* price;
+};
+
+const Mode kPurchase{0, "INSTORAGE_SUB", "STORY_IN", "PROVIDER_ID", "STD_COST"};
+const Mode kSales{1, "SAL_SUB", "STORY_SAL", "CUST_ID", "U_PRICE"};
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+// The schema and data of one mode, written for the purchase tables; the sales
+// script is the same with its names.
+std::string forMode(const Mode& mode, const std::string& purchaseText) {
+    std::string text = replaced(purchaseText, "INSTORAGE_SUB", mode.source);
+    text = replaced(text, "STORY_IN", mode.target);
+    text = replaced(text, "PROVIDER_ID", mode.party);
+    return replaced(text, "STD_COST", mode.price);
+}
+
+const char* const kSchema = R"(
+CREATE TABLE INSTORAGE_SUB (
+    LINE_NO INTEGER NOT NULL PRIMARY KEY,
+    PROVIDER_ID VARCHAR(10) NOT NULL,
+    PROD_ID VARCHAR(20) NOT NULL,
+    B_PRICE NUMERIC(12,4),
+    BILL_DATE DATE NOT NULL,
+    TEMPPRODID VARCHAR(20),
+    PROD_BARCODE VARCHAR(40),
+    SALE_PRICE NUMERIC(12,4),
+    U_DIS NUMERIC(5,2));
+CREATE TABLE STORY_IN (
+    PROVIDER_ID VARCHAR(10),
+    PROD_ID VARCHAR(20),
+    STD_COST NUMERIC(12,4),
+    CHG_DATE DATE,
+    TEMPPRODID VARCHAR(20),
+    PROD_BARCODE VARCHAR(13),
+    SALE_PRICE NUMERIC(12,4),
+    U_DIS NUMERIC(5,2));
+CREATE TABLE STORY_IN_BEFORE (
+    PROVIDER_ID VARCHAR(10),
+    PROD_ID VARCHAR(20),
+    STD_COST NUMERIC(12,4),
+    CHG_DATE DATE,
+    TEMPPRODID VARCHAR(20),
+    PROD_BARCODE VARCHAR(13),
+    SALE_PRICE NUMERIC(12,4),
+    U_DIS NUMERIC(5,2));
+COMMIT;
+)";
+
+// Document lines: one pair with three lines out of date order, a pair whose
+// lines carry two products, prices null, zero and negative, nulls in the
+// optional columns, Big5 bytes (one with the backquote as trail byte), and
+// history rows for pairs without a qualifying line.
+const char* const kData =
+    "INSERT INTO INSTORAGE_SUB VALUES (1, 'P1', 'A', 10, '2024-01-01', 'T1', 'B1', 20, 5);\n"
+    "INSERT INTO INSTORAGE_SUB VALUES (2, 'P1', 'A', 30, '2024-01-03', 'T1', 'B3', 40, 0);\n"
+    "INSERT INTO INSTORAGE_SUB VALUES (3, 'P1', 'A', 20, '2024-01-02', 'T1', 'B2', NULL, NULL);\n"
+    "INSERT INTO INSTORAGE_SUB VALUES (4, 'P1', 'B', 5.5, '2023-12-31', 'T7', 'B7', 1, 1.25);\n"
+    "INSERT INTO INSTORAGE_SUB VALUES (5, 'P1', 'C', 6.75, '2023-01-01', 'T7', 'B8', 2, 2.5);\n"
+    "INSERT INTO INSTORAGE_SUB VALUES (6, 'P2', 'C', NULL, '2024-02-01', 'T2', 'N', 1, 1);\n"
+    "INSERT INTO INSTORAGE_SUB VALUES (7, 'P2', 'C', 0, '2024-02-02', 'T2', 'Z', 1, 1);\n"
+    "INSERT INTO INSTORAGE_SUB VALUES (8, 'P2', 'C', -1, '2024-02-03', 'T2', 'M', 1, 1);\n"
+    "INSERT INTO INSTORAGE_SUB VALUES (9, 'P3', 'D', 7.25, '2024-03-01', NULL, NULL, NULL, NULL);\n"
+    "INSERT INTO INSTORAGE_SUB VALUES (10, '\xA4\x40\xB3\x5C', 'E', 1.5, '2024-04-01', 'T\xA4\x60', '\xAA\xF7\xA6\x60', 3, 4);\n"
+    "INSERT INTO INSTORAGE_SUB VALUES (11, 'P4', 'F', 12.3456, '2024-05-05', 'T5', '4710000000001', 99.99, 12.34);\n"
+    "INSERT INTO INSTORAGE_SUB VALUES (12, 'P4', 'F', 0.0001, '2024-05-06', 'T6', '', 0.0001, 0.01);\n"
+    "INSERT INTO STORY_IN VALUES ('P1', 'A', 1, '2000-01-01', 'T1', 'OLD', 1, 1);\n"
+    "INSERT INTO STORY_IN VALUES ('P2', 'C', 2, '2000-01-02', 'T2', 'KEEP', 2, 2);\n"
+    "INSERT INTO STORY_IN VALUES ('P9', 'X', 9, '2000-01-09', 'T9', 'KEEP9', 9, 9);\n"
+    "INSERT INTO STORY_IN VALUES ('P3', 'D', 3, '2000-01-03', NULL, 'NULLKEY', 3, 3);\n"
+    "INSERT INTO STORY_IN VALUES ('P3', 'D', 4, '2000-01-04', '', 'EMPTYKEY', 4, 4);\n"
+    "COMMIT;\n"
+    "INSERT INTO STORY_IN_BEFORE SELECT * FROM STORY_IN;\n";
+
+// The history a complete run must leave: for every pair with a line of
+// positive price, its last such line in scan order (party, PROD_ID,
+// BILL_DATE), nulls as the run hands them over; every other history row as it
+// was. `excluded` names a party whose lines the run never reached.
+std::string expectedHistoryQuery(const std::string& excluded) {
+    const std::string reached = excluded.empty() ? "" : " AND t.PROVIDER_ID <> '" + excluded + "'";
+    const std::string reachedS = excluded.empty() ? "" : " AND s.PROVIDER_ID <> '" + excluded + "'";
+    return "SELECT s.PROVIDER_ID, s.PROD_ID, s.B_PRICE, s.BILL_DATE, COALESCE(s.TEMPPRODID, ''), "
+           "COALESCE(s.PROD_BARCODE, ''), COALESCE(s.SALE_PRICE, 0), COALESCE(s.U_DIS, 0) "
+           "FROM INSTORAGE_SUB s WHERE s.B_PRICE > 0" + reachedS +
+           " AND NOT EXISTS (SELECT 1 FROM INSTORAGE_SUB t WHERE t.B_PRICE > 0" + reached +
+           " AND t.PROVIDER_ID = s.PROVIDER_ID AND COALESCE(t.TEMPPRODID, '') = COALESCE(s.TEMPPRODID, '')"
+           " AND (t.PROD_ID > s.PROD_ID OR (t.PROD_ID = s.PROD_ID AND t.BILL_DATE > s.BILL_DATE))) "
+           "UNION ALL "
+           "SELECT h.PROVIDER_ID, h.PROD_ID, h.STD_COST, h.CHG_DATE, h.TEMPPRODID, h.PROD_BARCODE, h.SALE_PRICE, "
+           "h.U_DIS FROM STORY_IN_BEFORE h WHERE NOT EXISTS (SELECT 1 FROM INSTORAGE_SUB t WHERE t.B_PRICE > 0" +
+           reached + " AND t.PROVIDER_ID = h.PROVIDER_ID AND COALESCE(t.TEMPPRODID, '') = h.TEMPPRODID)";
+}
+
+const char* const kActualHistoryQuery =
+    "SELECT PROVIDER_ID, PROD_ID, STD_COST, CHG_DATE, TEMPPRODID, PROD_BARCODE, SALE_PRICE, U_DIS FROM STORY_IN";
+
+void writeFile(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+std::string binFolder() {
+    const char* bin = std::getenv("TARVEL_TEST_BIN");
+    return bin ? bin : ".";
+}
+
+// A database made for one test, the settings files that lead to it, and the
+// window's connection and queries over it.
+class ResetDatabase {
+public:
+    ResetDatabase(Access access, const Mode& mode, const std::string& script) : m_mode(mode) {
+        const std::string path = m_dir.file("pos.fdb");
+        createDatabase(path, script);
+        const std::string database = access == Access::Server ? serverDatabase(path) : path;
+        writeFile(m_dir.file("sqlconnections.ini"),
+                  "[Kestal]\r\nDriverName=Firebird\r\nDatabase=" + database +
+                      "\r\nUser_Name=SYSDBA\r\nPassword=" + testPassword() +
+                      "\r\nSQLDialect=3\r\nBlobSize=-1\r\nCommitRetain=False\r\nWaitOnLocks=True\r\n"
+                      "Firebird TransIsolation=ReadCommited\r\nTrim Char=False\r\n");
+        writeFile(m_dir.file("sqldrivers.ini"), "[Firebird]\r\nLibraryName=" + binFolder() +
+                                                    "/libfbsqldrv.so\r\nVendorLib=libfbclient.so.2\r\n"
+                                                    "GetDriverFunc=GetFirebirdDriver\r\n");
+        SettingsLocation location;
+        location.executableDir = m_dir.path();
+        location.storeFile = m_dir.file("no-store.ini");
+        connection = std::make_unique<SqlConnection>("SQLConnection1", location);
+        query1 = std::make_unique<SqlQuery>("SQLQuery1", *connection);
+        query2 = std::make_unique<SqlQuery>("SQLQuery2", *connection);
+        scan = std::make_unique<SqlQueryOperations>(*query1);
+        work = std::make_unique<SqlQueryOperations>(*query2);
+        transactions = std::make_unique<ConnectionTransactions>(*connection);
+        shell.index = mode.index;
+    }
+
+    ~ResetDatabase() {
+        query2.reset();
+        query1.reset();
+        connection.reset();
+    }
+
+    void run() { runHistoryReset(shell, *scan, *work, *transactions); }
+
+    // Every row of a query in the mode's names, each column as its field
+    // text, in sorted order.
+    Rows rowsOf(const std::string& purchaseSql) {
+        SqlQuery reader("Reader", *connection);
+        reader.addLine(forMode(m_mode, purchaseSql));
+        reader.open();
+        Rows rows;
+        for (; !reader.eof(); reader.next()) {
+            std::vector<std::string> row;
+            for (const Field& field : reader.fields()) row.push_back(reader.fieldText(field));
+            rows.push_back(std::move(row));
+        }
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    }
+
+    HeadlessShell shell;
+    std::unique_ptr<SqlConnection> connection;
+    std::unique_ptr<SqlQuery> query1;
+    std::unique_ptr<SqlQuery> query2;
+
+private:
+    TempDir m_dir;
+    Mode m_mode;
+    std::unique_ptr<SqlQueryOperations> scan;
+    std::unique_ptr<SqlQueryOperations> work;
+    std::unique_ptr<ConnectionTransactions> transactions;
+};
+
+// Dates are written year first, which the server reads back unambiguously.
+class FixedFormats {
+public:
+    FixedFormats() : m_saved(currentFormats()) {
+        RegionalFormats formats;
+        formats.shortDateFormat = "yyyy/m/d";
+        formats.longTimeFormat = "hh:mm:ss";
+        setCurrentFormats(formats);
+    }
+    ~FixedFormats() { setCurrentFormats(m_saved); }
+
+private:
+    RegionalFormats m_saved;
+};
+
+struct RunCase {
+    Access access;
+    const Mode* mode;
+};
+
+std::string caseName(const ::testing::TestParamInfo<RunCase>& info) {
+    return std::string(info.param.access == Access::Server ? "Server" : "Embedded") +
+           (info.param.mode->index == 0 ? "Purchase" : "Sales");
+}
+
+class ResetEndToEnd : public ::testing::TestWithParam<RunCase> {
+protected:
+    void SetUp() override {
+        if (GetParam().access == Access::Server) TARVEL_SKIP_WITHOUT_SERVER();
+    }
+    const Mode& mode() const { return *GetParam().mode; }
+    std::string script(const std::string& extra = std::string()) const {
+        return forMode(mode(), std::string(kSchema) + kData + extra);
+    }
+
+    FixedFormats m_formats;
+};
+
+TEST_P(ResetEndToEnd, RebuildsTheHistoryTwiceAlike) {
+    ResetDatabase db(GetParam().access, mode(), script());
+    const Rows expected = db.rowsOf(expectedHistoryQuery(""));
+    // A sample of the expectation, so a wrong expectation cannot pass unseen.
+    const std::string big5Party = "\xA4\x40\xB3\x5C";
+    const std::vector<std::string> lastOfThree{"P1", "A", "30", "2024/1/3", "T1", "B3", "40", "0"};
+    const std::vector<std::string> lastProduct{"P1", "C", "6.75", "2023/1/1", "T7", "B8", "2", "2.5"};
+    const std::vector<std::string> nulls{"P3", "D", "7.25", "2024/3/1", "", "", "0", "0"};
+    const std::vector<std::string> big5{big5Party, "E", "1.5", "2024/4/1", "T\xA4\x60", "\xAA\xF7\xA6\x60", "3", "4"};
+    const std::vector<std::string> kept{"P9", "X", "9", "2000/1/9", "T9", "KEEP9", "9", "9"};
+    const std::vector<std::string> unqualified{"P2", "C", "2", "2000/1/2", "T2", "KEEP", "2", "2"};
+    const std::vector<std::string> nullKey{"P3", "D", "3", "2000/1/3", "", "NULLKEY", "3", "3"};
+    for (const auto& row : {lastOfThree, lastProduct, nulls, big5, kept, unqualified, nullKey}) {
+        EXPECT_NE(std::find(expected.begin(), expected.end(), row), expected.end()) << ::testing::PrintToString(row);
+    }
+    ASSERT_EQ(expected.size(), 9u);
+
+    for (int run = 1; run <= 2; ++run) {
+        db.run();
+        EXPECT_EQ(db.rowsOf(kActualHistoryQuery), expected) << "run " << run;
+        EXPECT_EQ(db.shell.questions, std::vector<std::string>(run, kResetQuestion));
+        EXPECT_EQ(db.shell.informations, std::vector<std::string>(run, kResetDone));
+        EXPECT_EQ(db.shell.maximum, 12) << "COUNT(*) is a 64-bit integer, read as the number it is";
+        EXPECT_EQ(db.shell.position, 12);
+    }
+    EXPECT_TRUE(db.connection->isOpen());
+    EXPECT_TRUE(db.query1->active()) << "the scan stays open at its end";
+    EXPECT_TRUE(db.query1->eof());
+}
+
+TEST_P(ResetEndToEnd, ARefusedInsertKeepsThePairsOldRowAndEndsTheRun) {
+    // This party sorts after every other (bytes compare unsigned); its
+    // barcode is too long for the history's column.
+    const std::string last = "\xF9\xFE";
+    const std::string extra =
+        "INSERT INTO STORY_IN VALUES ('" + last + "', 'Q', 5, '2001-01-01', 'TZ', 'OLDZ', 5, 5);\n"
+        "INSERT INTO STORY_IN_BEFORE VALUES ('" + last + "', 'Q', 5, '2001-01-01', 'TZ', 'OLDZ', 5, 5);\n"
+        "INSERT INTO INSTORAGE_SUB VALUES (13, '" + last + "', 'Q', 8, '2024-06-01', 'TZ', '12345678901234567890', 0, 0);\n";
+    ResetDatabase db(GetParam().access, mode(), script(extra));
+    const Rows expected = db.rowsOf(expectedHistoryQuery(last));
+    ASSERT_EQ(expected.size(), 10u);
+    const std::vector<std::string> oldRow{last, "Q", "5", "2001/1/1", "TZ", "OLDZ", "5", "5"};
+    EXPECT_NE(std::find(expected.begin(), expected.end(), oldRow), expected.end());
+
+    std::string failure;
+    try {
+        db.run();
+    } catch (const Error& e) {
+        failure = e.what();
+    }
+    EXPECT_NE(failure.find("SQL Server Error: "), std::string::npos) << failure;
+    EXPECT_NE(failure.find("string right truncation"), std::string::npos) << failure;
+    EXPECT_TRUE(db.shell.informations.empty());
+    EXPECT_EQ(db.shell.position, 13);
+    EXPECT_EQ(db.rowsOf(kActualHistoryQuery), expected);
+
+    // The connection serves the next run as it is.
+    db.query2->clearLines();
+    EXPECT_TRUE(db.connection->isOpen());
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, ResetEndToEnd,
+                         ::testing::Values(RunCase{Access::Embedded, &kPurchase}, RunCase{Access::Embedded, &kSales},
+                                           RunCase{Access::Server, &kPurchase}, RunCase{Access::Server, &kSales}),
+                         caseName);
+
+// Columns of other kinds written into text columns carry their field texts.
+class FieldTextsEndToEnd : public ::testing::TestWithParam<Access> {
+protected:
+    void SetUp() override {
+        if (GetParam() == Access::Server) TARVEL_SKIP_WITHOUT_SERVER();
+    }
+    FixedFormats m_formats;
+};
+
+TEST_P(FieldTextsEndToEnd, OtherKindsLandAsTheirTexts) {
+    const char* const script = R"(
+CREATE TABLE INSTORAGE_SUB (
+    PROVIDER_ID INTEGER NOT NULL,
+    PROD_ID CHAR(4) NOT NULL,
+    B_PRICE DOUBLE PRECISION,
+    BILL_DATE TIMESTAMP NOT NULL,
+    TEMPPRODID NUMERIC(9,2),
+    PROD_BARCODE DOUBLE PRECISION,
+    SALE_PRICE VARCHAR(10),
+    U_DIS VARCHAR(10));
+CREATE TABLE STORY_IN (
+    PROVIDER_ID VARCHAR(20),
+    PROD_ID VARCHAR(20),
+    STD_COST DOUBLE PRECISION,
+    CHG_DATE VARCHAR(30),
+    TEMPPRODID VARCHAR(20),
+    PROD_BARCODE VARCHAR(30),
+    SALE_PRICE DOUBLE PRECISION,
+    U_DIS DOUBLE PRECISION);
+COMMIT;
+INSERT INTO INSTORAGE_SUB VALUES (-7, 'A', 0.5, '2004-03-05 00:00:00', 2.50, 0.00001, '1.5', 'abc');
+INSERT INTO INSTORAGE_SUB VALUES (8, 'B', 3, '2004-03-05 14:05:09', -0.10, 1e15, ' 2 ', '');
+)";
+    ResetDatabase db(GetParam(), kPurchase, script);
+    db.run();
+    const Rows expected{
+        {"-7", "A   ", "0.5", "2004/3/5", "2.5", "1E-5", "1.5", "0"},
+        {"8", "B   ", "3", "2004/3/5 14:05:09", "-0.1", "1E15", "2", "0"},
+    };
+    EXPECT_EQ(db.rowsOf(kActualHistoryQuery), expected);
+    EXPECT_EQ(db.shell.informations, std::vector<std::string>{kResetDone});
+}
+
+INSTANTIATE_TEST_SUITE_P(Access, FieldTextsEndToEnd, ::testing::Values(Access::Embedded, Access::Server),
+                         [](const ::testing::TestParamInfo<Access>& info) {
+                             return std::string(info.param == Access::Server ? "Server" : "Embedded");
+                         });
+
+}  // namespace
+}  // namespace tarvel::testing
