@@ -1,0 +1,187 @@
+// SQLConnection1 over the real Firebird driver library (bin/libfbsqldrv.so)
+// with settings files written by the test: embedded and over the loopback
+// server, the opening, its failures, closing, and the transaction calls.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+#include "Error.h"
+#include "SettingsFolder.h"
+#include "SqlConnection.h"
+#include "TestDatabase.h"
+
+using tarvel::Error;
+using tarvel::SqlConnection;
+using tarvel::testing::SettingsFolder;
+
+namespace {
+
+struct Releaser {
+    void operator()(sqldriver::ISQLObject* object) const {
+        if (object) object->release();
+    }
+};
+using CommandPtr = std::unique_ptr<sqldriver::ISQLCommand, Releaser>;
+using CursorPtr = std::unique_ptr<sqldriver::ISQLCursor, Releaser>;
+
+enum class Access { Embedded, Server };
+
+class ConnectionFirebirdTest : public ::testing::TestWithParam<Access> {
+protected:
+    void SetUp() override {
+        if (GetParam() == Access::Server) TARVEL_SKIP_WITHOUT_SERVER();
+        m_databaseFile = m_folder.file("pos.fdb");
+        tarvel::testing::createDatabase(m_databaseFile,
+                                        "CREATE TABLE STORY_IN (PROD_ID VARCHAR(20) NOT NULL, PRICE NUMERIC(12,4));"
+                                        "INSERT INTO STORY_IN VALUES ('P1', 10.5);");
+        m_database = GetParam() == Access::Server ? tarvel::testing::serverDatabase(m_databaseFile) : m_databaseFile;
+        writeEntry(tarvel::testing::testPassword());
+        m_folder.write("sqldrivers.ini",
+                       "[Firebird]\r\nLibraryName=libfbsqldrv.so\r\nVendorLib=libfbclient.so.2\r\n"
+                       "GetDriverFunc=GetFirebirdDriver\r\n");
+        m_connection = std::make_unique<SqlConnection>("SQLConnection1", m_folder.location());
+    }
+
+    // The built-in list with the test's database and password.
+    void writeEntry(const std::string& password) {
+        m_folder.write("sqlconnections.ini",
+                       "[Kestal]\r\nDriverName=Firebird\r\nDatabase=" + m_database +
+                           "\r\nRoleName=RoleName\r\nUser_Name=SYSDBA\r\nPassword=" + password +
+                           "\r\nServerCharSet=\r\nSQLDialect=3\r\nBlobSize=-1\r\nCommitRetain=False\r\n"
+                           "WaitOnLocks=True\r\nErrorResourceFile=\r\nLocaleCode=0000\r\n"
+                           "Firebird TransIsolation=ReadCommited\r\nTrim Char=False\r\n");
+    }
+
+    // Runs a statement that returns no rows on the statement connection.
+    void run(const std::string& sql) {
+        sqldriver::ISQLConnection* c = m_connection->connectionForStatement(false);
+        sqldriver::ISQLCommand* raw = nullptr;
+        m_connection->check(c->getSQLCommand(&raw), c);
+        CommandPtr command(raw);
+        m_connection->check(command->prepare(sql.c_str(), 0), command.get());
+        sqldriver::ISQLCursor* cursor = nullptr;
+        m_connection->check(command->execute(&cursor), command.get());
+        CursorPtr owned(cursor);
+        m_connection->check(command->close(), command.get());
+    }
+
+    // The number the one-row, one-column SELECT returns.
+    std::int64_t count(const std::string& sql) {
+        sqldriver::ISQLConnection* c = m_connection->connectionForStatement(true);
+        sqldriver::ISQLCommand* raw = nullptr;
+        m_connection->check(c->getSQLCommand(&raw), c);
+        CommandPtr command(raw);
+        m_connection->check(command->prepare(sql.c_str(), 0), command.get());
+        sqldriver::ISQLCursor* rawCursor = nullptr;
+        m_connection->check(command->execute(&rawCursor), command.get());
+        CursorPtr cursor(rawCursor);
+        if (!cursor) throw Error("no cursor");
+        m_connection->check(cursor->next(), cursor.get());
+        std::uint16_t kind = 0;
+        std::uint16_t subkind = 0;
+        m_connection->check(cursor->getColumnType(1, &kind, &subkind), cursor.get());
+        if (kind != sqldriver::kind::Int64) throw Error("COUNT(*) is not a 64-bit integer");
+        std::int64_t value = 0;
+        bool isNull = true;
+        m_connection->check(cursor->getValue(1, &value, sizeof value, &isNull), cursor.get());
+        return value;
+    }
+
+    std::int64_t rowsOf(const std::string& productId) {
+        return count("SELECT COUNT(*) FROM STORY_IN WHERE PROD_ID = '" + productId + "'");
+    }
+
+    SettingsFolder m_folder;
+    std::string m_databaseFile;
+    std::string m_database;
+    std::unique_ptr<SqlConnection> m_connection;
+};
+
+TEST_P(ConnectionFirebirdTest, OpensAndAsksTheDriver) {
+    m_connection->open();
+    EXPECT_TRUE(m_connection->isOpen());
+    EXPECT_EQ(m_connection->quoteChar(), '"');
+    EXPECT_EQ(m_connection->statementLimit(), 0);
+    EXPECT_TRUE(m_connection->supportsTransaction());
+    EXPECT_EQ(rowsOf("P1"), 1);
+    EXPECT_EQ(m_connection->cloneCount(), 0u);
+    m_connection->close();
+    EXPECT_FALSE(m_connection->isOpen());
+    // A second opening after a close attaches again.
+    m_connection->open();
+    EXPECT_EQ(rowsOf("P1"), 1);
+}
+
+TEST_P(ConnectionFirebirdTest, RollbackKeepsTheRowCommitKeepsTheChange) {
+    m_connection->beginTransaction();
+    EXPECT_TRUE(m_connection->isOpen());
+    run("DELETE FROM STORY_IN WHERE PROD_ID = 'P1'");
+    run("INSERT INTO STORY_IN VALUES ('P2', 3)");
+    m_connection->rollback();
+    EXPECT_FALSE(m_connection->inTransaction());
+    EXPECT_EQ(rowsOf("P1"), 1);
+    EXPECT_EQ(rowsOf("P2"), 0);
+
+    m_connection->beginTransaction();
+    run("DELETE FROM STORY_IN WHERE PROD_ID = 'P1'");
+    run("INSERT INTO STORY_IN VALUES ('P2', 3)");
+    m_connection->commit();
+    EXPECT_EQ(rowsOf("P1"), 0);
+    EXPECT_EQ(rowsOf("P2"), 1);
+
+    // Without an explicit transaction every statement is kept once it ran.
+    run("DELETE FROM STORY_IN WHERE PROD_ID = 'P2'");
+    m_connection->close();
+    m_connection->open();
+    EXPECT_EQ(rowsOf("P2"), 0);
+}
+
+TEST_P(ConnectionFirebirdTest, WrongPasswordIsADriverError) {
+    if (GetParam() == Access::Embedded) GTEST_SKIP() << "an embedded attachment does not check the password";
+    writeEntry("not-the-password");
+    try {
+        m_connection->open();
+        FAIL() << "opened with a wrong password";
+    } catch (const Error& e) {
+        std::string text = e.what();
+        EXPECT_NE(text.find("SQL Server Error: "), std::string::npos) << text;
+        EXPECT_EQ(m_connection->lastErrorText(), text);
+    }
+    EXPECT_FALSE(m_connection->isOpen());
+    // The retry uses the list already loaded: correcting the file does not help.
+    writeEntry(tarvel::testing::testPassword());
+    EXPECT_THROW(m_connection->open(), Error);
+}
+
+TEST_P(ConnectionFirebirdTest, MissingDatabaseFile) {
+    std::string missing = m_folder.file("missing.fdb");
+    m_database = GetParam() == Access::Server ? tarvel::testing::serverDatabase(missing) : missing;
+    writeEntry(tarvel::testing::testPassword());
+    try {
+        m_connection->open();
+        FAIL() << "opened a missing database";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("SQL Server Error: "), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(m_connection->isOpen());
+}
+
+TEST_P(ConnectionFirebirdTest, VendorLibraryMissing) {
+    m_folder.write("sqldrivers.ini",
+                   "[Firebird]\nLibraryName=libfbsqldrv.so\nVendorLib=libfbclient-missing.so.9\n"
+                   "GetDriverFunc=GetFirebirdDriver\n");
+    try {
+        m_connection->open();
+        FAIL() << "opened without the vendor library";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "Unable to Load libfbclient-missing.so.9");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Access, ConnectionFirebirdTest, ::testing::Values(Access::Embedded, Access::Server),
+                         [](const ::testing::TestParamInfo<Access>& info) {
+                             return info.param == Access::Embedded ? "Embedded" : "Server";
+                         });
+
+}  // namespace
