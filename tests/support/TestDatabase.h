@@ -29,7 +29,8 @@ private:
 
 // Creates a dialect-3 database with default character set NONE at `path` (a
 // plain file path, created embedded) and runs `sqlScript` (statements ended by
-// ";") in it, then commits. The file is left readable and writable by everyone.
+// ";") in it, then commits. The file is left readable and writable by everyone,
+// with forced writes off (commits do not wait for the disk).
 // Throws std::runtime_error carrying isql's output when anything fails.
 void createDatabase(const std::string& path, const std::string& sqlScript);
 

@@ -1,0 +1,63 @@
+// Where an attachment goes: host, port and embedded access from the database
+// text and the host name and port options.
+#include <gtest/gtest.h>
+
+#include "ConnectionOptions.h"
+
+namespace tarvel::fb {
+namespace {
+
+struct TargetCase {
+    const char* database;
+    const char* hostName;
+    const char* serverPort;
+    const char* target;
+    bool embedded;
+};
+
+class AttachTarget : public ::testing::TestWithParam<TargetCase> {};
+
+TEST_P(AttachTarget, NamesHostAndPortOrOpensTheFileEmbedded)
+{
+    const TargetCase& c = GetParam();
+    ConnectionOptions options;
+    options.hostName = c.hostName;
+    options.serverPort = c.serverPort;
+    bool embedded = !c.embedded;
+    EXPECT_EQ(attachTarget(c.database, options, &embedded), c.target);
+    EXPECT_EQ(embedded, c.embedded);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, AttachTarget,
+    ::testing::Values(TargetCase{"/tmp/x.fdb", "", "", "/tmp/x.fdb", true},
+                      TargetCase{"x.fdb", "", "", "x.fdb", true},
+                      TargetCase{"127.0.0.1:/tmp/x.fdb", "", "", "127.0.0.1:/tmp/x.fdb", false},
+                      TargetCase{"db.example:/data/pos.fdb", "", "", "db.example:/data/pos.fdb", false},
+                      TargetCase{"127.0.0.1/3051:/tmp/x.fdb", "", "", "127.0.0.1/3051:/tmp/x.fdb", false},
+                      TargetCase{"127.0.0.1:/tmp/x.fdb", "", "3051", "127.0.0.1/3051:/tmp/x.fdb", false},
+                      // A port already in the text wins over the option.
+                      TargetCase{"127.0.0.1/3052:/tmp/x.fdb", "", "3051", "127.0.0.1/3052:/tmp/x.fdb", false},
+                      TargetCase{"/tmp/x.fdb", "10.0.0.5", "", "10.0.0.5:/tmp/x.fdb", false},
+                      TargetCase{"/tmp/x.fdb", "10.0.0.5", "3051", "10.0.0.5/3051:/tmp/x.fdb", false},
+                      TargetCase{"inet://10.0.0.5/tmp/x.fdb", "", "3051", "inet://10.0.0.5/tmp/x.fdb", false}));
+
+TEST(DatabaseParameters, OnlyAPlainPathForcesTheInProcessEngine)
+{
+    ConnectionOptions options;
+    const std::string embedded = databaseParameters(options, "SYSDBA", "pw", true);
+    const std::string remote = databaseParameters(options, "SYSDBA", "pw", false);
+    EXPECT_NE(embedded.find("Providers=Engine12"), std::string::npos);
+    EXPECT_EQ(remote.find("Providers"), std::string::npos);
+    EXPECT_NE(remote.find("SYSDBA"), std::string::npos);
+}
+
+TEST(DatabaseParameters, RefusesAValueTooLongForItsItem)
+{
+    ConnectionOptions options;
+    options.roleName = std::string(300, 'R');
+    EXPECT_ANY_THROW(databaseParameters(options, "SYSDBA", "pw", false));
+}
+
+}  // namespace
+}  // namespace tarvel::fb
