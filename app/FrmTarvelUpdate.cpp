@@ -13,6 +13,8 @@
 #include "RadioGroup.h"
 #include "RegionalFormats.h"
 #include "SpeedButton.h"
+#include "SqlConnection.h"
+#include "SqlQuery.h"
 
 namespace tarvel {
 
@@ -55,6 +57,11 @@ TFormTarvelReset::TFormTarvelReset(BoxPresenter& boxes, ErrorHandler& errors, Re
     SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
     ProgressBar1 = new ProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    // Creating the connection only finds its settings file; nothing touches
+    // the database until the first rebuild opens SQLQuery1.
+    SQLConnection1 = std::make_unique<SqlConnection>("SQLConnection1");
+    SQLQuery1 = std::make_unique<SqlQuery>("SQLQuery1", *SQLConnection1);
+    SQLQuery2 = std::make_unique<SqlQuery>("SQLQuery2", *SQLConnection1);
 
     connect(SpeedButton1, &SpeedButton::clicked, this,
             [this] { m_errors.guarded([this] { SpeedButton1Click(SpeedButton1); }); });

@@ -17,6 +17,8 @@ class ErrorHandler;
 class ProgressBar;
 class RadioGroup;
 class SpeedButton;
+class SqlConnection;
+class SqlQuery;
 
 // What the reset button runs, given the window as its shell.
 using ResetRunner = std::function<void(ResetShell&)>;
@@ -33,6 +35,11 @@ public:
     RadioGroup* RadioGroup1 = nullptr;
     SpeedButton* SpeedButton1 = nullptr;
     ProgressBar* ProgressBar1 = nullptr;
+    // The one connection and the two queries; declared in this order so the
+    // queries let their driver objects go before the connection closes.
+    std::unique_ptr<SqlConnection> SQLConnection1;
+    std::unique_ptr<SqlQuery> SQLQuery1;
+    std::unique_ptr<SqlQuery> SQLQuery2;
 
     // The reset command; errors leave it unhandled, to the caller.
     void SpeedButton1Click(QObject* sender);

@@ -26,6 +26,9 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // Arrow keys on an item: Right and Down choose the next item, Left and Up
+    // the previous one, wrapping around, in item order rather than on screen.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void updateTabStops();

@@ -1,5 +1,6 @@
 #include "SpeedButton.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 namespace tarvel {
@@ -26,5 +27,10 @@ void SpeedButton::mouseReleaseEvent(QMouseEvent* event) {
     }
     QPushButton::mouseReleaseEvent(event);
 }
+
+// A key that reaches the button anyway (it never has the focus) presses nothing.
+void SpeedButton::keyPressEvent(QKeyEvent* event) { event->ignore(); }
+
+void SpeedButton::keyReleaseEvent(QKeyEvent* event) { event->ignore(); }
 
 }  // namespace tarvel
