@@ -86,6 +86,11 @@ bool storeTemporalText(SqlDescriptor& area, int index, short describedType, std:
     }
 }
 
+bool isTemporalType(short type)
+{
+    return type == SQL_TYPE_DATE || type == SQL_TYPE_TIME || type == SQL_TIMESTAMP;
+}
+
 bool isTextType(short type)
 {
     return type == SQL_TEXT || type == SQL_VARYING;
@@ -103,6 +108,12 @@ void bindParameter(SqlDescriptor& area, int index, const BoundValue& bound)
     switch (bound.kind) {
     case kind::Text: {
         const std::string_view text = boundText(bound);
+        // The program writes a null date as the empty text; reading that back
+        // as null keeps the value, where Firebird would refuse the text.
+        if (text.empty() && isTemporalType(described.type)) {
+            area.setNull(index);
+            return;
+        }
         if (storeTemporalText(area, index, described.type, text))
             return;
         // Text parameters keep their character set; any other type gets the

@@ -19,7 +19,7 @@ struct BoundValue {
 // Sets entry `index`. A text bound where the statement expects a DATE, TIME or
 // TIMESTAMP is read with the program's current regional formats, the inverse
 // of how the program writes such values; a text they do not match is left to
-// Firebird's own parsing. Throws DriverFailure: InvalidLength for a value
+// Firebird's own parsing, and the empty text is null there. Throws DriverFailure: InvalidLength for a value
 // shorter than its kind, InvalidFieldType for a kind that cannot be bound.
 void bindParameter(SqlDescriptor& area, int index, const BoundValue& bound);
 

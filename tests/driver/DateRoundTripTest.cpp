@@ -106,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(Locales, DateRoundTrip,
                                             ::testing::Values("C", "en_US.UTF-8", "en_GB.UTF-8", "de_DE.UTF-8",
                                                               "zh_TW.UTF-8", "zh_TW.BIG5", "ja_JP.UTF-8")));
 
-TEST(DateText, TextTheFormatsDoNotMatchIsLeftToFirebird)
+TEST(DateText, UnmatchedTextIsLeftToFirebirdAndEmptyTextIsNull)
 {
     // ISO text matches none of the regional patterns below, yet Firebird reads it.
     RegionalFormats saved = currentFormats();
@@ -121,12 +121,18 @@ TEST(DateText, TextTheFormatsDoNotMatchIsLeftToFirebird)
     ASSERT_EQ(bindText(insert.get(), 1, "2004-03-05"), status::Ok);
     ISQLCursor* none = nullptr;
     EXPECT_EQ(insert->execute(&none), status::Ok) << errorMessage(insert.get());
+    // A null date's text is empty; it goes back as null, not as a failed conversion.
+    CommandPtr empty = prepare(connection.get(), "INSERT INTO CHG VALUES (3, ?)");
+    ASSERT_EQ(bindText(empty.get(), 1, ""), status::Ok);
+    EXPECT_EQ(empty->execute(&none), status::Ok) << errorMessage(empty.get());
     CommandPtr bad = prepare(connection.get(), "INSERT INTO CHG VALUES (2, ?)");
     ASSERT_EQ(bindText(bad.get(), 1, "kein Datum"), status::Ok);
     EXPECT_EQ(bad->execute(&none), status::SqlError);
     EXPECT_NE(errorMessage(bad.get()).find("conversion error"), std::string::npos) << errorMessage(bad.get());
     setCurrentFormats(saved);
-    EXPECT_EQ(queryRows(connection.get(), "SELECT CHG_DATE FROM CHG")[0][0], "2004-03-05");
+    const auto rows = queryRows(connection.get(), "SELECT CHG_DATE FROM CHG ORDER BY ID");
+    const std::vector<std::vector<std::string>> expected = {{"2004-03-05"}, {"<null>"}};
+    EXPECT_EQ(rows, expected);
 }
 
 }  // namespace
