@@ -1,5 +1,6 @@
 #include "BoxPresenter.h"
 
+#include <QApplication>
 #include <QWidget>
 
 #include "MessageDialog.h"
@@ -14,7 +15,15 @@ int DialogBoxPresenter::present(BoxKind kind, const QString& message) {
     if (QWidget* grabber = QWidget::mouseGrabber()) grabber->releaseMouse();
     MessageDialog dialog(boxDefinition(kind, m_applicationTitle), message);
     dialog.setWindowModality(Qt::ApplicationModal);
-    return dialog.exec();
+    const int result = dialog.exec();
+    dialog.hide();
+    // The caller may go on working without the event loop (the rebuild does):
+    // paint the windows the box uncovered now, or they would keep showing the
+    // box's picture until the work ends.
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && window != &dialog) window->repaint();
+    }
+    return result;
 }
 
 }  // namespace tarvel

@@ -9,12 +9,14 @@
 #include "BoxPresenter.h"
 #include "ErrorHandler.h"
 #include "FormLayout.h"
+#include "HistoryReset.h"
 #include "ProgressBar.h"
 #include "RadioGroup.h"
 #include "RegionalFormats.h"
 #include "SpeedButton.h"
 #include "SqlConnection.h"
 #include "SqlQuery.h"
+#include "SqlQueryOperations.h"
 
 namespace tarvel {
 
@@ -62,6 +64,14 @@ TFormTarvelReset::TFormTarvelReset(BoxPresenter& boxes, ErrorHandler& errors, Re
     SQLConnection1 = std::make_unique<SqlConnection>("SQLConnection1");
     SQLQuery1 = std::make_unique<SqlQuery>("SQLQuery1", *SQLConnection1);
     SQLQuery2 = std::make_unique<SqlQuery>("SQLQuery2", *SQLConnection1);
+    if (!m_run) {
+        m_run = [this](ResetShell& shell) {
+            SqlQueryOperations scan(*SQLQuery1);
+            SqlQueryOperations work(*SQLQuery2);
+            ConnectionTransactions transactions(*SQLConnection1);
+            runHistoryReset(shell, scan, work, transactions);
+        };
+    }
 
     connect(SpeedButton1, &SpeedButton::clicked, this,
             [this] { m_errors.guarded([this] { SpeedButton1Click(SpeedButton1); }); });

@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "Error.h"
+#include "PaintCounter.h"
 #include "ProgressBar.h"
 #include "RadioGroup.h"
 #include "SpeedButton.h"
@@ -16,18 +17,7 @@
 namespace tarvel {
 namespace {
 
-// Counts the paint events a widget receives.
-class PaintCounter : public QObject {
-public:
-    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) ++paints;
-        return false;
-    }
-};
+using testing::PaintCounter;
 
 TEST(ProgressBar, StartsEmptyOverZeroToHundred) {
     ProgressBar bar;

@@ -12,6 +12,7 @@
 #include "BoxPresenter.h"
 #include "MessageDialog.h"
 #include "MessageText.h"
+#include "PaintCounter.h"
 
 namespace tarvel {
 namespace {
@@ -218,6 +219,23 @@ TEST(DialogBoxPresenter, OpeningABoxLetsGoOfTheMouse) {
     });
     presenter.present(BoxKind::Information, QStringLiteral("Text"));
     EXPECT_EQ(grabberWhileShown, nullptr);
+}
+
+TEST(DialogBoxPresenter, RepaintsTheWindowsTheBoxUncoveredBeforeReturning) {
+    QWidget window;
+    window.resize(243, 164);
+    showActive(window);
+    QApplication::processEvents();
+    testing::PaintCounter counter(&window);
+    DialogBoxPresenter presenter(kTitle);
+    int paintsWhileShown = -1;
+    QTimer::singleShot(0, [&] {
+        paintsWhileShown = counter.paints;
+        if (QWidget* box = QApplication::activeModalWidget()) QTest::keyClick(box, Qt::Key_Escape);
+    });
+    presenter.present(BoxKind::Information, QStringLiteral("Text"));
+    // Painted by the time the caller goes on, without the event loop running.
+    EXPECT_GT(counter.paints, paintsWhileShown);
 }
 
 }  // namespace
