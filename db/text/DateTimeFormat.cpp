@@ -1,6 +1,6 @@
 #include "DateTimeFormat.h"
 
-#include <cstdio>
+#include <charconv>
 
 #include "CalendarDays.h"
 #include "DateTimeTokens.h"
@@ -10,11 +10,15 @@ namespace tarvel {
 
 namespace {
 
+// Decimal digits of a value that is never negative, zero-filled to a width.
 void appendNumber(std::string& text, int value, int minimumDigits)
 {
     char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%0*d", minimumDigits, value);
-    text += buffer;
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+    const auto digits = static_cast<int>(end - buffer);
+    if (digits < minimumDigits)
+        text.append(static_cast<std::size_t>(minimumDigits - digits), '0');
+    text.append(buffer, end);
 }
 
 template <std::size_t N>

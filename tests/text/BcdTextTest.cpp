@@ -4,6 +4,7 @@
 
 #include "Error.h"
 #include "FieldText.h"
+#include "PrintCase.h"
 
 namespace tarvel {
 namespace {
@@ -35,6 +36,11 @@ struct BcdTextCase {
     bool negative;
     const char* expected;
 };
+
+void PrintTo(const BcdTextCase& c, std::ostream* out)
+{
+    *out << (c.negative ? "-" : "+") << c.digits << " scale " << c.scale;
+}
 
 class BcdText : public ::testing::TestWithParam<BcdTextCase> {};
 
@@ -99,6 +105,11 @@ struct NormalizeCase {
     int fieldScale;
     const char* expected;  // nullptr: does not fit
 };
+
+void PrintTo(const NormalizeCase& c, std::ostream* out)
+{
+    *out << c.digits << " scale " << c.scale << " into " << c.precision << "," << c.fieldScale;
+}
 
 class NormalizeBcd : public ::testing::TestWithParam<NormalizeCase> {};
 

@@ -7,6 +7,7 @@
 #include "FieldText.h"
 #include "LocaleFormats.h"
 #include "PosixFormats.h"
+#include "PrintCase.h"
 
 namespace tarvel {
 namespace {
@@ -16,6 +17,8 @@ struct PatternCase {
     DateTimeParts moment;
     const char* expected;
 };
+
+void PrintTo(const PatternCase& c, std::ostream* out) { *out << test::printable(c.pattern); }
 
 class FormatPattern : public ::testing::TestWithParam<PatternCase> {};
 
@@ -139,6 +142,13 @@ struct TimestampCase {
     const char* expected;  // the text, or the failure's message
     bool fails;
 };
+
+void PrintTo(const TimestampCase& c, std::ostream* out)
+{
+    const sqldriver::SqlTimestamp& v = c.value;
+    *out << v.year << "-" << v.month << "-" << v.day << " " << v.hour << ":" << v.minute << ":" << v.second << "."
+         << v.fraction;
+}
 
 class Timestamp : public ::testing::TestWithParam<TimestampCase> {};
 

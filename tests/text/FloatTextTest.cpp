@@ -9,6 +9,7 @@
 #include <string>
 
 #include "FieldText.h"
+#include "PrintCase.h"
 
 namespace tarvel {
 namespace {
@@ -24,6 +25,13 @@ struct FloatTextCase {
     double value;
     const char* expected;
 };
+
+void PrintTo(const FloatTextCase& c, std::ostream* out)
+{
+    char bits[32];
+    std::snprintf(bits, sizeof bits, "%a", c.value);
+    *out << bits;
+}
 
 class FloatText : public ::testing::TestWithParam<FloatTextCase> {};
 

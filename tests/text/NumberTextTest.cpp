@@ -7,6 +7,7 @@
 #include <string>
 
 #include "NumberText.h"
+#include "PrintCase.h"
 
 namespace tarvel {
 namespace {
@@ -17,6 +18,8 @@ struct IntegerCase {
     const char* text;
     std::int32_t expected;
 };
+
+void PrintTo(const IntegerCase& c, std::ostream* out) { *out << test::printable(c.text); }
 
 class IntegerFromText : public ::testing::TestWithParam<IntegerCase> {};
 
@@ -73,6 +76,8 @@ struct FloatCase {
     char separator;
     long double expected;
 };
+
+void PrintTo(const FloatCase& c, std::ostream* out) { *out << test::printable(c.text) << " with " << c.separator; }
 
 class FloatFromText : public ::testing::TestWithParam<FloatCase> {};
 

@@ -6,6 +6,7 @@
 #include "LocaleFormats.h"
 #include "PatternRewrite.h"
 #include "PosixFormats.h"
+#include "PrintCase.h"
 
 namespace tarvel {
 namespace {
@@ -15,6 +16,11 @@ struct RewriteCase {
     TextEncoding encoding;
     const char* expected;
 };
+
+void PrintTo(const RewriteCase& c, std::ostream* out)
+{
+    *out << test::printable(c.pattern) << " encoding " << static_cast<int>(c.encoding);
+}
 
 class EraRewrite : public ::testing::TestWithParam<RewriteCase> {};
 
@@ -96,6 +102,8 @@ struct PosixDateCase {
     char separator;
 };
 
+void PrintTo(const PosixDateCase& c, std::ostream* out) { *out << test::printable(c.dateFormat); }
+
 class PosixDate : public ::testing::TestWithParam<PosixDateCase> {};
 
 TEST_P(PosixDate, TranslatedToPattern)
@@ -136,6 +144,11 @@ struct PosixTimeCase {
     const char* pattern;
     char separator;
 };
+
+void PrintTo(const PosixTimeCase& c, std::ostream* out)
+{
+    *out << test::printable(c.timeFormat) << " " << test::printable(c.ampmFormat);
+}
 
 class PosixTime : public ::testing::TestWithParam<PosixTimeCase> {};
 

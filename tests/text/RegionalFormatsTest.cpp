@@ -8,6 +8,7 @@
 #include <string>
 
 #include "RegionalFormats.h"
+#include "PrintCase.h"
 
 namespace tarvel {
 namespace {
@@ -24,6 +25,8 @@ struct LocaleCase {
     const char* sundayLong;
     TextEncoding encoding;
 };
+
+void PrintTo(const LocaleCase& c, std::ostream* out) { *out << c.name; }
 
 class LocaleReader : public ::testing::TestWithParam<LocaleCase> {};
 
@@ -101,6 +104,12 @@ struct EnvironmentCase {
     char decimalSeparator;
     const char* shortDate;
 };
+
+void PrintTo(const EnvironmentCase& c, std::ostream* out)
+{
+    for (const char* value : {c.lcAll, c.lcNumeric, c.lcTime, c.lang})
+        *out << (value ? value : "unset") << " ";
+}
 
 class EnvironmentReader : public ::testing::TestWithParam<EnvironmentCase> {};
 
