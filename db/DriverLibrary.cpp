@@ -1,16 +1,37 @@
 #include "DriverLibrary.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include "Error.h"
 #include "SettingsText.h"
 
 namespace tarvel {
 
+namespace {
+
+// The folder of the running program, "" when it cannot be told.
+std::string programFolder() {
+    char buffer[4096];
+    ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0) return {};
+    std::string exe(buffer, static_cast<std::size_t>(n));
+    return exe.substr(0, exe.rfind('/'));
+}
+
+}  // namespace
+
 DriverLibrary DriverLibrary::load(const std::string& libraryName, const std::string& entryName) {
     std::string file = trimmed(libraryName);
     // dlopen of an empty name would hand back the program itself.
     void* handle = file.empty() ? nullptr : ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // A bare name is meant to be found beside the program too (its run path is
+    // $ORIGIN); the loader misses it there when an interposed dlopen, such as
+    // a sanitizer's, makes the search on behalf of another object.
+    if (!handle && !file.empty() && file.find('/') == std::string::npos) {
+        std::string folder = programFolder();
+        if (!folder.empty()) handle = ::dlopen((folder + "/" + file).c_str(), RTLD_NOW | RTLD_LOCAL);
+    }
     if (!handle) throw Error("Unable to Load " + libraryName);
 
     std::string symbol = trimmed(entryName);

@@ -10,7 +10,7 @@ namespace tarvel {
 class DriverLibrary {
 public:
     // Loads the library (a bare file name is searched as the dynamic loader
-    // searches) and finds its entry function; both names are trimmed first.
+    // searches, then in the program's own folder) and finds its entry function; both names are trimmed first.
     // The texts name the settings as given: "Unable to Load <libraryName>"
     // when the library cannot be loaded or reports another driver interface
     // version, "Unable to Find Procedure <entryName>" when the entry function
