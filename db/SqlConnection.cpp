@@ -136,6 +136,18 @@ SqlConnection::~SqlConnection() {
     } catch (...) {
         // Destruction cannot report anything; close() has let everything go.
     }
+    // Clients may hold statements made on the clones; those go before the clones.
+    if (!m_state->clones.empty()) {
+        std::vector<ConnectionClient*> clients = m_state->clients;
+        for (ConnectionClient* client : clients) {
+            try {
+                client->releaseDriverObjects();
+            } catch (...) {
+                // As above: nothing can be reported from here.
+            }
+        }
+    }
+    m_state->clones.clear();
 }
 
 const std::string& SqlConnection::name() const { return m_state->name; }
@@ -343,6 +355,8 @@ void SqlConnection::close() {
 
 sqldriver::ISQLConnection* SqlConnection::connectionForStatement(bool isSelect) {
     State& s = *m_state;
+    // The statement limit is known only once this connection is open.
+    if (!isOpen()) open();
     if (isSelect) ++s.activeStatements;
     SqlConnection* chosen = this;
     if (s.statementLimit != 0 && s.activeStatements >= s.statementLimit && s.transactions == 0) {
@@ -357,14 +371,11 @@ sqldriver::ISQLConnection* SqlConnection::connectionForStatement(bool isSelect) 
         clone->loginPrompt = false;
         s.activeStatements = 0;
         // A clone whose opening fails is not kept: it could serve nothing.
-        if (!clone->isOpen()) clone->open();
+        clone->open();
         chosen = clone.get();
         s.clones.push_back(std::move(clone));
     }
     s.activeStatements = 0;
-    // The statement needs an open connection to be made on; a connection that
-    // is not open yet (the clone, or this one when no opening preceded) opens now.
-    if (!chosen->isOpen()) chosen->open();
     if (chosen->loadParamsOnConnect) chosen->loadParamsFromIniFile();
     return chosen->m_state->connection.get();
 }
