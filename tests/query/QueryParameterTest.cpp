@@ -75,39 +75,6 @@ TEST(ParameterValue, SetsBoundAndNullAndKeepsTheFirstType) {
     EXPECT_EQ(std::get<double>(parameter.value), 4.0);
 }
 
-TEST(ParameterBinding, TextIsItsBytesAndOneZeroByte) {
-    struct {
-        std::string text;
-        std::int32_t precision;
-    } const cases[] = {{"abc", 3}, {"", 0}, {"\xA4\x60 ok", 5}};
-    for (const auto& c : cases) {
-        QueryParameter parameter = named("P");
-        parameter.setValue(c.text);
-        const ParameterBinding binding = bindingOf(parameter);
-        EXPECT_EQ(binding.kind, sqldriver::kind::Text);
-        EXPECT_EQ(binding.subkind, sqldriver::subkind::None);
-        EXPECT_FALSE(binding.isNull) << "the empty text is a value, not a null";
-        EXPECT_EQ(binding.precision, c.precision);
-        EXPECT_EQ(binding.scale, 0);
-        std::vector<unsigned char> expected(c.text.begin(), c.text.end());
-        expected.push_back(0);
-        EXPECT_EQ(binding.bytes, expected);
-        EXPECT_EQ(binding.length(), c.text.size() + 1);
-    }
-}
-
-TEST(ParameterBinding, DoubleIsItsEightBytes) {
-    for (double value : {2.5, 0.0, -1e300, 0.1 + 0.2}) {
-        QueryParameter parameter = named("P");
-        parameter.setValue(value);
-        const ParameterBinding binding = bindingOf(parameter);
-        EXPECT_EQ(binding.kind, sqldriver::kind::Double);
-        EXPECT_EQ(binding.precision, 8);
-        EXPECT_EQ(binding.length(), 8u);
-        EXPECT_EQ(binding.bytes, bytesOf(&value, sizeof value));
-    }
-}
-
 TEST(ParameterBinding, OtherKindsAndConversions) {
     struct Case {
         const char* label;
@@ -175,16 +142,6 @@ TEST(ParameterBinding, DateTimeBecomesATimestamp) {
     EXPECT_EQ(ts.day, 5);
     EXPECT_EQ(ts.hour, 18);
     EXPECT_EQ(ts.minute, 0);
-}
-
-TEST(ParameterBinding, NullIsPassedWithoutBytes) {
-    QueryParameter parameter = named("P");
-    parameter.setValue(std::string("x"));
-    parameter.setValue(NullValue{});
-    const ParameterBinding binding = bindingOf(parameter);
-    EXPECT_TRUE(binding.isNull);
-    EXPECT_TRUE(binding.bytes.empty());
-    EXPECT_EQ(binding.kind, sqldriver::kind::Text);
 }
 
 TEST(ParameterBinding, Failures) {
