@@ -10,7 +10,7 @@ CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Re
     -DCMAKE_C_FLAGS="-fsanitize=address,undefined" -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined" >/dev/null
 ninja -C "$build" >/dev/null
 status=0
-for fuzzer in "$build"/tests/fuzz/*Fuzz; do
+for fuzzer in "$build"/bin/*Fuzz; do
     [ -x "$fuzzer" ] || continue
     corpus="$build/corpus/$(basename "$fuzzer")"
     mkdir -p "$corpus"

@@ -285,7 +285,7 @@ const FailureCase kFailureCases[] = {
     {"no driver settings file",
      [](SettingsFolder& f, SqlConnection&) { std::remove(f.file("sqldrivers.ini").c_str()); },
      "SQLConnection1: DLL/Shared Library Name not Set", false},
-    {"no section for the driver", drivers("[Interbase]\nLibraryName=x\nVendorLib=y\n"),
+    {"no section for the driver", drivers("[OtherServer]\nLibraryName=x\nVendorLib=y\n"),
      "SQLConnection1: DLL/Shared Library Name not Set", false},
     {"no LibraryName", drivers(kDriverStart + "GetDriverFunc=GetFakeDriver\n"),
      "SQLConnection1: DLL/Shared Library Name not Set", false},
