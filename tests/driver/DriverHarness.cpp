@@ -65,7 +65,12 @@ ConnectionPtr connectTo(const ConnectSettings& settings, Status* status)
 {
     ConnectionPtr connection = newConnection();
     connection->setIntOption(connopt::SqlDialect, 3);
-    connection->setIntOption(connopt::WaitOnLocks, 1);
+    connection->setIntOption(connopt::WaitOnLocks, settings.waitOnLocks);
+    connection->setIntOption(connopt::AutoCommit, settings.autoCommit);
+    if (!settings.charSet.empty())
+        connection->setTextOption(connopt::ServerCharSet, settings.charSet.c_str());
+    if (!settings.roleName.empty())
+        connection->setTextOption(connopt::RoleName, settings.roleName.c_str());
     connection->setIntOption(connopt::CommitRetain, settings.commitRetain);
     connection->setIntOption(connopt::TransIsolation, settings.isolation);
     connection->setIntOption(connopt::TrimChar, settings.trimChar);

@@ -49,6 +49,10 @@ struct ConnectSettings {
     std::string password;
     bool trimChar = false;
     bool commitRetain = false;
+    bool waitOnLocks = true;
+    bool autoCommit = true;
+    std::string charSet;
+    std::string roleName;
     int isolation = 0;
 };
 

@@ -1,0 +1,93 @@
+// Connection options as the program hands them over, and what the metadata
+// object reports.
+#include "DriverFixture.h"
+
+namespace tarvel::testing {
+namespace {
+
+using namespace sqldriver;
+
+const char* const kSchema = "CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, NAME VARCHAR(5) CHARACTER SET UTF8);\n"
+                            "INSERT INTO T VALUES (1, 'a');";
+
+class Options : public DriverTest {};
+
+TEST_P(Options, MetadataAndStatementLimitAreThoseTheProgramReads)
+{
+    ConnectionPtr connection = connectTo(settingsFor(makeDatabase(kSchema)));
+    std::int32_t limit = -1, written = 0;
+    ASSERT_EQ(connection->getOption(connopt::MaxStatements, &limit, sizeof limit, &written), status::Ok);
+    EXPECT_EQ(limit, 0);
+    ISQLMetaData* raw = nullptr;
+    ASSERT_EQ(connection->getSQLMetaData(&raw), status::Ok);
+    MetaDataPtr metaData(raw);
+    EXPECT_EQ(metaData->setOption(metaopt::SchemaName, "SYSDBA"), status::Ok);
+    char quote = 0;
+    ASSERT_EQ(metaData->getOption(metaopt::QuoteChar, &quote, 1, &written), status::Ok);
+    EXPECT_EQ(quote, '"');
+    for (std::int32_t option : {metaopt::SupportsTransaction, metaopt::SupportsTransactions}) {
+        std::int32_t supported = 0;
+        ASSERT_EQ(metaData->getOption(option, &supported, sizeof supported, &written), status::Ok);
+        EXPECT_NE(supported, 0) << option;
+    }
+}
+
+TEST_P(Options, CharacterSetAndAnUngrantedRoleAreAccepted)
+{
+    ConnectSettings settings = settingsFor(makeDatabase(kSchema));
+    settings.charSet = "UTF8";
+    settings.roleName = "RoleName";
+    ConnectionPtr connection = connectTo(settings);
+    CommandPtr insert = prepare(connection.get(), "INSERT INTO T VALUES (2, ?)");
+    ASSERT_EQ(bindText(insert.get(), 1, "\xC3\xA4\xC3\xB6\xC3\xBC\xE4\xB8\xAD!"), status::Ok);
+    ISQLCursor* none = nullptr;
+    ASSERT_EQ(insert->execute(&none), status::Ok) << errorMessage(insert.get());
+    CommandPtr select = prepare(connection.get(), "SELECT NAME, CURRENT_ROLE FROM T WHERE ID = 2");
+    CursorPtr cursor = open(select.get());
+    std::uint32_t length = 0;
+    std::int16_t characters = 0;
+    cursor->getColumnLength(1, &length);
+    cursor->getColumnPrecision(1, &characters);
+    EXPECT_EQ(length, 20u) << "UTF8 takes up to four bytes a character";
+    EXPECT_EQ(characters, 5);
+    ASSERT_EQ(cursor->next(), status::Ok);
+    EXPECT_EQ(valueText(cursor.get(), 1), "\xC3\xA4\xC3\xB6\xC3\xBC\xE4\xB8\xAD!");
+    EXPECT_EQ(valueText(cursor.get(), 2), "NONE");
+}
+
+TEST_P(Options, WithoutWaitOnLocksAConflictFailsAtOnce)
+{
+    const std::string database = makeDatabase(kSchema);
+    ConnectionPtr holder = connectTo(settingsFor(database));
+    ASSERT_EQ(holder->beginTransaction(), status::Ok);
+    run(holder.get(), "UPDATE T SET NAME = 'b' WHERE ID = 1");
+    ConnectSettings settings = settingsFor(database);
+    settings.waitOnLocks = false;
+    ConnectionPtr other = connectTo(settings);
+    CommandPtr update = prepare(other.get(), "UPDATE T SET NAME = 'c' WHERE ID = 1");
+    ISQLCursor* none = nullptr;
+    // With waiting on, this would block until the holder ends.
+    EXPECT_EQ(update->execute(&none), status::SqlError);
+    EXPECT_NE(errorMessage(update.get()).find("update conflicts with concurrent update"), std::string::npos)
+        << errorMessage(update.get());
+    EXPECT_EQ(holder->rollback(), status::Ok);
+}
+
+TEST_P(Options, WithoutAutoCommitStatementsWaitForCommit)
+{
+    const std::string database = makeDatabase(kSchema);
+    ConnectionPtr observer = connectTo(settingsFor(database));
+    ConnectSettings settings = settingsFor(database);
+    settings.autoCommit = false;
+    ConnectionPtr connection = connectTo(settings);
+    run(connection.get(), "INSERT INTO T VALUES (3, 'x')");
+    const char* const count = "SELECT COUNT(*) FROM T WHERE ID = 3";
+    EXPECT_EQ(queryRows(observer.get(), count)[0][0], "0");
+    ASSERT_EQ(connection->commit(), status::Ok) << errorMessage(connection.get());
+    EXPECT_EQ(queryRows(observer.get(), count)[0][0], "1");
+}
+
+TARVEL_BOTH_ACCESSES(Options);
+
+}  // namespace
+}  // namespace tarvel::testing
