@@ -1,5 +1,7 @@
 #include "FrmTarvelUpdate.h"
 
+#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
@@ -160,7 +162,29 @@ void TFormTarvelReset::changeEvent(QEvent* event) {
 }
 
 void TFormTarvelReset::SpeedButton1Click(QObject*) {
+    struct Running {
+        bool& flag;
+        explicit Running(bool& running) : flag(running) { flag = true; }
+        ~Running() { flag = false; }
+    } running(m_running);
     if (m_run) m_run(*this);
+}
+
+void TFormTarvelReset::closeEvent(QCloseEvent* event) {
+    if (m_running) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
+void TFormTarvelReset::catchUpWithWindowSystem(int litSegmentsBefore) {
+    // Without a compositing window manager, a box closed just before the run
+    // leaves its picture on the window until the window repaints. Handling
+    // the pending paint requests at each visible step of the bar (a few dozen
+    // times a run) clears it; input stays queued until the run ends.
+    if (ProgressBar1->litSegments() == litSegmentsBefore || !isVisible()) return;
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 int TFormTarvelReset::confirm(const std::string& question) {
@@ -169,9 +193,17 @@ int TFormTarvelReset::confirm(const std::string& question) {
 
 int TFormTarvelReset::chosenIndex() { return RadioGroup1->itemIndex(); }
 
-void TFormTarvelReset::setProgressMax(int maximum) { ProgressBar1->setMaximum(maximum); }
+void TFormTarvelReset::setProgressMax(int maximum) {
+    const int before = ProgressBar1->litSegments();
+    ProgressBar1->setMaximum(maximum);
+    catchUpWithWindowSystem(before);
+}
 
-void TFormTarvelReset::setProgressPosition(int position) { ProgressBar1->setPosition(position); }
+void TFormTarvelReset::setProgressPosition(int position) {
+    const int before = ProgressBar1->litSegments();
+    ProgressBar1->setPosition(position);
+    catchUpWithWindowSystem(before);
+}
 
 int TFormTarvelReset::progressPosition() { return ProgressBar1->position(); }
 

@@ -60,8 +60,15 @@ protected:
     void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    // While the reset command runs the window cannot be closed.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
+    // After the bar showed a change: lets the window catch up on what the
+    // window system asked of it meanwhile (parts uncovered by a closed box
+    // are painted again), without taking any input.
+    void catchUpWithWindowSystem(int litSegmentsBefore);
+
     void applyFont();
     void placeControls();
     void placeOnDesktop();
@@ -73,6 +80,7 @@ private:
     int m_textHeight = 13;
     bool m_placed = false;
     bool m_frameFitted = false;
+    bool m_running = false;
 };
 
 }  // namespace tarvel

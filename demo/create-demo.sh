@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Creates the demo point-of-sale database and the two settings files that
 # point the program at it.
-# Usage: demo/create-demo.sh <folder of TarvelReset> [database folder]
-#   The settings files sqlconnections.ini and sqldrivers.ini are written into
-#   the program's folder; the database, pos-demo.fdb, into the database folder
-#   (default: <folder of TarvelReset>/demo). An existing demo database is
-#   replaced. Needs isql-fb and gfix (firebird3.0-utils) and iconv.
+# Usage: demo/create-demo.sh <folder of TarvelReset> [database folder] [settings folder]
+#   The database, pos-demo.fdb, goes into the database folder (default:
+#   <folder of TarvelReset>/demo); the settings files sqlconnections.ini and
+#   sqldrivers.ini into the settings folder (default: the program's folder,
+#   where the program looks for them). An existing demo database is replaced.
+#   Needs isql-fb and gfix (firebird3.0-utils) and iconv.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -14,6 +15,8 @@ dbdir=${2:-$bin/demo}
 mkdir -p "$dbdir"
 dbdir=$(cd "$dbdir" && pwd)
 db=$dbdir/pos-demo.fdb
+settings=${3:-$bin}
+mkdir -p "$settings"
 password=demo
 
 generator=$bin/tarvel_demo_data
@@ -43,7 +46,7 @@ gfix -user SYSDBA -write async "$db"
 isql-fb -q -b -ch NONE -i "$work/load.sql" > "$work/isql.log" 2>&1 || { cat "$work/isql.log" >&2; exit 1; }
 chmod a+rw "$db"
 
-cat > "$bin/sqlconnections.ini" <<INI
+cat > "$settings/sqlconnections.ini" <<INI
 ; Named connections of TarvelReset. The program uses the entry Kestal.
 [Kestal]
 DriverName=Firebird
@@ -62,7 +65,7 @@ Firebird TransIsolation=ReadCommited
 Trim Char=False
 INI
 
-cat > "$bin/sqldrivers.ini" <<INI
+cat > "$settings/sqldrivers.ini" <<INI
 ; SQL drivers known to TarvelReset.
 [Firebird]
 LibraryName=libfbsqldrv.so
@@ -71,4 +74,4 @@ VendorLib=libfbclient.so.2
 INI
 
 echo "demo database: $db"
-echo "settings: $bin/sqlconnections.ini, $bin/sqldrivers.ini"
+echo "settings: $settings/sqlconnections.ini, $settings/sqldrivers.ini"

@@ -195,6 +195,52 @@ TEST_F(MainWindowTest, ErrorsAreShownWithTheFullStopRuleAndTheWindowGoesOn) {
     }
 }
 
+TEST_F(MainWindowTest, TheWindowCannotBeClosedWhileTheCommandRuns) {
+    auto window = makeWindow();
+    bool closedDuringRun = true;
+    body = [&](ResetShell&) { closedDuringRun = window->close(); };
+    clickReset(*window);
+    EXPECT_FALSE(closedDuringRun);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->close());
+    EXPECT_FALSE(window->isVisible());
+}
+
+// Counts the events of type User it receives.
+class EventCounter : public QObject {
+public:
+    int received = 0;
+    bool event(QEvent* event) override {
+        if (event->type() == QEvent::User) ++received;
+        return QObject::event(event);
+    }
+};
+
+TEST_F(MainWindowTest, TheRunLetsTheWindowCatchUpOnlyWhenTheBarVisiblyMoves) {
+    auto window = makeWindow();
+    EventCounter pending;
+    struct Step {
+        int position;
+        bool barMoves;
+    };
+    const Step steps[] = {{1, false}, {2, false}, {500, true}, {501, false}, {1000, true}, {1000, false}};
+    QList<int> receivedAfter;
+    body = [&](ResetShell& shell) {
+        shell.setProgressMax(1000);
+        shell.setProgressPosition(0);
+        for (const Step& step : steps) {
+            QCoreApplication::postEvent(&pending, new QEvent(QEvent::User));
+            const int before = window->ProgressBar1->litSegments();
+            shell.setProgressPosition(step.position);
+            EXPECT_EQ(window->ProgressBar1->litSegments() != before, step.barMoves) << step.position;
+            receivedAfter.append(pending.received);
+        }
+    };
+    clickReset(*window);
+    // Each catch-up takes everything posted so far.
+    EXPECT_EQ(receivedAfter, (QList<int>{0, 0, 3, 3, 5, 5}));
+}
+
 // Throws from its event handler, as a handler that forgot to guard itself would.
 class ThrowingObject : public QObject {
 public:
