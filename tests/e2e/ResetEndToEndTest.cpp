@@ -209,12 +209,12 @@ private:
     std::unique_ptr<ConnectionTransactions> transactions;
 };
 
-// Dates are written year first, which the server reads back unambiguously.
+// Dates are written year first unless a test asks for another pattern.
 class FixedFormats {
 public:
-    FixedFormats() : m_saved(currentFormats()) {
+    explicit FixedFormats(const char* shortDateFormat = "yyyy/m/d") : m_saved(currentFormats()) {
         RegionalFormats formats;
-        formats.shortDateFormat = "yyyy/m/d";
+        formats.shortDateFormat = shortDateFormat;
         formats.longTimeFormat = "hh:mm:ss";
         setCurrentFormats(formats);
     }
@@ -306,6 +306,19 @@ TEST_P(ResetEndToEnd, ARefusedInsertKeepsThePairsOldRowAndEndsTheRun) {
     // The connection serves the next run as it is.
     db.query2->clearLines();
     EXPECT_TRUE(db.connection->isOpen());
+}
+
+// Day-first dates with slashes, which the server on its own would read
+// month-first: every date must still land on its own day.
+TEST(ResetEndToEndDayFirst, DatesLandOnTheirDay) {
+    FixedFormats formats("dd/mm/yyyy");
+    ResetDatabase db(Access::Embedded, kPurchase, forMode(kPurchase, std::string(kSchema) + kData));
+    const Rows expected = db.rowsOf(expectedHistoryQuery(""));
+    const std::vector<std::string> lastOfThree{"P1", "A", "30", "03/01/2024", "T1", "B3", "40", "0"};
+    EXPECT_NE(std::find(expected.begin(), expected.end(), lastOfThree), expected.end());
+    db.run();
+    EXPECT_EQ(db.rowsOf(kActualHistoryQuery), expected);
+    EXPECT_EQ(db.shell.informations, std::vector<std::string>{kResetDone});
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, ResetEndToEnd,
