@@ -45,6 +45,8 @@ public:
         return status;
     }
 
+    const std::string& message() const noexcept { return m_message; }
+
     sqldriver::Status length(std::uint16_t* length) const noexcept
     {
         if (!length)

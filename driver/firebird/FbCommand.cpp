@@ -56,13 +56,8 @@ sqldriver::Status FbCommand::setParameter(std::uint16_t position, std::uint16_t,
     });
     // A failed binding is reported by the connection as well, which is the
     // object callers ask about binding failures.
-    if (status != Ok) {
-        std::uint16_t messageLength = 0;
-        m_errors.length(&messageLength);
-        std::string message(messageLength, '\0');
-        m_errors.copy(message.data());
-        m_connection->errors().record(status, message.c_str());
-    }
+    if (status != Ok)
+        m_connection->errors().record(status, m_errors.message().c_str());
     return status;
 }
 

@@ -246,6 +246,8 @@ TEST_P(ColumnKinds, StatementWithAnUnboundParameterIsNotExecuted)
     EXPECT_EQ(insert->execute(&none), status::ParameterNotSet);
     EXPECT_EQ(errorMessage(insert.get()), "parameter 2 has no value");
     EXPECT_EQ(bindText(insert.get(), 3, "x"), status::OutOfRange);
+    // Binding failures are asked of the connection.
+    EXPECT_EQ(errorMessage(connection.get()), "parameter 3 out of range (the statement has 2)");
     EXPECT_TRUE(queryRows(connection.get(), "SELECT ID FROM KINDS WHERE ID = 20").empty());
 }
 
