@@ -12,7 +12,13 @@ namespace {
 class OffscreenApplication : public ::testing::Environment {
 public:
     void SetUp() override {
+#ifdef TARVEL_SCREEN_CONFIG
+        // A screen of the density the file gives, seen unscaled by the toolkit.
+        ::setenv("QT_QPA_PLATFORM", "offscreen:configfile=" TARVEL_SCREEN_CONFIG, 1);
+        ::setenv("QT_ENABLE_HIGHDPI_SCALING", "0", 1);
+#else
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+#endif
         m_application = std::make_unique<tarvel::TarvelApplication>(m_argc, m_argv);
     }
     void TearDown() override { m_application.reset(); }
