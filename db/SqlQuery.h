@@ -21,6 +21,7 @@ public:
     static constexpr std::int32_t kDefaultRowsetSize = 20;
 
     // name: the component name ("SQLQuery1"), put in front of its own failures.
+    // The query registers with the connection and must go before it does.
     SqlQuery(std::string name, SqlConnection& connection);
     ~SqlQuery() override;  // closes and releases its driver objects; never throws
     SqlQuery(const SqlQuery&) = delete;
