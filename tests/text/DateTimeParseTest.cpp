@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+#include <strings.h>
 #include <string>
 #include <vector>
 
@@ -226,6 +228,52 @@ TEST(ParseTimestamp, DateAloneOrDateBlankTime)
     ASSERT_TRUE(parseTimestampText("2004/03/05 14:05:09", formats, &value));
     EXPECT_EQ(value.hour, 14);
     EXPECT_EQ(value.second, 9);
+}
+
+// Under fully padded patterns every text has one form, so whatever the parser
+// accepts must be the text of the value it reads: mutated texts (a digit,
+// separator or letter changed, a byte dropped) are either refused or canonical.
+TEST(ParseMutations, AcceptedTextsAreCanonical)
+{
+    RegionalFormats formats = test::englishFormats();
+    formats.shortDateFormat = "mm/dd/yyyy";
+    formats.longTimeFormat = "hh:mm:ss AMPM";
+    std::mt19937 random(4242);
+    std::uniform_int_distribution<std::int32_t> anyDay(kFirstDayNumber, kLastDayNumber);
+    const std::string replacements = "0123456789/: apmAPM";
+    int accepted = 0;
+    int refused = 0;
+    for (int n = 0; n < 20000; ++n) {
+        sqldriver::SqlTimestamp value;
+        CalendarDate date;
+        dateFromDayNumber(anyDay(random), &date);
+        value.year = static_cast<std::int16_t>(date.year);
+        value.month = static_cast<std::uint16_t>(date.month);
+        value.day = static_cast<std::uint16_t>(date.day);
+        value.hour = static_cast<std::uint16_t>(random() % 24);
+        value.minute = static_cast<std::uint16_t>(random() % 60);
+        value.second = static_cast<std::uint16_t>(random() % 60);
+        std::string text = timestampText(value, formats);
+        text[random() % text.size()] = replacements[random() % replacements.size()];
+        if (random() % 4 == 0)
+            text.erase(random() % text.size(), 1);
+
+        sqldriver::SqlTimestamp parsed;
+        // Letters may differ in case: markers and names are read either way.
+        if (parseTimestampText(text, formats, &parsed)) {
+            ASSERT_EQ(strcasecmp(timestampText(parsed, formats).c_str(), text.c_str()), 0) << text;
+            ++accepted;
+        } else {
+            ++refused;
+        }
+        std::int32_t day = 0;
+        if (parseDateText(text, formats, &day)) {
+            ASSERT_EQ(dateText(day, formats), text);
+        }
+    }
+    // Both outcomes must actually occur for the check to mean anything.
+    EXPECT_GT(accepted, 1000);
+    EXPECT_GT(refused, 1000);
 }
 
 }  // namespace

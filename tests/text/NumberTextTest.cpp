@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <charconv>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -70,6 +71,42 @@ INSTANTIATE_TEST_SUITE_P(Texts, IntegerFromText, ::testing::Values(
     IntegerCase{"1x", kDefault},
     IntegerCase{"--1", kDefault},
     IntegerCase{"- 1", kDefault}));
+
+// Decimal texts of random shape against a reference built on from_chars:
+// blanks only in front, one sign, digits, in range.
+std::int32_t referenceInteger(const std::string& text, std::int32_t defaultValue)
+{
+    std::size_t i = text.find_first_not_of(' ');
+    if (i == std::string::npos)
+        return defaultValue;
+    const bool negative = text[i] == '-';
+    if (text[i] == '-' || text[i] == '+')
+        ++i;
+    if (i == text.size() || text[i] < '0' || text[i] > '9')
+        return defaultValue;
+    long long magnitude = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data() + i, end, magnitude);
+    if (error != std::errc() || stop != end)
+        return defaultValue;
+    const long long value = negative ? -magnitude : magnitude;
+    if (value < INT32_MIN || value > INT32_MAX)
+        return defaultValue;
+    return static_cast<std::int32_t>(value);
+}
+
+TEST(IntegerFromTextRandom, MatchesReference)
+{
+    std::mt19937 random(99);
+    const std::string alphabet = "0123456789000  -+.";
+    for (int n = 0; n < 20000; ++n) {
+        std::string text;
+        const int length = static_cast<int>(random() % 13);
+        for (int i = 0; i < length; ++i)
+            text += alphabet[random() % alphabet.size()];
+        ASSERT_EQ(integerFromText(text, kDefault), referenceInteger(text, kDefault)) << "[" << text << "]";
+    }
+}
 
 struct FloatCase {
     const char* text;
