@@ -4,8 +4,19 @@
 
 namespace tarvel {
 
+namespace {
+
+// Error texts may break their lines with CR LF; the painter knows only LF.
+QString withLineFeeds(QString text) {
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+    return text;
+}
+
+}  // namespace
+
 MessageText::MessageText(const QString& text, int wrapWidth, QWidget* parent)
-    : QWidget(parent), m_text(text), m_wrapWidth(wrapWidth > 0 ? wrapWidth : 1) {
+    : QWidget(parent), m_text(withLineFeeds(text)), m_wrapWidth(wrapWidth > 0 ? wrapWidth : 1) {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 

@@ -158,7 +158,7 @@ TEST(MessageDialog, LongTextWrapsWithinHalfTheScreenAndTheBoxIsCentred) {
     }
 }
 
-TEST(MessageText, AmpersandsUnderlineOrDouble) {
+TEST(MessageText, AmpersandsAndLineBreaksAsShown) {
     const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
     const struct {
         const char* text;
@@ -168,6 +168,8 @@ TEST(MessageText, AmpersandsUnderlineOrDouble) {
         {"Fish && Chips", "Fish & Chips"},
         {"a&&&b", "a&b"},
         {"plain", "plain"},
+        {"Driver Error: x\r\nSQL Server Error: y", "Driver Error: x\nSQL Server Error: y"},
+        {"one\rtwo", "one\ntwo"},
     };
     for (const auto& c : cases) {
         MessageText text(QString::fromUtf8(c.text), 400);
