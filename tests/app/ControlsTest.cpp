@@ -19,14 +19,6 @@ namespace {
 
 using testing::PaintCounter;
 
-TEST(ProgressBar, StartsEmptyOverZeroToHundred) {
-    ProgressBar bar;
-    EXPECT_EQ(bar.minimum(), 0);
-    EXPECT_EQ(bar.maximum(), 100);
-    EXPECT_EQ(bar.position(), 0);
-    EXPECT_EQ(bar.focusPolicy(), Qt::NoFocus);
-}
-
 TEST(ProgressBar, PositionStaysWithinTheRange) {
     const int intMax = std::numeric_limits<int>::max();
     const int intMin = std::numeric_limits<int>::min();
@@ -222,14 +214,6 @@ TEST(RadioGroup, OnlyTheChosenItemIsATabStop) {
         EXPECT_TRUE(group.item(step.index)->focusPolicy() & Qt::TabFocus);
         EXPECT_FALSE(group.item(1 - step.index)->focusPolicy() & Qt::TabFocus);
     }
-}
-
-TEST(RadioGroup, ItemsStandByTheRule) {
-    RadioGroup group({QStringLiteral("a"), QStringLiteral("b")}, 2);
-    group.resize(190, 57);
-    group.arrangeItems(13);
-    EXPECT_EQ(group.item(0)->geometry(), QRect(8, 14, 90, 39));
-    EXPECT_EQ(group.item(1)->geometry(), QRect(98, 14, 90, 39));
 }
 
 }  // namespace

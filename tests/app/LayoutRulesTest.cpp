@@ -107,11 +107,5 @@ TEST(ProgressSegments, LitBlocksFollowThePosition) {
             << c.minimum << ".." << c.maximum << " at " << c.position;
 }
 
-TEST(ProgressSegments, BlockSizeComesFromTheBarHeight) {
-    EXPECT_EQ(segmentGeometry(13).segmentWidth, 8);
-    EXPECT_EQ(segmentGeometry(1).segmentWidth, 1);
-    EXPECT_EQ(segmentGeometry(13).gap, 2);
-}
-
 }  // namespace
 }  // namespace tarvel
