@@ -101,23 +101,6 @@ TEST(LongTime, TwelveHourMarkerFirst)
     EXPECT_EQ(timeText(5 * 60 * 1000, formats), "\xE4\xB8\x8A\xE5\x8D\x88 12:05:00");
 }
 
-TEST(LongTime, PatternsFromFacts)
-{
-    EXPECT_EQ(longTimePattern(false, false, false), "h:mm:ss");
-    EXPECT_EQ(longTimePattern(true, false, true), "hh:mm:ss");
-    EXPECT_EQ(longTimePattern(false, true, false), "h:mm:ss AMPM");
-    EXPECT_EQ(longTimePattern(true, true, false), "hh:mm:ss AMPM");
-}
-
-TEST(FieldTexts, Integers)
-{
-    EXPECT_EQ(integerText(0), "0");
-    EXPECT_EQ(integerText(-32768), "-32768");
-    EXPECT_EQ(integerText(65535), "65535");
-    EXPECT_EQ(integerText(INT64_MIN), "-9223372036854775808");
-    EXPECT_EQ(integerText(INT64_MAX), "9223372036854775807");
-}
-
 TEST(FieldTexts, DatesAndTimes)
 {
     const RegionalFormats formats = test::englishFormats();  // m/d/yy, h:mm:ss AMPM

