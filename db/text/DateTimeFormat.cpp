@@ -30,7 +30,7 @@ const std::string& nameAt(const std::array<std::string, N>& names, int index)
 
 }  // namespace
 
-std::string formatDateTime(std::string_view pattern, const DateTimeParts& moment, const RegionalFormats& formats)
+std::string applyDateTimePattern(std::string_view pattern, const DateTimeParts& moment, const RegionalFormats& formats)
 {
     std::int32_t dayNumber = 0;
     const bool validDate = dayNumberFromDate(moment.year, moment.month, moment.day, &dayNumber);

@@ -32,7 +32,7 @@ std::string dateTextOf(const CalendarDate& date, const RegionalFormats& formats)
     parts.year = date.year;
     parts.month = date.month;
     parts.day = date.day;
-    return formatDateTime(formats.shortDateFormat, parts, formats);
+    return applyDateTimePattern(formats.shortDateFormat, parts, formats);
 }
 
 std::string timeTextOf(int hour, int minute, int second, const RegionalFormats& formats)
@@ -41,7 +41,7 @@ std::string timeTextOf(int hour, int minute, int second, const RegionalFormats& 
     parts.hour = hour;
     parts.minute = minute;
     parts.second = second;
-    return formatDateTime(formats.longTimeFormat, parts, formats);
+    return applyDateTimePattern(formats.longTimeFormat, parts, formats);
 }
 
 }  // namespace

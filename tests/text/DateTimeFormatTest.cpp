@@ -28,7 +28,7 @@ TEST_P(FormatPattern, English)
     formats.dateSeparator = '-';
     formats.timeSeparator = '.';
     const PatternCase& c = GetParam();
-    EXPECT_EQ(formatDateTime(c.pattern, c.moment, formats), c.expected) << "pattern: " << c.pattern;
+    EXPECT_EQ(applyDateTimePattern(c.pattern, c.moment, formats), c.expected) << "pattern: " << c.pattern;
 }
 
 // 2004-03-05 was a Friday.
@@ -70,24 +70,24 @@ TEST(FormatPatternMultiByte, CharactersAreCopiedWhole)
 {
     RegionalFormats formats = test::englishFormats();
     // 年, 月 and 日 in UTF-8.
-    EXPECT_EQ(formatDateTime("yyyy\xE5\xB9\xB4m\xE6\x9C\x88""d\xE6\x97\xA5", kFriday, formats),
+    EXPECT_EQ(applyDateTimePattern("yyyy\xE5\xB9\xB4m\xE6\x9C\x88""d\xE6\x97\xA5", kFriday, formats),
               "2004\xE5\xB9\xB4""3\xE6\x9C\x88""5\xE6\x97\xA5");
     // A double-byte character whose trailing byte is "d" (0x64) or "m" (0x6D)
     // must not be read as a day or month code.
     formats.encoding = TextEncoding::DoubleByte;
-    EXPECT_EQ(formatDateTime("yyyy\xA4""d\xB0m", kFriday, formats), "2004\xA4""d\xB0m");
+    EXPECT_EQ(applyDateTimePattern("yyyy\xA4""d\xB0m", kFriday, formats), "2004\xA4""d\xB0m");
     formats.encoding = TextEncoding::SingleByte;
-    EXPECT_EQ(formatDateTime("yyyy\xA4""d\xB0m", kFriday, formats), "2004\xA4""5\xB0""3");
+    EXPECT_EQ(applyDateTimePattern("yyyy\xA4""d\xB0m", kFriday, formats), "2004\xA4""5\xB0""3");
 }
 
 TEST(FormatPatternEra, TaiwanEraYearAndName)
 {
     RegionalFormats formats = test::englishFormats();
     formats.eras.push_back(test::taiwanEra());
-    EXPECT_EQ(formatDateTime("ggg eeee/M/d", kFriday, formats), test::taiwanEra().name + " 93/3/5");
-    EXPECT_EQ(formatDateTime("e ee", DateTimeParts{1915, 6, 1, 0, 0, 0}, formats), "4 04");
+    EXPECT_EQ(applyDateTimePattern("ggg eeee/M/d", kFriday, formats), test::taiwanEra().name + " 93/3/5");
+    EXPECT_EQ(applyDateTimePattern("e ee", DateTimeParts{1915, 6, 1, 0, 0, 0}, formats), "4 04");
     // Before the first era the year stands as it is, with no era name.
-    EXPECT_EQ(formatDateTime("g|e", DateTimeParts{1911, 12, 31, 0, 0, 0}, formats), "|1911");
+    EXPECT_EQ(applyDateTimePattern("g|e", DateTimeParts{1911, 12, 31, 0, 0, 0}, formats), "|1911");
 }
 
 TEST(LongTime, TwelveHourMarkerFirst)

@@ -80,12 +80,12 @@ TEST(EraCalendar, TaiwanExampleGivesEraYear)
     const DateTimeParts march5{2004, 3, 5, 0, 0, 0};
     ASSERT_TRUE(isCjkLanguage("zh_TW.UTF-8"));
     formats.shortDateFormat = removeEraNameCodes("yyyy/M/d", formats.encoding);
-    EXPECT_EQ(formatDateTime(formats.shortDateFormat, march5, formats), "2004/3/5");
+    EXPECT_EQ(applyDateTimePattern(formats.shortDateFormat, march5, formats), "2004/3/5");
 
     formats.eras.push_back(test::taiwanEra());
     formats.shortDateFormat = eraCalendarDatePattern("yyyy/M/d", formats.encoding);
     EXPECT_EQ(formats.shortDateFormat, "eeee/M/d");
-    EXPECT_EQ(formatDateTime(formats.shortDateFormat, march5, formats), "93/3/5");
+    EXPECT_EQ(applyDateTimePattern(formats.shortDateFormat, march5, formats), "93/3/5");
 }
 
 TEST(CjkLanguage, ByLanguagePart)
@@ -135,7 +135,7 @@ TEST(PosixDate, QuotedLettersStayText)
     // "de" would otherwise be a day code and an era code.
     RegionalFormats formats = test::englishFormats();
     const std::string pattern = shortDatePatternFromPosix("%d de %B", TextEncoding::Utf8);
-    EXPECT_EQ(formatDateTime(pattern, DateTimeParts{2004, 3, 5, 0, 0, 0}, formats), "05 de March");
+    EXPECT_EQ(applyDateTimePattern(pattern, DateTimeParts{2004, 3, 5, 0, 0, 0}, formats), "05 de March");
 }
 
 struct PosixTimeCase {
