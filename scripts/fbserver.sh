@@ -63,12 +63,31 @@ setPassword() {
     fi
 }
 
+# A server this script did not start (the packaged service) already runs: make
+# the test password valid through it, logging in with ours or with the password
+# the package generated, and creating a scratch database to log in to.
+setPasswordThroughServer() {
+    local scratch="/tmp/tarvel-fbcheck-$$.fdb" generated="" login output
+    if [[ -r /etc/firebird/3.0/SYSDBA.password ]]; then
+        generated=$(sed -n 's/^ISC_PASSWORD="\{0,1\}\([^"]*\)"\{0,1\}$/\1/p' /etc/firebird/3.0/SYSDBA.password)
+    fi
+    for login in "$PASSWORD" "$generated" masterkey; do
+        [[ -n "$login" ]] || continue
+        rm -f "$scratch"
+        output=$(printf "CREATE DATABASE '%s:%s' USER 'SYSDBA' PASSWORD '%s';\nCREATE OR ALTER USER SYSDBA PASSWORD '%s' USING PLUGIN Srp;\nCOMMIT;\nDROP DATABASE;\n" \
+            "$HOST" "$scratch" "$login" "$PASSWORD" | isql-fb -q 2>&1) && [[ -z "$output" ]] && { rm -f "$scratch"; return 0; }
+    done
+    rm -f "$scratch"
+    die "a server not started by this script answers on $HOST:$PORT and the SYSDBA test password cannot be set through it: $output"
+}
+
 start() {
     [[ -x "$SERVER" ]] || die "$SERVER not installed"
     if ownPid >/dev/null; then
         portAccepts && { echo "fbserver: already running (pid $(ownPid))"; return 0; }
     elif portAccepts; then
-        echo "fbserver: a server not started by this script already answers on $HOST:$PORT" >&2
+        setPasswordThroughServer
+        echo "fbserver: using the server that already answers on $HOST:$PORT (not started here)"
         return 0
     fi
     rm -f "$PIDFILE"
@@ -96,7 +115,7 @@ stop() {
     local pid
     if ! pid=$(ownPid); then
         rm -f "$PIDFILE"
-        echo "fbserver: not running"
+        echo "fbserver: no server started here is running"
         return 0
     fi
     kill -TERM "$pid"
