@@ -19,6 +19,11 @@ artifacts=$(cd "$artifacts" && pwd)
 
 work=$(mktemp -d /tmp/tarvel-xvfb.XXXXXX)
 chmod 755 "$work"
+# In a sanitizer build the program also reports what the desktop libraries
+# keep until exit; those are not the program's leaks.
+here=$(cd "$(dirname "$0")" && pwd)
+cat "$here/../lsan.supp" "$here/lsan-desktop.supp" > "$work/lsan.supp"
+export LSAN_OPTIONS="suppressions=$work/lsan.supp"
 xvfb_pid=
 openbox_pid=
 program_pid=
