@@ -119,12 +119,16 @@ void TFormTarvelReset::resizeEvent(QResizeEvent* event) {
     placeControls();
 }
 
-void TFormTarvelReset::placeOnDesktop() {
+void TFormTarvelReset::placeOnDesktop(const QMargins& frame) {
     const QScreen* primary = QGuiApplication::primaryScreen();
     if (!primary) return;
-    const QSize outer = frameGeometry().size();
-    const QPoint offset = layout::centredPosition(primary->virtualSize(), outer);
-    move(primary->geometry().topLeft() + offset);
+    // Client geometry from the outer rectangle and the frame as last known:
+    // the widget's own frame geometry lags behind the window manager.
+    const QSize outer = layout::kOuterSize;
+    const QPoint outerTopLeft =
+        primary->geometry().topLeft() + layout::centredPosition(primary->virtualSize(), outer);
+    setGeometry(outerTopLeft.x() + frame.left(), outerTopLeft.y() + frame.top(),
+                outer.width() - frame.left() - frame.right(), outer.height() - frame.top() - frame.bottom());
 }
 
 void TFormTarvelReset::fitFrame() {
@@ -132,16 +136,15 @@ void TFormTarvelReset::fitFrame() {
     const QMargins frame = windowHandle()->frameMargins();
     if (frame.isNull()) return;
     m_frameFitted = true;
-    resize(layout::kOuterSize.width() - frame.left() - frame.right(),
-           layout::kOuterSize.height() - frame.top() - frame.bottom());
-    placeOnDesktop();
+    placeOnDesktop(frame);
 }
 
 void TFormTarvelReset::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!m_placed) {
         m_placed = true;
-        placeOnDesktop();
+        placeOnDesktop(windowHandle() ? windowHandle()->frameMargins() : QMargins());
+        m_frameFitted = windowHandle() && !windowHandle()->frameMargins().isNull();
     }
     fitFrame();
 }

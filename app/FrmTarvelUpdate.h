@@ -71,7 +71,8 @@ private:
 
     void applyFont();
     void placeControls();
-    void placeOnDesktop();
+    // Centres the outer rectangle on the desktop, for a frame of those margins.
+    void placeOnDesktop(const QMargins& frame);
     void fitFrame();
 
     BoxPresenter& m_boxes;
