@@ -3,13 +3,14 @@
 # two settings files next to build/bin/TarvelReset, and starts the window.
 # Usage: scripts/demo.sh [--fresh]
 #   An existing demo database is kept (it holds the history a run rebuilt);
-#   --fresh creates it anew.
+#   --fresh creates it anew. TARVEL_BUILD_DIR names another build folder.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-bin=$root/build/bin
+build=${TARVEL_BUILD_DIR:-$root/build}
+bin=$build/bin
 
-cmake -S "$root" -B "$root/build" -G Ninja >/dev/null
-ninja -C "$root/build" TarvelReset tarvel_demo_data
+cmake -S "$root" -B "$build" -G Ninja >/dev/null
+ninja -C "$build" TarvelReset tarvel_demo_data
 
 if [ "${1:-}" = "--fresh" ] || [ ! -f "$bin/demo/pos-demo.fdb" ] || [ ! -f "$bin/sqlconnections.ini" ]; then
     echo "Creating the demo database (about half a minute)..."
