@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QWidget>
 
+#include "ErrorText.h"
 #include "MessageDialog.h"
 
 namespace tarvel {
@@ -14,6 +15,9 @@ int DialogBoxPresenter::present(BoxKind kind, const QString& message) {
     // A box never opens while a button still holds the mouse.
     if (QWidget* grabber = QWidget::mouseGrabber()) grabber->releaseMouse();
     MessageDialog dialog(boxDefinition(kind, m_applicationTitle), message);
+    dialog.setErrorReporter([this](const std::string& error) {
+        present(BoxKind::Error, QString::fromUtf8(errorBoxText(error)));
+    });
     dialog.setWindowModality(Qt::ApplicationModal);
     const int result = dialog.exec();
     dialog.hide();

@@ -32,7 +32,13 @@ MessageDialog::MessageDialog(const BoxDefinition& definition, const QString& mes
                   Qt::WindowCloseButtonHint),
       m_definition(definition),
       m_message(message),
-      m_beep([] { QApplication::beep(); }) {
+      m_beep([] { QApplication::beep(); }),
+      m_writeClipboard([](const QString& text) {
+          QClipboard* clipboard = QGuiApplication::clipboard();
+          clipboard->setText(text);
+          // Another program that keeps the selection leaves its own text there.
+          return clipboard->text() == text;
+      }) {
     setWindowTitle(definition.caption);
     setModal(true);
 
@@ -85,6 +91,14 @@ MessageDialog::MessageDialog(const BoxDefinition& definition, const QString& mes
 }
 
 void MessageDialog::setBeep(std::function<void()> beep) { m_beep = std::move(beep); }
+
+void MessageDialog::setClipboardWriter(std::function<bool(const QString&)> writer) {
+    m_writeClipboard = std::move(writer);
+}
+
+void MessageDialog::setErrorReporter(std::function<void(const std::string&)> reporter) {
+    m_reportError = std::move(reporter);
+}
 
 QString MessageDialog::copyText() const {
     return boxCopyText(m_definition.caption, m_message, m_definition.buttons);
@@ -144,7 +158,7 @@ void MessageDialog::moveFocus(int step) {
 
 void MessageDialog::copyToClipboard() {
     m_beep();
-    QGuiApplication::clipboard()->setText(copyText());
+    if (!m_writeClipboard(copyText()) && m_reportError) m_reportError("Cannot open clipboard");
 }
 
 bool MessageDialog::handleKey(QKeyEvent* event) {

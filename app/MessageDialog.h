@@ -10,6 +10,7 @@
 #include <QDialog>
 #include <QList>
 #include <functional>
+#include <string>
 
 #include "BoxDefinition.h"
 
@@ -25,6 +26,11 @@ public:
 
     // The sound made when the text is copied (the system's beep unless replaced).
     void setBeep(std::function<void()> beep);
+    // Puts a text on the clipboard; false when the clipboard could not be
+    // taken (the system's clipboard unless replaced).
+    void setClipboardWriter(std::function<bool(const QString&)> writer);
+    // Shows an error met inside the box (the box stays open meanwhile).
+    void setErrorReporter(std::function<void(const std::string&)> reporter);
     // The text block Ctrl+C copies.
     QString copyText() const;
     const QList<QPushButton*>& buttons() const { return m_buttons; }
@@ -48,6 +54,8 @@ private:
     QString m_message;
     QList<QPushButton*> m_buttons;
     std::function<void()> m_beep;
+    std::function<bool(const QString&)> m_writeClipboard;
+    std::function<void(const std::string&)> m_reportError;
 };
 
 }  // namespace tarvel

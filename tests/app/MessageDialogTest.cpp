@@ -124,6 +124,46 @@ TEST(MessageDialog, CtrlCBeepsAndCopiesTheBlockAndLeavesTheBoxOpen) {
     EXPECT_EQ(dialog.result(), 0);
 }
 
+TEST(MessageDialog, AClipboardThatCannotBeTakenIsReportedAndTheBoxStaysOpen) {
+    MessageDialog dialog(boxDefinition(BoxKind::Information, kTitle), QStringLiteral("Text"));
+    dialog.setBeep([] {});
+    dialog.setClipboardWriter([](const QString&) { return false; });
+    QStringList reported;
+    dialog.setErrorReporter([&](const std::string& error) { reported.append(QString::fromStdString(error)); });
+    showActive(dialog);
+    press(dialog, {Qt::Key_C, Qt::ControlModifier});
+    EXPECT_EQ(reported, QStringList{QStringLiteral("Cannot open clipboard")});
+    EXPECT_TRUE(dialog.isVisible());
+}
+
+TEST(DialogBoxPresenter, ReportsAClipboardFailureInTheErrorBox) {
+    DialogBoxPresenter presenter(kTitle);
+    QStringList captions;
+    QStringList copied;
+    // The box under test: its clipboard is taken by another program.
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<MessageDialog*>(QApplication::activeModalWidget());
+        if (!box) return;
+        box->setClipboardWriter([](const QString&) { return false; });
+        // The error box it opens: copy its text, then close both.
+        QTimer::singleShot(0, [&, box] {
+            auto* error = qobject_cast<MessageDialog*>(QApplication::activeModalWidget());
+            if (error && error != box) {
+                captions.append(error->windowTitle());
+                copied.append(error->copyText());
+                QTest::keyClick(error, Qt::Key_Return);
+            }
+            captions.append(box->isVisible() ? box->windowTitle() : QString());
+            QTest::keyClick(box, Qt::Key_Escape);
+        });
+        QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
+    });
+    EXPECT_EQ(presenter.present(BoxKind::Confirmation, QStringLiteral("Question?")), 7);
+    EXPECT_EQ(captions, (QStringList{kTitle, QStringLiteral("Confirm")}));
+    ASSERT_EQ(copied.size(), 1);
+    EXPECT_TRUE(copied.at(0).contains(QStringLiteral("\r\nCannot open clipboard.\r\n")));
+}
+
 TEST(MessageDialog, ButtonsShareOneWidthAndTheFirstHasTheFocus) {
     MessageDialog dialog(boxDefinition(BoxKind::Confirmation, kTitle), QStringLiteral("x"));
     showActive(dialog);
