@@ -24,7 +24,7 @@ sudo_cmd=()
 
 if [ ${#missing[@]} -gt 0 ]; then
     "${sudo_cmd[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}"
 fi
 
 # The locales the regional-format tests read their formats from.
