@@ -10,6 +10,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 
@@ -20,18 +22,17 @@ namespace {
 
 using namespace sqldriver;
 
-const char* const kSchema = R"(
-CREATE TABLE STORY_IN (
-    PROVIDER_ID  VARCHAR(10),
-    PROD_ID      VARCHAR(20),
-    STD_COST     NUMERIC(12,4),
-    CHG_DATE     DATE,
-    TEMPPRODID   VARCHAR(12),
-    PROD_BARCODE VARCHAR(20),
-    SALE_PRICE   NUMERIC(12,2),
-    U_DIS        NUMERIC(5,2));
-CREATE INDEX STORY_IN_PAIR ON STORY_IN (TEMPPRODID, PROVIDER_ID);
-)";
+// The tables as the demo ships them, so the INSERT meets the same columns and
+// the same index as in a real run.
+std::string demoSchema()
+{
+    std::ifstream file(TARVEL_DEMO_SCHEMA);
+    if (!file)
+        throw std::runtime_error("cannot read " TARVEL_DEMO_SCHEMA);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
 
 // The INSERT as the rebuild hands it to the driver.
 const char* const kInsert =
@@ -128,10 +129,11 @@ int main(int argc, char** argv)
             throw std::runtime_error("the driver could not load libfbclient.so.2");
         tarvel::testing::TempDir dir;
         const bool server = tarvel::testing::serverAvailable();
+        const std::string schema = demoSchema();
         std::printf("%d INSERTs each (new statement, prepare, bind 8, execute with commit, release)\n", iterations);
         for (const bool forcedWrites : {true, false}) {
             const std::string path = dir.file(forcedWrites ? "sync.fdb" : "async.fdb");
-            tarvel::testing::createDatabase(path, kSchema);
+            tarvel::testing::createDatabase(path, schema);
             if (forcedWrites && std::system(("gfix -write sync '" + path + "'").c_str()) != 0)
                 throw std::runtime_error("gfix -write sync failed");
             const double embedded = measure(driver, path, iterations);
