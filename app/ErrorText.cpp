@@ -4,11 +4,6 @@
 
 namespace tarvel {
 
-std::string errorBoxText(const std::string& message) {
-    if (!message.empty() && static_cast<unsigned char>(message.back()) > 0x2E) return message + '.';
-    return message;
-}
-
 std::string fatalErrorText(const std::string& typeName, const std::string& moduleName,
                            std::uintptr_t location, const std::string& message) {
     char address[2 * sizeof(std::uintptr_t) + 1];

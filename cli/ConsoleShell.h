@@ -1,0 +1,56 @@
+// The rebuild's shell on a terminal or under a scheduler: the question is
+// asked on the terminal (or taken as answered by --yes), the kind of history
+// comes from the command line, the bar is a ProgressReporter and the
+// completion text goes to standard output.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "Error.h"
+#include "ProgressReporter.h"
+#include "ResetShell.h"
+#include "StopSignals.h"
+
+namespace tarvel {
+
+// A stop signal ended the run between two lines.
+class StopRequested : public Error {
+public:
+    explicit StopRequested(int signal);
+    int signal() const { return m_signal; }
+
+private:
+    int m_signal;
+};
+
+class ConsoleShell : public ResetShell {
+public:
+    // answers: where a typed answer is read from; prompts: where the question goes.
+    ConsoleShell(int historyIndex, bool assumeYes, ProgressReporter& progress, StopSignals& stops,
+                 std::FILE* answers, std::FILE* prompts, std::FILE* messages);
+
+    int confirm(const std::string& question) override;
+    int chosenIndex() override;
+    void setProgressMax(int maximum) override;
+    void setProgressPosition(int position) override;
+    int progressPosition() override;
+    void showInformation(const std::string& message) override;
+
+    // True once the run reached its completion message.
+    bool completed() const { return m_completed; }
+
+private:
+    int m_historyIndex;
+    bool m_assumeYes;
+    ProgressReporter& m_progress;
+    StopSignals& m_stops;
+    std::FILE* m_answers;
+    std::FILE* m_prompts;
+    std::FILE* m_messages;
+    int m_maximum = 100;
+    int m_position = 0;
+    bool m_completed = false;
+};
+
+}  // namespace tarvel
