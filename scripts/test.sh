@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything twice (plain, and with AddressSanitizer + UndefinedBehaviorSanitizer)
 # and runs every test in both builds, with a Firebird server on 127.0.0.1 for the
-# tests that go over TCP; then runs the fuzz targets for a bounded time.
+# tests that go over TCP; builds and checks the Debian package; then runs the
+# fuzz targets for a bounded time.
 # Usage: scripts/test.sh            (after scripts/install.sh)
 # Environment: TARVEL_FUZZ_SECONDS (default 60 per fuzz target; 0 skips fuzzing).
 set -euo pipefail
@@ -30,6 +31,9 @@ export TARVEL_FB_PASSWORD=${TARVEL_FB_PASSWORD:-tarvel-test}
 status=0
 ctest --test-dir "$root/build" --output-on-failure -j2 || status=1
 ASAN_OPTIONS=detect_leaks=1 ctest --test-dir "$root/build-asan" --output-on-failure -j2 || status=1
+
+# The Debian package: built in its own release folder, checked unpacked.
+"$root/tests/package/package-test.sh" || status=1
 
 seconds=${TARVEL_FUZZ_SECONDS:-60}
 if [ "$seconds" != 0 ]; then
