@@ -49,7 +49,7 @@ DriverLibrary DriverLibrary::load(const std::string& libraryName, const std::str
         throw Error("Unable to Load " + libraryName + ": driver interface version " + std::to_string(reported) +
                     ", expected " + std::to_string(sqldriver::kInterfaceVersion));
     }
-    return DriverLibrary(handle, reinterpret_cast<SqlDriverEntry>(entry));
+    return DriverLibrary(reinterpret_cast<SqlDriverEntry>(entry));
 }
 
 }  // namespace tarvel

@@ -19,12 +19,11 @@ public:
     static DriverLibrary load(const std::string& libraryName, const std::string& entryName);
 
     SqlDriverEntry entry() const { return m_entry; }
-    void* handle() const { return m_handle; }
 
 private:
-    DriverLibrary(void* handle, SqlDriverEntry entry) : m_handle(handle), m_entry(entry) {}
+    // The library's handle is not kept: nothing ever unloads it.
+    explicit DriverLibrary(SqlDriverEntry entry) : m_entry(entry) {}
 
-    void* m_handle = nullptr;
     SqlDriverEntry m_entry = nullptr;
 };
 

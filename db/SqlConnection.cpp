@@ -93,7 +93,6 @@ struct SqlConnection::State {
     bool paramsLoaded = false;
     ConnectionState state = ConnectionState::Closed;
 
-    void* libraryHandle = nullptr;
     SqlDriverEntry entry = nullptr;
     // Declared in the order they are obtained, so that they are let go in reverse.
     DriverPtr<sqldriver::ISQLDriver> driver;
@@ -218,7 +217,6 @@ void SqlConnection::connectDriver() {
     s.supportsMultipleTransactions = false;
 
     DriverLibrary library = DriverLibrary::load(libraryName, getDriverFunc);
-    s.libraryHandle = library.handle();
     s.entry = library.entry();
 
     sqldriver::ISQLDriver* driver = nullptr;
@@ -313,7 +311,6 @@ void SqlConnection::abandonOpening() noexcept {
     if (s.connected && s.connection) s.connection->disconnect();
     s.connected = false;
     s.connection.reset();
-    s.libraryHandle = nullptr;
     s.entry = nullptr;
     s.driver.reset();
     s.state = ConnectionState::Closed;
@@ -345,7 +342,6 @@ void SqlConnection::close() {
     s.connected = false;
     s.transactions = 0;
     s.connection.reset();
-    s.libraryHandle = nullptr;
     s.entry = nullptr;
     s.driver.reset();
     s.paramsLoaded = false;

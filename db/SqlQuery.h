@@ -41,8 +41,6 @@ public:
 
     // Whether changes of the lines parse the parameters again (always, here).
     bool paramCheck = true;
-    // Bytes of blob values to read; -1: as the connection's BlobSize says.
-    int maxBlobSize = -1;
 
     std::vector<QueryParameter>& params() { return m_params; }
     // The first parameter of that name (letter case ignored); throws

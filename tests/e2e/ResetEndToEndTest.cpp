@@ -13,9 +13,9 @@
 #include <gtest/gtest.h>
 
 #include "Error.h"
-#include "HeadlessShell.h"
 #include "HistoryReset.h"
 #include "RegionalFormats.h"
+#include "ResetDoubles.h"
 #include "SqlConnection.h"
 #include "SqlQuery.h"
 #include "SqlQueryOperations.h"
@@ -196,7 +196,7 @@ public:
         return rows;
     }
 
-    HeadlessShell shell;
+    ShellDouble shell;
     std::unique_ptr<SqlConnection> connection;
     std::unique_ptr<SqlQuery> query1;
     std::unique_ptr<SqlQuery> query2;

@@ -14,12 +14,14 @@ int ShellDouble::confirm(const std::string& question) {
 
 void ShellDouble::setProgressMax(int value) {
     maximum = value;
-    position = std::min(position, maximum);
+    // A negative maximum leaves the bar empty rather than handing std::clamp
+    // a range whose ends are swapped.
+    position = std::clamp(position, 0, std::max(maximum, 0));
     barLog.push_back("max " + std::to_string(value));
 }
 
 void ShellDouble::setProgressPosition(int value) {
-    position = std::clamp(value, 0, maximum);
+    position = std::clamp(value, 0, std::max(maximum, 0));
     barLog.push_back("pos " + std::to_string(position));
 }
 

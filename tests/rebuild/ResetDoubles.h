@@ -1,4 +1,5 @@
-// In-memory stand-ins for the window and the two queries of a rebuild run.
+// In-memory stand-ins for the window and the two queries of a rebuild run
+// (the window's stand-in also serves the end-to-end runs on real databases).
 // The queries play a tiny database: the scan serves scripted document lines in
 // scan order, the work query applies DELETE and INSERT to a history table.
 #pragma once
