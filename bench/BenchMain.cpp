@@ -4,7 +4,7 @@
 // per second, with the peak resident memory and a check that every variant
 // left the same history.
 //
-//   tarvel_bench [--sizes 10000,100000] [--budget 20] [--configs embedded-off,...]
+//   tarvel_bench [--sizes 10000,100000] [--budget 15] [--configs embedded-off,...]
 //                [--variants program,d,e,g,psql,set] [--template FILE] [--work DIR]
 //   tarvel_bench --make-template FILE --size N
 //   tarvel_bench --load --size N [--configs embedded-off] [--template FILE]
@@ -66,7 +66,7 @@ const std::vector<VariantInfo> kVariants = {
 
 struct Options {
     std::vector<int> sizes = {10000, 100000};
-    double budget = 20;
+    double budget = 15;
     std::vector<std::string> configs = {"embedded-off", "embedded-on", "server-off", "server-on"};
     std::vector<std::string> variants = {"program", "d", "e", "g", "psql", "set"};
     std::string templateFile;

@@ -17,34 +17,9 @@ password=${TARVEL_FB_PASSWORD:-tarvel-test}
 
 work=$(mktemp -d /tmp/tarvel-window-run.XXXXXX)
 chmod 755 "$work"
-xvfb_pid=
-openbox_pid=
-program_pid=
-
-stop() {  # stop <pid>: ends a process this script started
-    local pid=$1
-    [ -n "$pid" ] || return 0
-    kill "$pid" 2>/dev/null || return 0
-    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || return 0; sleep 0.1; done
-    kill -9 "$pid" 2>/dev/null || true
-}
-cleanup() {
-    stop "$program_pid"
-    stop "$openbox_pid"
-    stop "$xvfb_pid"
-    rm -rf "$work"
-}
-trap cleanup EXIT
+. "$(cd "$(dirname "$0")" && pwd)/../tests/xvfb/x-session.sh"
 fail() { echo "window-run.sh: $*" >&2; [ -f "$work/program.log" ] && cat "$work/program.log" >&2; exit 1; }
 
-wait_for() {  # wait_for <seconds> <command...>
-    local tries=$(($1 * 10)); shift
-    for _ in $(seq "$tries"); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
-    return 1
-}
-visible_window() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1; }
-has_visible_window() { [ -n "$(visible_window "$1")" ]; }
-wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"; }
 press_in() {  # press_in <title> <keys...>
     local title=$1 box; shift
     box=$(visible_window "$title")
@@ -57,13 +32,7 @@ click_at() {  # client coordinates of the main window at 96 pixels per inch
 }
 now() { date +%s.%N; }
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-wait_for 20 test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=:$(head -1 "$work/display")
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-openbox_pid=$!
-wait_for 20 wm_running || fail "openbox did not start"
+start_x_session
 
 mkdir -p "$work/settings" "$work/config/kestal" "$work/runtime" "$work/headless"
 chmod 700 "$work/runtime"

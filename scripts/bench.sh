@@ -7,7 +7,7 @@
 #   TARVEL_BUILD_DIR     build folder (default build)
 #   TARVEL_FB_PASSWORD   SYSDBA password of the server on 127.0.0.1:3050 (default tarvel-test);
 #                        without a server the TCP rows are left out
-#   BENCH_BUDGET         seconds a per-line-commit variant may run (default 20; 0: no limit)
+#   BENCH_BUDGET         seconds a per-line-commit variant may run (default 15; 0: no limit)
 #   BENCH_WINDOW_LINES   lines of the window comparison (default 100000; 0 skips it)
 #   BENCH_WINDOW_RUNS    window and headless runs each (default 2)
 #   BENCH_LOAD_LINES     lines of the three-rebuild load run (default 0: skipped; e.g. 1000000)
@@ -29,7 +29,7 @@ echo "Machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //
     "$(awk '/MemTotal/ { printf "%.0f GB", $2 / 1048576 }' /proc/meminfo), $(. /etc/os-release && echo "$PRETTY_NAME")," \
     "Firebird $(dpkg-query -W -f '${Version}' firebird3.0-server-core 2>/dev/null || echo '?'), $(date -u +%Y-%m-%d)"
 status=0
-"$bin/tarvel_bench" --sizes "$sizes" --budget "${BENCH_BUDGET:-20}" || status=$?
+"$bin/tarvel_bench" --sizes "$sizes" --budget "${BENCH_BUDGET:-15}" || status=$?
 
 work=$(mktemp -d /tmp/tarvel-bench-run.XXXXXX)
 chmod 755 "$work"
