@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "BenchChild.h"
+#include "ChildResult.h"
 #include "BenchDatabase.h"
 #include "ClientLoops.h"
 #include "HistoryChecksum.h"
@@ -117,8 +118,6 @@ Options parseOptions(int argc, char** argv) {
             options.child.variant = value(i);
         } else if (arg == "--database") {
             options.child.database = value(i);
-        } else if (arg == "--folder") {
-            options.child.folder = value(i);
         } else if (arg == "--result") {
             options.child.resultFile = value(i);
         } else if (arg == "--child-budget") {
@@ -147,15 +146,20 @@ std::string selfPath() {
     return std::string(self, static_cast<std::size_t>(length));
 }
 
-// Runs this program again with `arguments`; returns its exit status.
-int spawnSelf(const std::vector<std::string>& arguments) {
+// The program's headless runner lies next to this program.
+std::string programRunnerPath() {
     const std::string self = selfPath();
-    std::vector<char*> argv{const_cast<char*>(self.c_str())};
+    return self.substr(0, self.rfind('/')) + "/tarvel_bench_program";
+}
+
+// Runs `path` with `arguments`; returns its exit status.
+int spawn(const std::string& path, const std::vector<std::string>& arguments) {
+    std::vector<char*> argv{const_cast<char*>(path.c_str())};
     for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
     pid_t child = 0;
-    if (::posix_spawn(&child, self.c_str(), nullptr, nullptr, argv.data(), environ) != 0)
-        throw std::runtime_error("cannot start " + self);
+    if (::posix_spawn(&child, path.c_str(), nullptr, nullptr, argv.data(), environ) != 0)
+        throw std::runtime_error("cannot start " + path);
     int status = 0;
     if (::waitpid(child, &status, 0) != child) throw std::runtime_error("waitpid failed");
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -265,8 +269,8 @@ public:
         copyDatabase(source, copy, config.forcedWrites, tarvel::testing::testPassword());
         std::printf("Three rebuilds in one process, %d lines, %s:\n\n", size, config.key.c_str());
         std::fflush(stdout);
-        const int status = spawnSelf({"--child", "load", "--database", databaseFor(config, copy), "--folder",
-                                      m_options.work});
+        const int status =
+            spawn(programRunnerPath(), {"--load", "--database", databaseFor(config, copy), "--folder", m_options.work});
         std::filesystem::remove(copy);
         return status;
     }
@@ -318,26 +322,37 @@ private:
         std::filesystem::remove(resultFile);
         copyDatabase(source, copy, config.forcedWrites, tarvel::testing::testPassword());
         std::fprintf(stderr, "  %d lines, %s, %s ...\n", size, config.key.c_str(), variant.c_str());
+        const std::string database = databaseFor(config, copy);
+        const std::string budget = std::to_string(budgeted ? m_options.budget : 0.0);
         const int status =
-            spawnSelf({"--child", variant, "--database", databaseFor(config, copy), "--folder", m_options.work,
-                       "--result", resultFile, "--child-budget", std::to_string(budgeted ? m_options.budget : 0.0)});
-        std::filesystem::remove(copy);
+            variant == "program"
+                ? spawn(programRunnerPath(), {"--database", database, "--folder", m_options.work, "--result",
+                                              resultFile, "--budget", budget})
+                : spawn(selfPath(), {"--child", variant, "--database", database, "--result", resultFile,
+                                     "--child-budget", budget});
         Measured measured;
         if (status != 0) {
             std::fprintf(stderr, "  %s failed with status %d\n", variant.c_str(), status);
+            std::filesystem::remove(copy);
             return measured;
         }
         const ChildResult result = parseResult(readFile(resultFile));
+        TableSum table;
+        {
+            Attachment attachment(Dsn{database, "SYSDBA", tarvel::testing::testPassword()});
+            table = sumOf(readHistory(attachment));
+        }
+        std::filesystem::remove(copy);
         const std::int64_t lines = result.lines < 0 ? size : result.lines;
         measured.failed = false;
         measured.capped = result.lastParty.has_value();
         measured.rate = result.seconds > 0 ? lines / result.seconds : 0;
         measured.peakKb = result.peakKb;
-        measured.sameTable = result.table == reference.expected(result.lastParty);
+        measured.sameTable = table == reference.expected(result.lastParty);
         if (!measured.sameTable)
             std::fprintf(stderr, "  %s left %lld rows with checksum %llu; expected %lld rows, %llu\n",
-                         variant.c_str(), static_cast<long long>(result.table.rows),
-                         static_cast<unsigned long long>(result.table.sum),
+                         variant.c_str(), static_cast<long long>(table.rows),
+                         static_cast<unsigned long long>(table.sum),
                          static_cast<long long>(reference.expected(result.lastParty).rows),
                          static_cast<unsigned long long>(reference.expected(result.lastParty).sum));
         return measured;

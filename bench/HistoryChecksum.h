@@ -9,14 +9,9 @@
 #include <vector>
 
 #include "FbClient.h"
+#include "TableSum.h"
 
 namespace bench {
-
-struct TableSum {
-    std::uint64_t sum = 0;
-    std::int64_t rows = 0;
-    bool operator==(const TableSum&) const = default;
-};
 
 struct HistoryRow {
     std::optional<std::string> party;  // PROVIDER_ID

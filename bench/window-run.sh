@@ -63,8 +63,8 @@ INI
 
 headless_run() {  # sets lines and seconds
     cp "$source_db" "$work/headless.fdb"
-    "$bin/tarvel_bench" --child program --database "$work/headless.fdb" --folder "$work/headless" \
-        --result "$work/result" --child-budget 0 || fail "the headless run failed"
+    "$bin/tarvel_bench_program" --database "$work/headless.fdb" --folder "$work/headless" \
+        --result "$work/result" || fail "the headless run failed"
     rm -f "$work/headless.fdb"
     read -r lines seconds < <(awk '$1 == "lines" { l = $2 } $1 == "seconds" { s = $2 } END { print l, s }' "$work/result")
 }

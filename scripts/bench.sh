@@ -23,7 +23,7 @@ sizes=$(IFS=,; echo "${*:-10000,100000}")
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 cmake -S "$root" -B "$build" -G Ninja "${launcher[@]}" >/dev/null
-nice ninja -C "$build" tarvel_bench TarvelReset fbsqldrv >/dev/null
+nice ninja -C "$build" tarvel_bench tarvel_bench_program TarvelReset fbsqldrv >/dev/null
 
 echo "Machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores," \
     "$(awk '/MemTotal/ { printf "%.0f GB", $2 / 1048576 }' /proc/meminfo), $(. /etc/os-release && echo "$PRETTY_NAME")," \
