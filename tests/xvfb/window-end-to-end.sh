@@ -26,24 +26,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../support/history-check.sh"
 cat "$here/../lsan.supp" "$here/lsan-desktop.supp" > "$work/lsan.supp"
 export LSAN_OPTIONS="suppressions=$work/lsan.supp:use_tls=0"
-xvfb_pid=
-openbox_pid=
-program_pid=
-
-stop() {  # stop <pid>: ends a process this script started
-    local pid=$1
-    [ -n "$pid" ] || return 0
-    kill "$pid" 2>/dev/null || return 0
-    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || return 0; sleep 0.1; done
-    kill -9 "$pid" 2>/dev/null || true
-}
-cleanup() {
-    stop "$program_pid"
-    stop "$openbox_pid"
-    stop "$xvfb_pid"
-    rm -rf "$work"
-}
-trap cleanup EXIT
+. "$here/x-session.sh"
 
 screenshot() { import -window root "$1" 2>/dev/null || true; }
 
@@ -69,20 +52,6 @@ fail() {
 }
 step() { echo "-- $*"; }
 
-# wait_for <seconds> <command...>: polls until the command succeeds.
-wait_for() {
-    local seconds=$1; shift
-    local tries=$((seconds * 10))
-    for _ in $(seq "$tries"); do
-        "$@" >/dev/null 2>&1 && return 0
-        sleep 0.1
-    done
-    return 1
-}
-visible_window() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1; }
-has_visible_window() { [ -n "$(visible_window "$1")" ]; }
-no_visible_window() { [ -z "$(visible_window "$1")" ]; }
-wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"; }
 clipboard() { xclip -o -selection clipboard; }
 
 # The text a box's Ctrl+C puts on the clipboard: every line ends in CR LF.
@@ -146,13 +115,7 @@ wait_for_completion() {  # waits for the completion box and checks its text
 }
 
 step "X server and window manager"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-wait_for 20 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=:$(head -1 "$work/display")
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-openbox_pid=$!
-wait_for 20 wm_running || fail "openbox did not start"
+start_x_session
 
 step "demo database"
 mkdir -p "$work/db" "$work/settings" "$work/config/kestal" "$work/runtime"

@@ -1,0 +1,114 @@
+#!/usr/bin/env bash
+# The purchase-history rebuild in the real window under Xvfb, against the same
+# rebuild run headless by tarvel_bench, each on a fresh copy of one database,
+# alternately, `runs` times each; prints the lines per second of every run and
+# the ratio of the best window run to the best headless run.
+# Usage: bench/window-run.sh <folder of TarvelReset and tarvel_bench> <database file> [runs]
+#   The window's time runs from the answer Yes to the completion box (polled
+#   every 0.2 s); the headless time from the start of the reset command to its
+#   end. Both include the connection's opening. Embedded access, forced writes
+#   as the database file has them.
+set -euo pipefail
+
+bin=$(cd "$1" && pwd)
+source_db=$2
+runs=${3:-2}
+password=${TARVEL_FB_PASSWORD:-tarvel-test}
+
+work=$(mktemp -d /tmp/tarvel-window-run.XXXXXX)
+chmod 755 "$work"
+. "$(cd "$(dirname "$0")" && pwd)/../tests/xvfb/x-session.sh"
+fail() { echo "window-run.sh: $*" >&2; [ -f "$work/program.log" ] && cat "$work/program.log" >&2; exit 1; }
+
+press_in() {  # press_in <title> <keys...>
+    local title=$1 box; shift
+    box=$(visible_window "$title")
+    [ -n "$box" ] || fail "no box '$title'"
+    xdotool windowactivate --sync "$box" >/dev/null 2>&1 || true
+    xdotool key --clearmodifiers "$@"
+}
+click_at() {  # client coordinates of the main window at 96 pixels per inch
+    xdotool mousemove --window "$(visible_window '^FormTarvelReset$')" "$1" "$2" click 1
+}
+now() { date +%s.%N; }
+
+start_x_session
+
+mkdir -p "$work/settings" "$work/config/kestal" "$work/runtime" "$work/headless"
+chmod 700 "$work/runtime"
+cat > "$work/settings/sqlconnections.ini" <<INI
+[Kestal]
+DriverName=Firebird
+Database=$work/window.fdb
+User_Name=SYSDBA
+Password=$password
+SQLDialect=3
+BlobSize=-1
+CommitRetain=False
+WaitOnLocks=True
+Firebird TransIsolation=ReadCommited
+Trim Char=False
+INI
+cat > "$work/settings/sqldrivers.ini" <<INI
+[Firebird]
+LibraryName=libfbsqldrv.so
+GetDriverFunc=GetFirebirdDriver
+VendorLib=libfbclient.so.2
+INI
+cat > "$work/config/kestal/settings.ini" <<INI
+[Software\\Kestal\\SQLAccess]
+Connection Registry File=$work/settings/sqlconnections.ini
+Driver Registry File=$work/settings/sqldrivers.ini
+INI
+
+headless_run() {  # sets lines and seconds
+    cp "$source_db" "$work/headless.fdb"
+    "$bin/tarvel_bench_program" --database "$work/headless.fdb" --folder "$work/headless" \
+        --result "$work/result" || fail "the headless run failed"
+    rm -f "$work/headless.fdb"
+    read -r lines seconds < <(awk '$1 == "lines" { l = $2 } $1 == "seconds" { s = $2 } END { print l, s }' "$work/result")
+}
+window_run() {  # sets seconds
+    cp "$source_db" "$work/window.fdb"
+    XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime LC_ALL=en_US.UTF-8 \
+        "$bin/TarvelReset" >"$work/program.log" 2>&1 &
+    program_pid=$!
+    wait_for 20 has_visible_window '^FormTarvelReset$' || fail "the main window did not open"
+    sleep 1
+    click_at $((11 + 8 + 20)) $((7 + 14 + 19))
+    click_at $((56 + 56)) $((71 + 15))
+    wait_for 10 has_visible_window '^Confirm$' || fail "no confirmation box"
+    press_in '^Confirm$' y
+    local start end
+    start=$(now)
+    while ! has_visible_window '^Tarvelreset$'; do
+        kill -0 "$program_pid" 2>/dev/null || fail "the program ended during the run"
+        sleep 0.2
+    done
+    end=$(now)
+    # The error box has the same title: only the completion message counts.
+    press_in '^Tarvelreset$' ctrl+c
+    sleep 0.3
+    xclip -o -selection clipboard | grep -q "階段作業完成" || fail "the run ended in an error: $(xclip -o -selection clipboard)"
+    press_in '^Tarvelreset$' Return
+    sleep 0.5
+    press_in '^FormTarvelReset$' alt+F4
+    wait "$program_pid" || fail "the program ended with status $?"
+    program_pid=
+    rm -f "$work/window.fdb"
+    seconds=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')
+}
+
+headless_times=()
+window_times=()
+for run in $(seq "$runs"); do
+    headless_run
+    headless_times+=("$seconds")
+    awk -v r="$run" -v l="$lines" -v s="$seconds" 'BEGIN { printf "run %d headless: %d lines in %.2f s, %.0f lines/s\n", r, l, s, l / s }'
+    window_run
+    window_times+=("$seconds")
+    awk -v r="$run" -v l="$lines" -v s="$seconds" 'BEGIN { printf "run %d window:   %d lines in %.2f s, %.0f lines/s\n", r, l, s, l / s }'
+done
+min() { printf '%s\n' "$@" | sort -g | head -1; }
+awk -v n="$runs" -v l="$lines" -v h="$(min "${headless_times[@]}")" -v w="$(min "${window_times[@]}")" 'BEGIN {
+    printf "best of %d: headless %.0f lines/s, window %.0f lines/s; window/headless %.3f\n", n, l / h, l / w, h / w }'
