@@ -85,7 +85,6 @@ ProgramSession::ProgramSession(const std::string& folder, const std::string& dat
     m_scan = std::make_unique<tarvel::SqlQueryOperations>(*m_query1);
     m_work = std::make_unique<tarvel::SqlQueryOperations>(*m_query2);
     m_transactions = std::make_unique<tarvel::ConnectionTransactions>(*m_connection);
-    m_shell.index = 0;
 }
 
 ProgramSession::~ProgramSession() {

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "HeadlessShell.h"
+#include "BenchShell.h"
 #include "RunBudget.h"
 #include "SqlConnection.h"
 #include "SqlQuery.h"
@@ -28,10 +28,10 @@ public:
     std::int64_t run(RunBudget& budget);
 
     tarvel::SqlConnection& connection() { return *m_connection; }
-    tarvel::testing::HeadlessShell& shell() { return m_shell; }
+    BenchShell& shell() { return m_shell; }
 
 private:
-    tarvel::testing::HeadlessShell m_shell;
+    BenchShell m_shell;
     std::unique_ptr<tarvel::SqlConnection> m_connection;
     std::unique_ptr<tarvel::SqlQuery> m_query1;
     std::unique_ptr<tarvel::SqlQuery> m_query2;
