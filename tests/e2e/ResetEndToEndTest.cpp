@@ -321,6 +321,75 @@ TEST(ResetEndToEndDayFirst, DatesLandOnTheirDay) {
     EXPECT_EQ(db.shell.informations, std::vector<std::string>{kResetDone});
 }
 
+// The bytes as a binary string literal, so the script itself needs no quoting.
+std::string hexLiteral(const std::string& bytes) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out = "x'";
+    for (unsigned char b : bytes) {
+        out += digits[b >> 4];
+        out += digits[b & 15];
+    }
+    return out + "'";
+}
+
+// Texts that would break a statement if they were ever put into its text
+// instead of going through parameters: quotes, a statement separator, a
+// comment, backslashes, parameter markers, and Big5 characters whose second
+// byte is the backslash (許 B3 5C, 功 A5 5C).
+TEST_P(ResetEndToEnd, ValuesArriveByteForByte) {
+    const std::string party = "P'Q\\";
+    const std::string product = "A'B\"C;--D\\E\xB3\x5C";
+    const std::string key = "'); DELETE FROM STORY_IN; --\xA5\x5C:PROD_ID ?";
+    const std::string oldBarcode = "\xB3\x5C'\xA5\x5C\"\\;--";
+    const std::string newBarcode = "--\xA5\x5C\\\\'';\xB3\x5C";
+    // The key as it would look had something escaped its backslashes.
+    std::string escapedKey;
+    for (char c : key) escapedKey += c == '\\' ? std::string("\\\\") : std::string(1, c);
+
+    const std::string schema = R"(
+CREATE TABLE INSTORAGE_SUB (
+    LINE_NO INTEGER NOT NULL PRIMARY KEY,
+    PROVIDER_ID VARCHAR(20) NOT NULL,
+    PROD_ID VARCHAR(60) NOT NULL,
+    B_PRICE NUMERIC(12,4),
+    BILL_DATE DATE NOT NULL,
+    TEMPPRODID VARCHAR(60),
+    PROD_BARCODE VARCHAR(60),
+    SALE_PRICE NUMERIC(12,4),
+    U_DIS NUMERIC(5,2));
+CREATE TABLE STORY_IN (
+    PROVIDER_ID VARCHAR(20),
+    PROD_ID VARCHAR(60),
+    STD_COST NUMERIC(12,4),
+    CHG_DATE DATE,
+    TEMPPRODID VARCHAR(60),
+    PROD_BARCODE VARCHAR(60),
+    SALE_PRICE NUMERIC(12,4),
+    U_DIS NUMERIC(5,2));
+COMMIT;
+)";
+    const std::string p = hexLiteral(party);
+    const std::string data =
+        "INSERT INTO INSTORAGE_SUB VALUES (1, " + p + ", " + hexLiteral(product) + ", 5, '2024-01-01', " +
+        hexLiteral(key) + ", " + hexLiteral(oldBarcode) + ", 1, 1);\n"
+        "INSERT INTO INSTORAGE_SUB VALUES (2, " + p + ", " + hexLiteral(product) + ", 7, '2024-01-02', " +
+        hexLiteral(key) + ", " + hexLiteral(newBarcode) + ", 8, 9);\n"
+        "INSERT INTO STORY_IN VALUES (" + p + ", 'OLD', 1, '2000-01-01', " + hexLiteral(key) + ", 'OLD', 1, 1);\n"
+        "INSERT INTO STORY_IN VALUES (" + p + ", 'NEAR', 2, '2000-01-02', " + hexLiteral(escapedKey) +
+        ", 'NEAR', 2, 2);\n";
+    ResetDatabase db(GetParam().access, mode(), forMode(mode(), schema + data));
+    const Rows before = db.rowsOf("SELECT PROD_ID, TEMPPRODID, PROD_BARCODE FROM INSTORAGE_SUB");
+    ASSERT_EQ(before, (Rows{{product, key, newBarcode}, {product, key, oldBarcode}})) << "the lines as written";
+
+    db.run();
+    const Rows expected{
+        {party, product, "7", "2024/1/2", key, newBarcode, "8", "9"},
+        {party, "NEAR", "2", "2000/1/2", escapedKey, "NEAR", "2", "2"},
+    };
+    EXPECT_EQ(db.rowsOf(kActualHistoryQuery), expected);
+    EXPECT_EQ(db.shell.informations, std::vector<std::string>{kResetDone});
+}
+
 INSTANTIATE_TEST_SUITE_P(Runs, ResetEndToEnd,
                          ::testing::Values(RunCase{Access::Embedded, &kPurchase}, RunCase{Access::Embedded, &kSales},
                                            RunCase{Access::Server, &kPurchase}, RunCase{Access::Server, &kSales}),
