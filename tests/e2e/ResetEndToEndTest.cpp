@@ -346,28 +346,8 @@ TEST_P(ResetEndToEnd, ValuesArriveByteForByte) {
     std::string escapedKey;
     for (char c : key) escapedKey += c == '\\' ? std::string("\\\\") : std::string(1, c);
 
-    const std::string schema = R"(
-CREATE TABLE INSTORAGE_SUB (
-    LINE_NO INTEGER NOT NULL PRIMARY KEY,
-    PROVIDER_ID VARCHAR(20) NOT NULL,
-    PROD_ID VARCHAR(60) NOT NULL,
-    B_PRICE NUMERIC(12,4),
-    BILL_DATE DATE NOT NULL,
-    TEMPPRODID VARCHAR(60),
-    PROD_BARCODE VARCHAR(60),
-    SALE_PRICE NUMERIC(12,4),
-    U_DIS NUMERIC(5,2));
-CREATE TABLE STORY_IN (
-    PROVIDER_ID VARCHAR(20),
-    PROD_ID VARCHAR(60),
-    STD_COST NUMERIC(12,4),
-    CHG_DATE DATE,
-    TEMPPRODID VARCHAR(60),
-    PROD_BARCODE VARCHAR(60),
-    SALE_PRICE NUMERIC(12,4),
-    U_DIS NUMERIC(5,2));
-COMMIT;
-)";
+    // The keys need wider columns than the common schema gives.
+    const std::string schema = replaced(kSchema, "VARCHAR(20)", "VARCHAR(60)");
     const std::string p = hexLiteral(party);
     const std::string data =
         "INSERT INTO INSTORAGE_SUB VALUES (1, " + p + ", " + hexLiteral(product) + ", 5, '2024-01-01', " +
