@@ -3,7 +3,7 @@
 # and runs every test in both builds, with a Firebird server on 127.0.0.1 for the
 # tests that go over TCP; then runs the fuzz targets for a bounded time.
 # Usage: scripts/test.sh            (after scripts/install.sh)
-# Environment: TARVEL_FUZZ_SECONDS (default 60 per fuzz target; 0 skips fuzzing).
+# Environment: TARVEL_FUZZ_SECONDS (default 120 for all fuzz targets together; 0 skips fuzzing).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -31,7 +31,7 @@ status=0
 ctest --test-dir "$root/build" --output-on-failure -j2 || status=1
 ASAN_OPTIONS=detect_leaks=1 ctest --test-dir "$root/build-asan" --output-on-failure -j2 || status=1
 
-seconds=${TARVEL_FUZZ_SECONDS:-60}
+seconds=${TARVEL_FUZZ_SECONDS:-120}
 if [ "$seconds" != 0 ]; then
     "$root/scripts/fuzz.sh" "$seconds" || status=1
 fi
