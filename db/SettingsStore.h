@@ -5,9 +5,13 @@
 // holds the values "Connection Registry File" and "Driver Registry File". A
 // value written plainly (or in double quotes) is text; "str(2):" marks an
 // expandable text, taken with its references unexpanded; "hex(1):"/"hex(2):"
-// are texts written as UTF-16LE bytes; any other typed form ("dword:",
-// "qword:", "hex:", "hex(b):", ...) is a value that is not text. The program
-// never writes the store.
+// are texts written as UTF-16LE bytes. "dword:" with exactly eight hex
+// digits, and "hex:" or "hex(N):" of another N with a byte list, are values
+// that are not text. A byte list is comma-separated pairs of hex digits and
+// may be continued on the next lines by a trailing backslash, as exported
+// settings are written. Only a value whose whole form is typed counts as
+// typed: anything else ("hex(2) copy/d.ini", "dword:1") is text as written.
+// The program never writes the store.
 #pragma once
 
 #include <string>

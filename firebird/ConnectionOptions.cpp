@@ -10,10 +10,12 @@ namespace tarvel::fb {
 
 namespace {
 
-void appendText(std::string* buffer, char item, const std::string& value)
+// The failure names the item, never its value: the value may be the password.
+void appendText(std::string* buffer, char item, const char* itemName, const std::string& value)
 {
     if (value.size() > 255)
-        throw DriverFailure(sqldriver::status::InvalidParameter, "connection parameter too long: " + value.substr(0, 40));
+        throw DriverFailure(sqldriver::status::InvalidParameter,
+                            std::string(itemName) + " too long: " + std::to_string(value.size()) + " bytes, at most 255");
     *buffer += item;
     *buffer += static_cast<char>(value.size());
     *buffer += value;
@@ -58,19 +60,20 @@ std::string databaseParameters(const ConnectionOptions& options, const std::stri
 {
     std::string buffer(1, static_cast<char>(isc_dpb_version1));
     if (!userName.empty())
-        appendText(&buffer, isc_dpb_user_name, userName);
+        appendText(&buffer, isc_dpb_user_name, "user name", userName);
     if (!password.empty())
-        appendText(&buffer, isc_dpb_password, password);
+        appendText(&buffer, isc_dpb_password, "password", password);
     if (!options.roleName.empty())
-        appendText(&buffer, isc_dpb_sql_role_name, options.roleName);
-    appendText(&buffer, isc_dpb_lc_ctype, options.charSet.empty() ? std::string("NONE") : options.charSet);
+        appendText(&buffer, isc_dpb_sql_role_name, "role name", options.roleName);
+    appendText(&buffer, isc_dpb_lc_ctype, "character set",
+               options.charSet.empty() ? std::string("NONE") : options.charSet);
     appendNumber(&buffer, isc_dpb_sql_dialect, static_cast<std::uint32_t>(options.dialect));
     if (options.connectionTimeout > 0)
         appendNumber(&buffer, isc_dpb_connect_timeout, static_cast<std::uint32_t>(options.connectionTimeout));
     // A plain path must open the file in this process, never slip through a
     // server that happens to run on this machine.
     if (embedded)
-        appendText(&buffer, isc_dpb_config, "Providers=Engine12");
+        appendText(&buffer, isc_dpb_config, "configuration", "Providers=Engine12");
     return buffer;
 }
 

@@ -4,7 +4,7 @@
 # tests that go over TCP; builds and checks the Debian package; then runs the
 # fuzz targets for a bounded time.
 # Usage: scripts/test.sh            (after scripts/install.sh)
-# Environment: TARVEL_FUZZ_SECONDS (default 60 per fuzz target; 0 skips fuzzing).
+# Environment: TARVEL_FUZZ_SECONDS (default 120 for all fuzz targets together; 0 skips fuzzing).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -35,7 +35,7 @@ ASAN_OPTIONS=detect_leaks=1 ctest --test-dir "$root/build-asan" --output-on-fail
 # The Debian package: built in its own release folder, checked unpacked.
 "$root/tests/package/package-test.sh" || status=1
 
-seconds=${TARVEL_FUZZ_SECONDS:-60}
+seconds=${TARVEL_FUZZ_SECONDS:-120}
 if [ "$seconds" != 0 ]; then
     "$root/scripts/fuzz.sh" "$seconds" || status=1
 fi

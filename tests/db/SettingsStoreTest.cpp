@@ -52,13 +52,51 @@ const StoreCase kStoreCases[] = {
     {"first of two values", std::string(kSection) + "Driver Registry File=/1.ini\nDriver Registry File=/2.ini\n",
      "/1.ini"},
     {"lines before the section ignored", "Driver Registry File=/x.ini\n" + std::string(kSection), "<default>"},
+    // Byte lists continued over several lines, as exported settings are written.
+    {"exported hex(2) continued on the next line",
+     std::string(kSection) + "\"Driver Registry File\"=hex(2):2f,00,73,00,72,00,76,00,2f,00,\\\r\n"
+                             "  64,00,2e,00,69,00,6e,00,69,00,00,00\r\n",
+     "/srv/d.ini"},
+    {"hex(1) continued over three lines",
+     std::string(kSection) + "Driver Registry File=hex(1):2f,00,\\\n  61,00,\\\n\t62,00\nOther=1\n", "/ab"},
+    {"the value after a continued one is its own",
+     std::string(kSection) + "Connection Registry File=hex(2):2f,00,\\\n  63,00\nDriver Registry File=/d.ini\n",
+     "/d.ini"},
+    {"empty hex(2)", std::string(kSection) + "Driver Registry File=hex(2):\n", "<default>"},
+    {"hex(2) with a dangling odd byte", std::string(kSection) + "Driver Registry File=hex(2):2f,00,61,00,62\n", "/a"},
+    {"upper-case hex(2)", std::string(kSection) + "Driver Registry File=HEX(2):2F,00,41,00\n", "/A"},
+    // Texts that only start like a typed value.
+    {"text starting with hex(", std::string(kSection) + "Driver Registry File=hex(2) copy/d.ini\n",
+     "hex(2) copy/d.ini"},
+    {"text starting with str(", std::string(kSection) + "Driver Registry File=str(x)/d.ini\n", "str(x)/d.ini"},
+    {"str of another type", std::string(kSection) + "Driver Registry File=str(7):\"x\"\n", "str(7):\"x\""},
+    {"hex( head without bytes", std::string(kSection) + "Driver Registry File=hex(2):not/bytes\n",
+     "hex(2):not/bytes"},
+    {"single hex digit", std::string(kSection) + "Driver Registry File=hex(2):4\n", "hex(2):4"},
+    {"three hex digits", std::string(kSection) + "Driver Registry File=hex:41,004\n", "hex:41,004"},
+    {"empty byte", std::string(kSection) + "Driver Registry File=hex(2):41,,00\n", "hex(2):41,,00"},
+    {"trailing comma", std::string(kSection) + "Driver Registry File=hex(2):41,00,\n", "hex(2):41,00,"},
+    {"empty type number", std::string(kSection) + "Driver Registry File=hex():41\n", "hex():41"},
+    {"dword of one digit", std::string(kSection) + "Driver Registry File=DWORD:1\n", "DWORD:1"},
+    {"dword of nine digits", std::string(kSection) + "Driver Registry File=dword:0000002a0\n", "dword:0000002a0"},
+    {"dword of non-hex digits", std::string(kSection) + "Driver Registry File=dword:0000002g\n", "dword:0000002g"},
+    {"qword is no typed form here", std::string(kSection) + "Driver Registry File=qword:00\n", "qword:00"},
+    {"backslash with nothing to continue it",
+     std::string(kSection) + "Driver Registry File=hex(2):41,00,\\\n", "hex(2):41,00,\\"},
+    {"continuation that is no byte list",
+     std::string(kSection) + "Driver Registry File=hex(2):41,00,\\\nOther=42,00\n", "hex(2):41,00,\\"},
+    {"plain text ending in a backslash is not continued",
+     std::string(kSection) + "Driver Registry File=/srv/kestal\\\n  41,00\n", "/srv/kestal\\"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, StoreLookupTest, ::testing::ValuesIn(kStoreCases));
 
 TEST(SettingsStoreTest, TypedValuesAreNotText) {
-    for (const char* value : {"dword:0000002a", "DWORD:1", "qword:00", "hex:41,00", "hex(b):2a,00,00,00,00,00,00,00",
-                              "hex(7):41,00,00,00", "hex(2):4", "str(7):\"x\""}) {
+    // "DWORD:1", "qword:00", "hex(2):4" and "str(7):..." are not whole typed
+    // forms and read as text (StoreLookupTest).
+    for (const char* value : {"dword:0000002a", "DWORD:FFFFFFFF", "hex:41,00", "hex:", "hex(b):2a,00,00,00,00,00,00,00",
+                              "hex(7):41,00,00,00", "hex(0):", "hex(4):2A,00,00,00",
+                              "hex:41,00,\\\n  42,00", "hex(7):41,00,\\\r\n  00,00,\\\r\n  00,00"}) {
         SettingsFolder folder;
         folder.writeStore(std::string("Driver Registry File=") + value + "\n");
         SettingsStore store(folder.location());

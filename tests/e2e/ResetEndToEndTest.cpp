@@ -321,6 +321,55 @@ TEST(ResetEndToEndDayFirst, DatesLandOnTheirDay) {
     EXPECT_EQ(db.shell.informations, std::vector<std::string>{kResetDone});
 }
 
+// The bytes as a binary string literal, so the script itself needs no quoting.
+std::string hexLiteral(const std::string& bytes) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out = "x'";
+    for (unsigned char b : bytes) {
+        out += digits[b >> 4];
+        out += digits[b & 15];
+    }
+    return out + "'";
+}
+
+// Texts that would break a statement if they were ever put into its text
+// instead of going through parameters: quotes, a statement separator, a
+// comment, backslashes, parameter markers, and Big5 characters whose second
+// byte is the backslash (許 B3 5C, 功 A5 5C).
+TEST_P(ResetEndToEnd, ValuesArriveByteForByte) {
+    const std::string party = "P'Q\\";
+    const std::string product = "A'B\"C;--D\\E\xB3\x5C";
+    const std::string key = "'); DELETE FROM STORY_IN; --\xA5\x5C:PROD_ID ?";
+    const std::string oldBarcode = "\xB3\x5C'\xA5\x5C\"\\;--";
+    const std::string newBarcode = "--\xA5\x5C\\\\'';\xB3\x5C";
+    // The key as it would look had something escaped its backslashes.
+    std::string escapedKey;
+    for (char c : key) escapedKey += c == '\\' ? std::string("\\\\") : std::string(1, c);
+
+    // The keys need wider columns than the common schema gives.
+    const std::string schema = replaced(kSchema, "VARCHAR(20)", "VARCHAR(60)");
+    const std::string p = hexLiteral(party);
+    const std::string data =
+        "INSERT INTO INSTORAGE_SUB VALUES (1, " + p + ", " + hexLiteral(product) + ", 5, '2024-01-01', " +
+        hexLiteral(key) + ", " + hexLiteral(oldBarcode) + ", 1, 1);\n"
+        "INSERT INTO INSTORAGE_SUB VALUES (2, " + p + ", " + hexLiteral(product) + ", 7, '2024-01-02', " +
+        hexLiteral(key) + ", " + hexLiteral(newBarcode) + ", 8, 9);\n"
+        "INSERT INTO STORY_IN VALUES (" + p + ", 'OLD', 1, '2000-01-01', " + hexLiteral(key) + ", 'OLD', 1, 1);\n"
+        "INSERT INTO STORY_IN VALUES (" + p + ", 'NEAR', 2, '2000-01-02', " + hexLiteral(escapedKey) +
+        ", 'NEAR', 2, 2);\n";
+    ResetDatabase db(GetParam().access, mode(), forMode(mode(), schema + data));
+    const Rows before = db.rowsOf("SELECT PROD_ID, TEMPPRODID, PROD_BARCODE FROM INSTORAGE_SUB");
+    ASSERT_EQ(before, (Rows{{product, key, newBarcode}, {product, key, oldBarcode}})) << "the lines as written";
+
+    db.run();
+    const Rows expected{
+        {party, product, "7", "2024/1/2", key, newBarcode, "8", "9"},
+        {party, "NEAR", "2", "2000/1/2", escapedKey, "NEAR", "2", "2"},
+    };
+    EXPECT_EQ(db.rowsOf(kActualHistoryQuery), expected);
+    EXPECT_EQ(db.shell.informations, std::vector<std::string>{kResetDone});
+}
+
 INSTANTIATE_TEST_SUITE_P(Runs, ResetEndToEnd,
                          ::testing::Values(RunCase{Access::Embedded, &kPurchase}, RunCase{Access::Embedded, &kSales},
                                            RunCase{Access::Server, &kPurchase}, RunCase{Access::Server, &kSales}),

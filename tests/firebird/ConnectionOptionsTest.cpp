@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "ConnectionOptions.h"
+#include "DriverFailure.h"
 
 namespace tarvel::fb {
 namespace {
@@ -57,6 +58,31 @@ TEST(DatabaseParameters, RefusesAValueTooLongForItsItem)
     ConnectionOptions options;
     options.roleName = std::string(300, 'R');
     EXPECT_ANY_THROW(databaseParameters(options, "SYSDBA", "pw", false));
+}
+
+// The refusal names the item and never quotes the value, which may be the password.
+TEST(DatabaseParameters, RefusalOfATooLongValueDoesNotQuoteIt)
+{
+    const std::string secret = std::string(256, 'Q');
+    struct Case {
+        const char* item;
+        std::string userName;
+        std::string password;
+        std::string roleName;
+    };
+    for (const Case& c : {Case{"password", "SYSDBA", secret, ""}, Case{"user name", secret, "pw", ""},
+                          Case{"role name", "SYSDBA", "pw", secret}}) {
+        ConnectionOptions options;
+        options.roleName = c.roleName;
+        try {
+            databaseParameters(options, c.userName, c.password, false);
+            ADD_FAILURE() << c.item << " of 256 bytes was taken";
+        } catch (const DriverFailure& e) {
+            const std::string message = e.what();
+            EXPECT_EQ(message, std::string(c.item) + " too long: 256 bytes, at most 255");
+            EXPECT_EQ(e.status(), sqldriver::status::InvalidParameter);
+        }
+    }
 }
 
 }  // namespace
