@@ -135,14 +135,38 @@ void SqlQuery::unprepare() {
         if (m_command->getRowsAffected(&rows) == sqldriver::status::Ok) m_rowsAffected = rows;
     }
     m_cursor.reset();
+    if (m_statementReuse && m_prepared && m_command && !m_statementFailed) {
+        if (m_kept.size() >= kMaxKeptStatements) m_kept.erase(m_kept.begin());
+        m_kept.push_back(KeptStatement{m_commandText, m_serverText, m_params.size(), m_driverConnection,
+                                       std::move(m_command)});
+    }
     m_command.reset();
     m_driverConnection = nullptr;
     m_prepared = false;
+    m_statementFailed = false;
+}
+
+bool SqlQuery::takeKeptStatement(sqldriver::ISQLConnection* connection) {
+    const auto kept = std::find_if(m_kept.begin(), m_kept.end(), [&](const KeptStatement& k) {
+        return k.driverConnection == connection && k.paramCount == m_params.size() && k.commandText == m_commandText;
+    });
+    if (kept == m_kept.end()) return false;
+    m_command = std::move(kept->command);
+    m_serverText = std::move(kept->serverText);
+    m_kept.erase(kept);
+    return true;
+}
+
+void SqlQuery::setStatementReuse(bool on) noexcept {
+    m_statementReuse = on;
+    if (!on) m_kept.clear();
 }
 
 void SqlQuery::releaseDriverObjects() {
     close();
     unprepare();
+    // Kept statements belong to the connection that is going away.
+    m_kept.clear();
 }
 
 void SqlQuery::ensureConnected() {
@@ -170,6 +194,14 @@ void SqlQuery::prepareStatement() {
     if (m_connection.loadParamsOnConnect) m_connection.loadParamsFromIniFile();
     if (!connection) throw Error("Unable to execute Query");
 
+    m_statementFailed = false;
+    if (m_statementReuse && takeKeptStatement(connection)) {
+        m_driverConnection = connection;
+        m_prepared = true;
+        m_rowsAffected = -1;
+        return;
+    }
+
     sqldriver::ISQLCommand* command = nullptr;
     const sqldriver::Status status = connection->getSQLCommand(&command);
     m_command.reset(command);
@@ -183,6 +215,7 @@ void SqlQuery::prepareStatement() {
         m_serverText = m_params.empty() ? m_commandText : serverTextFromCommand(m_commandText, m_connection.quoteChar());
     }
     const auto count = static_cast<std::uint16_t>(std::min<std::size_t>(m_params.size(), 0xFFFF));
+    ++m_preparations;
     check(m_command->prepare(m_serverText.c_str(), count), m_command.get());
     m_prepared = true;
     m_rowsAffected = -1;
@@ -278,6 +311,7 @@ void SqlQuery::open() {
         m_cursor.reset();
         m_active = false;
         m_eof = true;
+        m_statementFailed = true;
         throw;
     }
 }
@@ -325,6 +359,7 @@ std::int32_t SqlQuery::runStatement() {
         if (rows <= 0) check(m_command->getRowsAffected(&rows), m_command.get());
         m_rowsAffected = rows;
     } catch (...) {
+        m_statementFailed = true;
         finish();
         throw;
     }

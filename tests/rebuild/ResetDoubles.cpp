@@ -134,6 +134,8 @@ int QueryDouble::runStatement() {
     return 1;
 }
 
+void QueryDouble::setStatementReuse(bool on) noexcept { reuseLog.push_back(on); }
+
 void TransactionsDouble::begin() {
     m_db.log.push_back("begin");
     m_db.snapshot = m_db.history;

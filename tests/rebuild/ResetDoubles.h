@@ -68,6 +68,9 @@ public:
     void setParamText(const std::string& name, const std::string& value) override;
     void setParamDouble(const std::string& name, double value) override;
     int runStatement() override;
+    void setStatementReuse(bool on) noexcept override;
+
+    std::vector<bool> reuseLog;  // every setStatementReuse, in order
 
 private:
     Database& m_db;
