@@ -116,12 +116,19 @@ void SqlQuery::linesChanged() {
     close();
     unprepare();
     m_commandText = commandTextFromLines(m_lines);
+    m_shape = nullptr;
     if (paramCheck) {
         std::vector<QueryParameter> fresh;
-        for (std::string& name : scanParameterNames(m_commandText, systemByteCharset())) {
-            QueryParameter parameter;
-            parameter.name = std::move(name);
-            fresh.push_back(std::move(parameter));
+        if (m_statementReuse) {
+            m_shape = &shapeOf(m_commandText);
+            fresh.resize(m_shape->names().size());
+            for (std::size_t i = 0; i < fresh.size(); ++i) fresh[i].name = m_shape->names()[i];
+        } else {
+            for (std::string& name : scanParameterNames(m_commandText, systemByteCharset())) {
+                QueryParameter parameter;
+                parameter.name = std::move(name);
+                fresh.push_back(std::move(parameter));
+            }
         }
         carryOverParameters(m_params, fresh);
         m_params = std::move(fresh);
@@ -159,7 +166,27 @@ bool SqlQuery::takeKeptStatement(sqldriver::ISQLConnection* connection) {
 
 void SqlQuery::setStatementReuse(bool on) noexcept {
     m_statementReuse = on;
-    if (!on) m_kept.clear();
+    if (!on) {
+        m_kept.clear();
+        m_shape = nullptr;
+        m_shapes.clear();
+    }
+}
+
+ParameterShape& SqlQuery::shapeOf(const std::string& commandText) {
+    for (auto& shape : m_shapes) {
+        if (shape->commandText() == commandText) return *shape;
+    }
+    if (m_shapes.size() >= kMaxShapes) m_shapes.erase(m_shapes.begin());
+    m_shapes.push_back(std::make_unique<ParameterShape>(commandText, systemByteCharset()));
+    return *m_shapes.back();
+}
+
+ParameterShape* SqlQuery::currentShape() {
+    // The list is open to callers; a shape speaks for it only while it still
+    // has the parsed number of parameters.
+    if (m_shape && m_shape->names().size() != m_params.size()) return nullptr;
+    return m_shape;
 }
 
 void SqlQuery::releaseDriverObjects() {
@@ -237,8 +264,12 @@ void SqlQuery::bindParameters() {
     // written several times is bound from its first parameter at every place.
     std::vector<ParameterBinding> bindings;
     std::vector<QueryParameter*> standIns;
-    for (const QueryParameter& parameter : m_params) {
-        QueryParameter* standIn = findParameter(m_params, parameter.name);
+    bindings.reserve(m_params.size());
+    standIns.reserve(m_params.size());
+    ParameterShape* shape = currentShape();
+    for (std::size_t position = 0; position < m_params.size(); ++position) {
+        QueryParameter* standIn =
+            shape ? &m_params[shape->standIn(position)] : findParameter(m_params, m_params[position].name);
         bindings.push_back(bindingOf(*standIn));
         standIns.push_back(standIn);
     }
@@ -275,6 +306,7 @@ void SqlQuery::buildFields() {
         check(m_cursor->isReadOnly(number, &column.readOnly), m_cursor.get());
     }
     m_fields = fieldsFromColumns(columns);
+    m_fieldLookups.clear();
 }
 
 void SqlQuery::fetch() {
@@ -308,6 +340,7 @@ void SqlQuery::open() {
         fetch();
     } catch (...) {
         m_fields.clear();
+        m_fieldLookups.clear();
         m_cursor.reset();
         m_active = false;
         m_eof = true;
@@ -320,6 +353,7 @@ void SqlQuery::close() {
     if (!m_active) return;
     m_cursor.reset();
     m_fields.clear();
+    m_fieldLookups.clear();
     m_eof = true;
     m_active = false;
 }
@@ -368,6 +402,11 @@ std::int32_t SqlQuery::runStatement() {
 }
 
 QueryParameter& SqlQuery::paramByName(std::string_view name) {
+    if (ParameterShape* shape = currentShape()) {
+        const std::size_t position = shape->find(name);
+        if (position == ParameterShape::npos) failNamed("Parameter '" + std::string(name) + "' not found");
+        return m_params[position];
+    }
     QueryParameter* parameter = findParameter(m_params, name);
     if (!parameter) failNamed("Parameter '" + std::string(name) + "' not found");
     return *parameter;
@@ -381,8 +420,16 @@ const Field& SqlQuery::field(int index) const {
 }
 
 const Field& SqlQuery::fieldByName(std::string_view name) const {
-    for (const Field& f : m_fields) {
-        if (sameNameIgnoringCase(f.name, name)) return f;
+    // The scan asks the same few names on every row; the answer holds for
+    // as long as the result is open.
+    for (const auto& [asked, position] : m_fieldLookups) {
+        if (asked == name) return m_fields[position];
+    }
+    for (std::size_t position = 0; position < m_fields.size(); ++position) {
+        if (sameNameIgnoringCase(m_fields[position].name, name)) {
+            if (m_fieldLookups.size() < m_fields.size() * 4) m_fieldLookups.emplace_back(std::string(name), position);
+            return m_fields[position];
+        }
     }
     failNamed("Field '" + std::string(name) + "' not found");
 }

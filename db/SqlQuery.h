@@ -3,12 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "DriverHandle.h"
 #include "Field.h"
+#include "ParameterShape.h"
 #include "QueryParameter.h"
 #include "SqlConnection.h"
 #include "SqlDriver.h"
@@ -98,6 +100,10 @@ private:
     void check(sqldriver::Status status, sqldriver::ISQLObject* failed);
     void linesChanged();
     void unprepare();
+    // The shape of the current command text while reuse is on and the
+    // parameter list is the one parsed from it; else nullptr.
+    ParameterShape* currentShape();
+    ParameterShape& shapeOf(const std::string& commandText);
     // With reuse on: takes back a kept statement of the current command text
     // made on `connection`; false when there is none.
     bool takeKeptStatement(sqldriver::ISQLConnection* connection);
@@ -138,6 +144,13 @@ private:
     bool m_statementReuse = false;
     bool m_statementFailed = false;  // the current statement failed to run
     std::vector<KeptStatement> m_kept;  // least recently used first
+    // Shapes of the command texts seen while reuse is on (the partial texts
+    // of a statement being added line by line included), oldest first.
+    static constexpr std::size_t kMaxShapes = 8;
+    std::vector<std::unique_ptr<ParameterShape>> m_shapes;
+    ParameterShape* m_shape = nullptr;
+    // Field lookups by name in the open result: name as asked -> position.
+    mutable std::vector<std::pair<std::string, std::size_t>> m_fieldLookups;
     std::uint64_t m_preparations = 0;
 };
 

@@ -163,5 +163,43 @@ TEST_F(StatementReuse, KeptSelectsOpenWithTheirOwnResults) {
     EXPECT_EQ(fakedriver::logOf("command.execute").size(), 6u);
 }
 
+// Names found through a text's kept shape give what the plain search gives:
+// case ignored, repeated names bound at every place, unknown names refused.
+TEST_F(StatementReuse, ParametersAreFoundAndBoundAsWithoutReuse) {
+    struct Case {
+        const char* text;
+        std::vector<const char*> names;  // set in this order, each to its own text
+    };
+    const Case cases[] = {
+        {"DELETE FROM T WHERE A = :A AND B = :a", {"a"}},
+        {"DELETE FROM T WHERE A = :TEMPPRODID AND B = :provider_id", {"PROVIDER_ID", "tempprodid", "Temp"}},
+        {"DELETE FROM T WHERE A = :\"x y\" AND B = :B", {"X Y", "x y", "b"}},
+        {"DELETE FROM T WHERE A = :\xA4\x40 AND B = :B", {"\xA4\x40", "B", "\xA4"}},
+    };
+    openConnection();
+    query1->setStatementReuse(true);
+    for (const Case& c : cases) {
+        Log seen[2];
+        for (int reuse = 0; reuse < 2; ++reuse) {
+            SqlQuery& query = reuse ? *query1 : *query2;
+            fakedriver::clearLog();
+            for (int round = 0; round < 2; ++round) {  // the second round finds the text's shape kept
+                setLines(query, {c.text});
+                setLines(query, {"DELETE FROM OTHER"});
+                setLines(query, {c.text});
+                for (const char* name : c.names) {
+                    const std::string failure =
+                        failureOf([&] { query.paramByName(name).setValue(std::string("v:") + name); });
+                    if (!failure.empty()) seen[reuse].push_back(failure.substr(failure.find(':')));
+                }
+                seen[reuse].push_back(failureOf([&] { query.runStatement(); }));
+            }
+            for (const std::string& line : fakedriver::logOf("command.setParameter")) seen[reuse].push_back(line);
+        }
+        EXPECT_EQ(seen[1], seen[0]) << c.text;
+        EXPECT_GE(seen[0].size(), 4u) << c.text;
+    }
+}
+
 }  // namespace
 }  // namespace tarvel::testing

@@ -1,0 +1,40 @@
+// What the parameter markers of one command text look like: their names, the
+// position whose parameter stands in for each (the first of its name), and
+// the answers to name lookups asked so far. A query that returns to a text it
+// has seen takes all of this from here instead of scanning and comparing
+// names, with locale-aware case folding, again for every line of every run.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "MultiByteText.h"
+
+namespace tarvel {
+
+class ParameterShape {
+public:
+    static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+
+    ParameterShape(std::string commandText, ByteCharset charset);
+
+    const std::string& commandText() const { return m_commandText; }
+    const std::vector<std::string>& names() const { return m_names; }
+    // Position (from 0) of the first parameter named as the one at `position`.
+    std::size_t standIn(std::size_t position) const { return m_standIns[position]; }
+    // Position of the first parameter of that name (letter case ignored), or npos.
+    std::size_t find(std::string_view name);
+
+private:
+    static constexpr std::size_t kMaxLookups = 64;
+
+    std::string m_commandText;
+    std::vector<std::string> m_names;
+    std::vector<std::size_t> m_standIns;
+    std::vector<std::pair<std::string, std::size_t>> m_lookups;  // name as asked -> position
+};
+
+}  // namespace tarvel
