@@ -30,18 +30,6 @@ std::string trimmed(const std::string& text) {
     return text.substr(begin, end - begin);
 }
 
-bool isWordByte(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
-}
-
-bool firstWordIsSelect(const std::string& text) {
-    std::size_t begin = 0;
-    while (begin < text.size() && isBlank(text[begin])) ++begin;
-    std::size_t end = begin;
-    while (end < text.size() && isWordByte(text[end])) ++end;
-    return sameNameIgnoringCase(std::string_view(text).substr(begin, end - begin), "SELECT");
-}
-
 template <class T>
 T valueAs(const std::vector<char>& buffer) {
     T value;
@@ -130,7 +118,11 @@ void SqlQuery::linesChanged() {
                 fresh.push_back(std::move(parameter));
             }
         }
-        carryOverParameters(m_params, fresh);
+        if (m_shape) {
+            carryOverParameters(m_params, fresh, [this](std::string_view name) { return m_shape->find(name); });
+        } else {
+            carryOverParameters(m_params, fresh);
+        }
         m_params = std::move(fresh);
     }
     m_serverText.clear();
@@ -173,16 +165,16 @@ void SqlQuery::setStatementReuse(bool on) noexcept {
     }
 }
 
-ParameterShape& SqlQuery::shapeOf(const std::string& commandText) {
+StatementShape& SqlQuery::shapeOf(const std::string& commandText) {
     for (auto& shape : m_shapes) {
         if (shape->commandText() == commandText) return *shape;
     }
     if (m_shapes.size() >= kMaxShapes) m_shapes.erase(m_shapes.begin());
-    m_shapes.push_back(std::make_unique<ParameterShape>(commandText, systemByteCharset()));
+    m_shapes.push_back(std::make_unique<StatementShape>(commandText, systemByteCharset()));
     return *m_shapes.back();
 }
 
-ParameterShape* SqlQuery::currentShape() {
+StatementShape* SqlQuery::currentShape() {
     // The list is open to callers; a shape speaks for it only while it still
     // has the parsed number of parameters.
     if (m_shape && m_shape->names().size() != m_params.size()) return nullptr;
@@ -215,7 +207,8 @@ void SqlQuery::prepare() {
 void SqlQuery::prepareStatement() {
     // An older driver error says nothing about an empty statement.
     if (m_commandText.empty()) throw Error("Unable to execute Query");
-    const bool isSelect = firstWordIsSelect(m_commandText);
+    const StatementShape* shape = currentShape();
+    const bool isSelect = shape ? shape->startsWithSelect() : firstWordIsSelect(m_commandText);
     m_lastErrorText.clear();
     sqldriver::ISQLConnection* connection = m_connection.connectionForStatement(isSelect);
     if (m_connection.loadParamsOnConnect) m_connection.loadParamsFromIniFile();
@@ -266,7 +259,7 @@ void SqlQuery::bindParameters() {
     std::vector<QueryParameter*> standIns;
     bindings.reserve(m_params.size());
     standIns.reserve(m_params.size());
-    ParameterShape* shape = currentShape();
+    StatementShape* shape = currentShape();
     for (std::size_t position = 0; position < m_params.size(); ++position) {
         QueryParameter* standIn =
             shape ? &m_params[shape->standIn(position)] : findParameter(m_params, m_params[position].name);
@@ -402,9 +395,9 @@ std::int32_t SqlQuery::runStatement() {
 }
 
 QueryParameter& SqlQuery::paramByName(std::string_view name) {
-    if (ParameterShape* shape = currentShape()) {
+    if (StatementShape* shape = currentShape()) {
         const std::size_t position = shape->find(name);
-        if (position == ParameterShape::npos) failNamed("Parameter '" + std::string(name) + "' not found");
+        if (position == StatementShape::npos) failNamed("Parameter '" + std::string(name) + "' not found");
         return m_params[position];
     }
     QueryParameter* parameter = findParameter(m_params, name);

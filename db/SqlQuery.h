@@ -10,7 +10,7 @@
 
 #include "DriverHandle.h"
 #include "Field.h"
-#include "ParameterShape.h"
+#include "StatementShape.h"
 #include "QueryParameter.h"
 #include "SqlConnection.h"
 #include "SqlDriver.h"
@@ -102,8 +102,8 @@ private:
     void unprepare();
     // The shape of the current command text while reuse is on and the
     // parameter list is the one parsed from it; else nullptr.
-    ParameterShape* currentShape();
-    ParameterShape& shapeOf(const std::string& commandText);
+    StatementShape* currentShape();
+    StatementShape& shapeOf(const std::string& commandText);
     // With reuse on: takes back a kept statement of the current command text
     // made on `connection`; false when there is none.
     bool takeKeptStatement(sqldriver::ISQLConnection* connection);
@@ -147,8 +147,8 @@ private:
     // Shapes of the command texts seen while reuse is on (the partial texts
     // of a statement being added line by line included), oldest first.
     static constexpr std::size_t kMaxShapes = 8;
-    std::vector<std::unique_ptr<ParameterShape>> m_shapes;
-    ParameterShape* m_shape = nullptr;
+    std::vector<std::unique_ptr<StatementShape>> m_shapes;
+    StatementShape* m_shape = nullptr;
     // Field lookups by name in the open result: name as asked -> position.
     mutable std::vector<std::pair<std::string, std::size_t>> m_fieldLookups;
     std::uint64_t m_preparations = 0;

@@ -201,5 +201,38 @@ TEST_F(StatementReuse, ParametersAreFoundAndBoundAsWithoutReuse) {
     }
 }
 
+// A value set before a change of the lines stays with its name, as without reuse.
+TEST_F(StatementReuse, SurvivingValuesAreCarriedOverAsWithoutReuse) {
+    const std::vector<std::vector<std::string>> statements = {
+        {"DELETE FROM T WHERE A = :A", " AND B = :b"},
+        {"DELETE FROM T WHERE A = :a AND B = :A", " AND C = :B"},
+        {"DELETE FROM T WHERE A = :A", " AND B = :B", " AND C = :C"},
+    };
+    openConnection();
+    query1->setStatementReuse(true);
+    for (const auto& lines : statements) {
+        Log seen[2];
+        for (int reuse = 0; reuse < 2; ++reuse) {
+            SqlQuery& query = reuse ? *query1 : *query2;
+            fakedriver::clearLog();
+            for (int round = 0; round < 2; ++round) {
+                query.clearLines();
+                for (const std::string& line : lines) {
+                    query.addLine(line);
+                    // Every parameter the text has so far gets a value; later
+                    // lines keep those that survive.
+                    for (QueryParameter& parameter : query.params()) {
+                        if (!parameter.bound) parameter.setValue(parameter.name + std::to_string(round));
+                    }
+                }
+                seen[reuse].push_back(failureOf([&] { query.runStatement(); }));
+            }
+            for (const std::string& line : fakedriver::logOf("command.setParameter")) seen[reuse].push_back(line);
+        }
+        EXPECT_EQ(seen[1], seen[0]) << lines.front();
+        EXPECT_GE(seen[0].size(), 4u);
+    }
+}
+
 }  // namespace
 }  // namespace tarvel::testing
