@@ -1,6 +1,8 @@
 // Statements kept prepared across changes of the lines (statement reuse, on
 // during a rebuild run) against the fake driver: what reaches the driver, how
 // many statements are held, and when they are let go.
+#include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,6 +43,21 @@ protected:
             query.paramByName("STD_COST").setValue(1.5 + i);
             query.runStatement();
         }
+    }
+
+    // What `steps` leaves in `seen` and in the driver's setParameter calls,
+    // done twice on a query without reuse (query2) and twice on one with
+    // reuse (query1, whose second round finds everything kept): [0] without, [1] with.
+    std::array<Log, 2> withAndWithoutReuse(const std::function<void(SqlQuery&, int round, Log& seen)>& steps) {
+        query1->setStatementReuse(true);
+        std::array<Log, 2> seen;
+        for (int reuse = 0; reuse < 2; ++reuse) {
+            SqlQuery& query = reuse ? *query1 : *query2;
+            fakedriver::clearLog();
+            for (int round = 0; round < 2; ++round) steps(query, round, seen[reuse]);
+            for (const std::string& line : fakedriver::logOf("command.setParameter")) seen[reuse].push_back(line);
+        }
+        return seen;
     }
 
     // The calls that bind, execute and finish statements, without those
@@ -177,25 +194,18 @@ TEST_F(StatementReuse, ParametersAreFoundAndBoundAsWithoutReuse) {
         {"DELETE FROM T WHERE A = :\xA4\x40 AND B = :B", {"\xA4\x40", "B", "\xA4"}},
     };
     openConnection();
-    query1->setStatementReuse(true);
     for (const Case& c : cases) {
-        Log seen[2];
-        for (int reuse = 0; reuse < 2; ++reuse) {
-            SqlQuery& query = reuse ? *query1 : *query2;
-            fakedriver::clearLog();
-            for (int round = 0; round < 2; ++round) {  // the second round finds the text's shape kept
-                setLines(query, {c.text});
-                setLines(query, {"DELETE FROM OTHER"});
-                setLines(query, {c.text});
-                for (const char* name : c.names) {
-                    const std::string failure =
-                        failureOf([&] { query.paramByName(name).setValue(std::string("v:") + name); });
-                    if (!failure.empty()) seen[reuse].push_back(failure.substr(failure.find(':')));
-                }
-                seen[reuse].push_back(failureOf([&] { query.runStatement(); }));
+        const auto seen = withAndWithoutReuse([&](SqlQuery& query, int, Log& log) {
+            setLines(query, {c.text});
+            setLines(query, {"DELETE FROM OTHER"});
+            setLines(query, {c.text});
+            for (const char* name : c.names) {
+                const std::string failure =
+                    failureOf([&] { query.paramByName(name).setValue(std::string("v:") + name); });
+                if (!failure.empty()) log.push_back(failure.substr(failure.find(':')));
             }
-            for (const std::string& line : fakedriver::logOf("command.setParameter")) seen[reuse].push_back(line);
-        }
+            log.push_back(failureOf([&] { query.runStatement(); }));
+        });
         EXPECT_EQ(seen[1], seen[0]) << c.text;
         EXPECT_GE(seen[0].size(), 4u) << c.text;
     }
@@ -209,26 +219,19 @@ TEST_F(StatementReuse, SurvivingValuesAreCarriedOverAsWithoutReuse) {
         {"DELETE FROM T WHERE A = :A", " AND B = :B", " AND C = :C"},
     };
     openConnection();
-    query1->setStatementReuse(true);
     for (const auto& lines : statements) {
-        Log seen[2];
-        for (int reuse = 0; reuse < 2; ++reuse) {
-            SqlQuery& query = reuse ? *query1 : *query2;
-            fakedriver::clearLog();
-            for (int round = 0; round < 2; ++round) {
-                query.clearLines();
-                for (const std::string& line : lines) {
-                    query.addLine(line);
-                    // Every parameter the text has so far gets a value; later
-                    // lines keep those that survive.
-                    for (QueryParameter& parameter : query.params()) {
-                        if (!parameter.bound) parameter.setValue(parameter.name + std::to_string(round));
-                    }
+        const auto seen = withAndWithoutReuse([&](SqlQuery& query, int round, Log& log) {
+            query.clearLines();
+            for (const std::string& line : lines) {
+                query.addLine(line);
+                // Every parameter the text has so far gets a value; later
+                // lines keep those that survive.
+                for (QueryParameter& parameter : query.params()) {
+                    if (!parameter.bound) parameter.setValue(parameter.name + std::to_string(round));
                 }
-                seen[reuse].push_back(failureOf([&] { query.runStatement(); }));
             }
-            for (const std::string& line : fakedriver::logOf("command.setParameter")) seen[reuse].push_back(line);
-        }
+            log.push_back(failureOf([&] { query.runStatement(); }));
+        });
         EXPECT_EQ(seen[1], seen[0]) << lines.front();
         EXPECT_GE(seen[0].size(), 4u);
     }
