@@ -13,7 +13,10 @@ bool endsName(char c) {
 }  // namespace
 
 std::string commandTextFromLines(const std::vector<std::string>& lines) {
+    std::size_t size = 0;
+    for (const std::string& line : lines) size += line.size() + 2;
     std::string text;
+    text.reserve(size);
     for (const std::string& line : lines) {
         text += line;
         text += "\r\n";

@@ -376,18 +376,32 @@ QueryParameter* findParameter(std::vector<QueryParameter>& parameters, std::stri
     return nullptr;
 }
 
+namespace {
+
+void takeOver(const QueryParameter& old, QueryParameter& target) {
+    target.dataType = old.dataType;
+    target.value = old.isNull() ? ParameterValue{Unassigned{}} : old.value;
+    target.bound = old.bound;
+    target.name = old.name;
+    if (target.direction == sqldriver::direction::Unknown) target.direction = old.direction;
+    target.size = old.size;
+    target.precision = old.precision;
+    target.scale = old.scale;
+}
+
+}  // namespace
+
 void carryOverParameters(const std::vector<QueryParameter>& oldList, std::vector<QueryParameter>& newList) {
     for (const QueryParameter& old : oldList) {
-        QueryParameter* target = findParameter(newList, old.name);
-        if (!target) continue;
-        target->dataType = old.dataType;
-        target->value = old.isNull() ? ParameterValue{Unassigned{}} : old.value;
-        target->bound = old.bound;
-        target->name = old.name;
-        if (target->direction == sqldriver::direction::Unknown) target->direction = old.direction;
-        target->size = old.size;
-        target->precision = old.precision;
-        target->scale = old.scale;
+        if (QueryParameter* target = findParameter(newList, old.name)) takeOver(old, *target);
+    }
+}
+
+void carryOverParameters(const std::vector<QueryParameter>& oldList, std::vector<QueryParameter>& newList,
+                         const std::function<std::size_t(std::string_view)>& firstOf) {
+    for (const QueryParameter& old : oldList) {
+        const std::size_t position = firstOf(old.name);
+        if (position < newList.size()) takeOver(old, newList[position]);
     }
 }
 

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -92,5 +94,9 @@ QueryParameter* findParameter(std::vector<QueryParameter>& parameters, std::stri
 // spelling, direction and sizes of the old list's parameters whose names it
 // still holds (the first new parameter of each old name).
 void carryOverParameters(const std::vector<QueryParameter>& oldList, std::vector<QueryParameter>& newList);
+// The same, with the position of the first new parameter of a name given by
+// firstOf (static_cast<std::size_t>(-1): none) instead of searched for.
+void carryOverParameters(const std::vector<QueryParameter>& oldList, std::vector<QueryParameter>& newList,
+                         const std::function<std::size_t(std::string_view)>& firstOf);
 
 }  // namespace tarvel

@@ -30,18 +30,6 @@ std::string trimmed(const std::string& text) {
     return text.substr(begin, end - begin);
 }
 
-bool isWordByte(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
-}
-
-bool firstWordIsSelect(const std::string& text) {
-    std::size_t begin = 0;
-    while (begin < text.size() && isBlank(text[begin])) ++begin;
-    std::size_t end = begin;
-    while (end < text.size() && isWordByte(text[end])) ++end;
-    return sameNameIgnoringCase(std::string_view(text).substr(begin, end - begin), "SELECT");
-}
-
 template <class T>
 T valueAs(const std::vector<char>& buffer) {
     T value;
@@ -116,14 +104,25 @@ void SqlQuery::linesChanged() {
     close();
     unprepare();
     m_commandText = commandTextFromLines(m_lines);
+    m_shape = nullptr;
     if (paramCheck) {
         std::vector<QueryParameter> fresh;
-        for (std::string& name : scanParameterNames(m_commandText, systemByteCharset())) {
-            QueryParameter parameter;
-            parameter.name = std::move(name);
-            fresh.push_back(std::move(parameter));
+        if (m_statementReuse) {
+            m_shape = &shapeOf(m_commandText);
+            fresh.resize(m_shape->names().size());
+            for (std::size_t i = 0; i < fresh.size(); ++i) fresh[i].name = m_shape->names()[i];
+        } else {
+            for (std::string& name : scanParameterNames(m_commandText, systemByteCharset())) {
+                QueryParameter parameter;
+                parameter.name = std::move(name);
+                fresh.push_back(std::move(parameter));
+            }
         }
-        carryOverParameters(m_params, fresh);
+        if (m_shape) {
+            carryOverParameters(m_params, fresh, [this](std::string_view name) { return m_shape->find(name); });
+        } else {
+            carryOverParameters(m_params, fresh);
+        }
         m_params = std::move(fresh);
     }
     m_serverText.clear();
@@ -135,14 +134,58 @@ void SqlQuery::unprepare() {
         if (m_command->getRowsAffected(&rows) == sqldriver::status::Ok) m_rowsAffected = rows;
     }
     m_cursor.reset();
+    if (m_statementReuse && m_prepared && m_command && !m_statementFailed) {
+        if (m_kept.size() >= kMaxKeptStatements) m_kept.erase(m_kept.begin());
+        m_kept.push_back(KeptStatement{m_commandText, m_serverText, m_params.size(), m_driverConnection,
+                                       std::move(m_command)});
+    }
     m_command.reset();
     m_driverConnection = nullptr;
     m_prepared = false;
+    m_statementFailed = false;
+}
+
+bool SqlQuery::takeKeptStatement(sqldriver::ISQLConnection* connection) {
+    const auto kept = std::find_if(m_kept.begin(), m_kept.end(), [&](const KeptStatement& k) {
+        return k.driverConnection == connection && k.paramCount == m_params.size() && k.commandText == m_commandText;
+    });
+    if (kept == m_kept.end()) return false;
+    m_command = std::move(kept->command);
+    m_serverText = std::move(kept->serverText);
+    m_kept.erase(kept);
+    return true;
+}
+
+void SqlQuery::setStatementReuse(bool on) noexcept {
+    m_statementReuse = on;
+    if (!on) {
+        m_kept.clear();
+        m_shape = nullptr;
+        m_shapes.clear();
+    }
+}
+
+StatementShape& SqlQuery::shapeOf(const std::string& commandText) {
+    for (auto& shape : m_shapes) {
+        if (shape->commandText() == commandText) return *shape;
+    }
+    if (m_shapes.size() >= kMaxShapes) m_shapes.erase(m_shapes.begin());
+    m_shapes.push_back(std::make_unique<StatementShape>(commandText, systemByteCharset()));
+    return *m_shapes.back();
+}
+
+StatementShape* SqlQuery::currentShape() {
+    // The list is open to callers; a shape speaks for it only while it still
+    // has the parsed number of parameters.
+    if (m_shape && m_shape->names().size() != m_params.size()) return nullptr;
+    return m_shape;
 }
 
 void SqlQuery::releaseDriverObjects() {
     close();
     unprepare();
+    // Kept statements belong to the connection that is going away.
+    m_kept.clear();
 }
 
 void SqlQuery::ensureConnected() {
@@ -164,11 +207,20 @@ void SqlQuery::prepare() {
 void SqlQuery::prepareStatement() {
     // An older driver error says nothing about an empty statement.
     if (m_commandText.empty()) throw Error("Unable to execute Query");
-    const bool isSelect = firstWordIsSelect(m_commandText);
+    const StatementShape* shape = currentShape();
+    const bool isSelect = shape ? shape->startsWithSelect() : firstWordIsSelect(m_commandText);
     m_lastErrorText.clear();
     sqldriver::ISQLConnection* connection = m_connection.connectionForStatement(isSelect);
     if (m_connection.loadParamsOnConnect) m_connection.loadParamsFromIniFile();
     if (!connection) throw Error("Unable to execute Query");
+
+    m_statementFailed = false;
+    if (m_statementReuse && takeKeptStatement(connection)) {
+        m_driverConnection = connection;
+        m_prepared = true;
+        m_rowsAffected = -1;
+        return;
+    }
 
     sqldriver::ISQLCommand* command = nullptr;
     const sqldriver::Status status = connection->getSQLCommand(&command);
@@ -183,6 +235,7 @@ void SqlQuery::prepareStatement() {
         m_serverText = m_params.empty() ? m_commandText : serverTextFromCommand(m_commandText, m_connection.quoteChar());
     }
     const auto count = static_cast<std::uint16_t>(std::min<std::size_t>(m_params.size(), 0xFFFF));
+    ++m_preparations;
     check(m_command->prepare(m_serverText.c_str(), count), m_command.get());
     m_prepared = true;
     m_rowsAffected = -1;
@@ -204,8 +257,12 @@ void SqlQuery::bindParameters() {
     // written several times is bound from its first parameter at every place.
     std::vector<ParameterBinding> bindings;
     std::vector<QueryParameter*> standIns;
-    for (const QueryParameter& parameter : m_params) {
-        QueryParameter* standIn = findParameter(m_params, parameter.name);
+    bindings.reserve(m_params.size());
+    standIns.reserve(m_params.size());
+    StatementShape* shape = currentShape();
+    for (std::size_t position = 0; position < m_params.size(); ++position) {
+        QueryParameter* standIn =
+            shape ? &m_params[shape->standIn(position)] : findParameter(m_params, m_params[position].name);
         bindings.push_back(bindingOf(*standIn));
         standIns.push_back(standIn);
     }
@@ -242,6 +299,7 @@ void SqlQuery::buildFields() {
         check(m_cursor->isReadOnly(number, &column.readOnly), m_cursor.get());
     }
     m_fields = fieldsFromColumns(columns);
+    m_fieldLookups.clear();
 }
 
 void SqlQuery::fetch() {
@@ -275,9 +333,11 @@ void SqlQuery::open() {
         fetch();
     } catch (...) {
         m_fields.clear();
+        m_fieldLookups.clear();
         m_cursor.reset();
         m_active = false;
         m_eof = true;
+        m_statementFailed = true;
         throw;
     }
 }
@@ -286,6 +346,7 @@ void SqlQuery::close() {
     if (!m_active) return;
     m_cursor.reset();
     m_fields.clear();
+    m_fieldLookups.clear();
     m_eof = true;
     m_active = false;
 }
@@ -325,6 +386,7 @@ std::int32_t SqlQuery::runStatement() {
         if (rows <= 0) check(m_command->getRowsAffected(&rows), m_command.get());
         m_rowsAffected = rows;
     } catch (...) {
+        m_statementFailed = true;
         finish();
         throw;
     }
@@ -333,6 +395,11 @@ std::int32_t SqlQuery::runStatement() {
 }
 
 QueryParameter& SqlQuery::paramByName(std::string_view name) {
+    if (StatementShape* shape = currentShape()) {
+        const std::size_t position = shape->find(name);
+        if (position == StatementShape::npos) failNamed("Parameter '" + std::string(name) + "' not found");
+        return m_params[position];
+    }
     QueryParameter* parameter = findParameter(m_params, name);
     if (!parameter) failNamed("Parameter '" + std::string(name) + "' not found");
     return *parameter;
@@ -346,8 +413,16 @@ const Field& SqlQuery::field(int index) const {
 }
 
 const Field& SqlQuery::fieldByName(std::string_view name) const {
-    for (const Field& f : m_fields) {
-        if (sameNameIgnoringCase(f.name, name)) return f;
+    // The scan asks the same few names on every row; the answer holds for
+    // as long as the result is open.
+    for (const auto& [asked, position] : m_fieldLookups) {
+        if (asked == name) return m_fields[position];
+    }
+    for (std::size_t position = 0; position < m_fields.size(); ++position) {
+        if (sameNameIgnoringCase(m_fields[position].name, name)) {
+            if (m_fieldLookups.size() < m_fields.size() * 4) m_fieldLookups.emplace_back(std::string(name), position);
+            return m_fields[position];
+        }
     }
     failNamed("Field '" + std::string(name) + "' not found");
 }

@@ -3,12 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "DriverHandle.h"
 #include "Field.h"
+#include "StatementShape.h"
 #include "QueryParameter.h"
 #include "SqlConnection.h"
 #include "SqlDriver.h"
@@ -74,6 +76,18 @@ public:
     // The text of the last driver error raised for this query.
     const std::string& lastErrorText() const { return m_lastErrorText; }
 
+    // While on, a statement whose lines change is kept prepared instead of
+    // released, and taken back when the lines return to its text: a run that
+    // alternates between a few statements prepares each of them once. At most
+    // kMaxKeptStatements are kept, the longest unused let go first; a statement
+    // that failed is never kept. Turning it off lets every kept statement go.
+    void setStatementReuse(bool on) noexcept;
+    bool statementReuse() const { return m_statementReuse; }
+    std::size_t keptStatements() const { return m_kept.size(); }
+    static constexpr std::size_t kMaxKeptStatements = 4;
+    // Statements handed to the driver's prepare since the query was made.
+    std::uint64_t preparations() const { return m_preparations; }
+
     // Lets the cursor and the statement go (the connection is closing).
     void releaseDriverObjects() override;
 
@@ -84,6 +98,13 @@ private:
     void check(sqldriver::Status status, sqldriver::ISQLObject* failed);
     void linesChanged();
     void unprepare();
+    // The shape of the current command text while reuse is on and the
+    // parameter list is the one parsed from it; else nullptr.
+    StatementShape* currentShape();
+    StatementShape& shapeOf(const std::string& commandText);
+    // With reuse on: takes back a kept statement of the current command text
+    // made on `connection`; false when there is none.
+    bool takeKeptStatement(sqldriver::ISQLConnection* connection);
     void ensureConnected();
     void prepare();
     void prepareStatement();
@@ -108,6 +129,27 @@ private:
     std::int32_t m_rowsAffected = 0;
     std::string m_lastErrorText;
     std::vector<char> m_valueBuffer;
+
+    // A prepared statement set aside when the lines changed, with what it was
+    // prepared from.
+    struct KeptStatement {
+        std::string commandText;
+        std::string serverText;
+        std::size_t paramCount = 0;
+        sqldriver::ISQLConnection* driverConnection = nullptr;
+        DriverHandle<sqldriver::ISQLCommand> command;
+    };
+    bool m_statementReuse = false;
+    bool m_statementFailed = false;  // the current statement failed to run
+    std::vector<KeptStatement> m_kept;  // least recently used first
+    // Shapes of the command texts seen while reuse is on (the partial texts
+    // of a statement being added line by line included), oldest first.
+    static constexpr std::size_t kMaxShapes = 8;
+    std::vector<std::unique_ptr<StatementShape>> m_shapes;
+    StatementShape* m_shape = nullptr;
+    // Field lookups by name in the open result: name as asked -> position.
+    mutable std::vector<std::pair<std::string, std::size_t>> m_fieldLookups;
+    std::uint64_t m_preparations = 0;
 };
 
 }  // namespace tarvel

@@ -38,7 +38,8 @@ std::string applyDateTimePattern(std::string_view pattern, const DateTimeParts& 
     const bool afternoon = moment.hour >= 12;
 
     std::string text;
-    for (const DateTimeToken& token : tokenizeDateTimePattern(pattern, formats.encoding)) {
+    const auto tokens = dateTimePatternTokens(pattern, formats.encoding);
+    for (const DateTimeToken& token : *tokens) {
         switch (token.code) {
         case DateTimeCode::Literal: text += token.text; break;
         case DateTimeCode::DateSeparator: text += formats.dateSeparator; break;

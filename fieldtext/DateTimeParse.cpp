@@ -36,7 +36,8 @@ public:
     // Reads the text from the current position on under the pattern.
     bool read(std::string_view pattern, ParsedFields* fields)
     {
-        for (const DateTimeToken& token : tokenizeDateTimePattern(pattern, m_formats.encoding)) {
+        const auto tokens = dateTimePatternTokens(pattern, m_formats.encoding);
+        for (const DateTimeToken& token : *tokens) {
             if (!readToken(token, fields))
                 return false;
         }

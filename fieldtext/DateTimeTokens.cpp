@@ -154,4 +154,25 @@ std::vector<DateTimeToken> tokenizeDateTimePattern(std::string_view pattern, Tex
     return tokens;
 }
 
+std::shared_ptr<const std::vector<DateTimeToken>> dateTimePatternTokens(std::string_view pattern,
+                                                                       TextEncoding encoding)
+{
+    struct Entry {
+        std::string pattern;
+        TextEncoding encoding;
+        std::shared_ptr<const std::vector<DateTimeToken>> tokens;
+    };
+    constexpr std::size_t kKept = 4;
+    thread_local std::vector<Entry> kept;
+    for (const Entry& entry : kept) {
+        if (entry.encoding == encoding && entry.pattern == pattern)
+            return entry.tokens;
+    }
+    auto tokens = std::make_shared<const std::vector<DateTimeToken>>(tokenizeDateTimePattern(pattern, encoding));
+    if (kept.size() >= kKept)
+        kept.erase(kept.begin());
+    kept.push_back(Entry{std::string(pattern), encoding, tokens});
+    return tokens;
+}
+
 }  // namespace tarvel

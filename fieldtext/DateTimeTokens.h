@@ -2,6 +2,7 @@
 // formatter and by the parser so that the two read a pattern the same way.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,5 +41,10 @@ struct DateTimeToken {
 };
 
 std::vector<DateTimeToken> tokenizeDateTimePattern(std::string_view pattern, TextEncoding encoding);
+
+// The same, kept for the last few patterns asked on this thread: every date
+// of a scan, and every date bound, asks the same one or two patterns.
+std::shared_ptr<const std::vector<DateTimeToken>> dateTimePatternTokens(std::string_view pattern,
+                                                                       TextEncoding encoding);
 
 }  // namespace tarvel

@@ -2,6 +2,9 @@
 
 #include <climits>
 
+#include "CommitGroup.h"
+#include "HistoryPair.h"
+
 #include "NumberText.h"
 #include "RegionalFormats.h"
 
@@ -62,33 +65,72 @@ double parameterNumber(ResetQuery& query, const char* column) {
     return static_cast<double>(numberOf(query, column));
 }
 
-// Deletes the pair's history row and inserts the one made from the current line.
-void replaceHistoryRow(const HistoryMode& mode, ResetQuery& scan, ResetQuery& work) {
+// Deletes the pair's history row.
+void runDelete(const HistoryMode& mode, ResetQuery& work, const HistoryPair& pair) {
     setStatement(work, mode.deleteLines);
-    work.setParamText("TEMPPRODID", scan.fieldText("TEMPPRODID"));
-    work.setParamText(mode.partyColumn, scan.fieldText(mode.partyColumn));
-    work.runStatement();
-
-    setStatement(work, mode.insertLines);
-    work.setParamText(mode.partyColumn, scan.fieldText(mode.partyColumn));
-    work.setParamText("PROD_ID", scan.fieldText("PROD_ID"));
-    work.setParamDouble(mode.priceParam, parameterNumber(scan, "B_PRICE"));
-    work.setParamText("CHG_DATE", scan.fieldText("BILL_DATE"));
-    work.setParamText("TEMPPRODID", scan.fieldText("TEMPPRODID"));
-    work.setParamText("PROD_BARCODE", scan.fieldText("PROD_BARCODE"));
-    work.setParamDouble("SALE_PRICE", parameterNumber(scan, "SALE_PRICE"));
-    work.setParamDouble("U_DIS", parameterNumber(scan, "U_DIS"));
+    work.setParamText("TEMPPRODID", pair.tempProdId);
+    work.setParamText(mode.partyColumn, pair.party);
     work.runStatement();
 }
 
-}  // namespace
+// Inserts the pair's history row made from the line.
+void runInsert(const HistoryMode& mode, ResetQuery& work, const HistoryPair& pair) {
+    setStatement(work, mode.insertLines);
+    work.setParamText(mode.partyColumn, pair.party);
+    work.setParamText("PROD_ID", pair.prodId);
+    work.setParamDouble(mode.priceParam, pair.price);
+    work.setParamText("CHG_DATE", pair.chgDate);
+    work.setParamText("TEMPPRODID", pair.tempProdId);
+    work.setParamText("PROD_BARCODE", pair.barcode);
+    work.setParamDouble("SALE_PRICE", pair.salePrice);
+    work.setParamDouble("U_DIS", pair.discount);
+    work.runStatement();
+}
 
-void runHistoryReset(ResetShell& shell, ResetQuery& scan, ResetQuery& work, ResetTransactions& transactions) {
-    if (shell.confirm(kResetQuestion) != ResetShell::kYes) return;
-    const int index = shell.chosenIndex();
-    if (index != 0 && index != 1) return;
-    const HistoryMode& mode = kModes[index];
+// Deletes the pair's history row and inserts the one made from the current
+// line, keeping the values handed over. Each value is read when its statement
+// needs it, so a line that cannot be read fails after its DELETE, as before.
+void replaceHistoryRow(const HistoryMode& mode, ResetQuery& scan, ResetQuery& work, double price,
+                       HistoryPair& pair) {
+    pair.tempProdId = scan.fieldText("TEMPPRODID");
+    pair.party = scan.fieldText(mode.partyColumn);
+    runDelete(mode, work, pair);
 
+    pair.prodId = scan.fieldText("PROD_ID");
+    pair.price = price;
+    pair.chgDate = scan.fieldText("BILL_DATE");
+    pair.barcode = scan.fieldText("PROD_BARCODE");
+    pair.salePrice = parameterNumber(scan, "SALE_PRICE");
+    pair.discount = parameterNumber(scan, "U_DIS");
+    runInsert(mode, work, pair);
+}
+
+// Statements prepared during a run are kept for it and let go at its end,
+// however it ends: a prepared statement keeps its tables in use against other
+// connections' changes of them.
+class StatementReuse {
+public:
+    StatementReuse(ResetQuery& scan, ResetQuery& work) : m_scan(scan), m_work(work) {
+        m_scan.setStatementReuse(true);
+        m_work.setStatementReuse(true);
+    }
+    ~StatementReuse() {
+        m_scan.setStatementReuse(false);
+        m_work.setStatementReuse(false);
+    }
+    StatementReuse(const StatementReuse&) = delete;
+    StatementReuse& operator=(const StatementReuse&) = delete;
+
+private:
+    ResetQuery& m_scan;
+    ResetQuery& m_work;
+};
+
+// The walk over the document lines: the bar, the price test and the pairs,
+// committed in groups.
+void rebuildHistory(ResetShell& shell, const HistoryMode& mode, ResetQuery& scan, ResetQuery& work,
+                    ResetTransactions& transactions, const CommitLimits& limits, const CommitClock& clock) {
+    StatementReuse reuse(scan, work);
     const char* const countLines[] = {mode.countLine};
     setStatement(scan, countLines);
     scan.open();
@@ -97,28 +139,47 @@ void runHistoryReset(ResetShell& shell, ResetQuery& scan, ResetQuery& work, Rese
 
     setStatement(scan, mode.scanLines);
     scan.open();
-    while (!scan.eof()) {
-        const int position = shell.progressPosition();
-        if (position < INT_MAX) shell.setProgressPosition(position + 1);
+    // A pair's DELETE and INSERT always share a transaction, so a refused
+    // INSERT never leaves its pair without a history row.
+    CommitGroup group(
+        transactions,
+        [&](const HistoryPair& pair) {
+            runDelete(mode, work, pair);
+            runInsert(mode, work, pair);
+        },
+        limits, clock);
+    try {
+        while (!scan.eof()) {
+            const int position = shell.progressPosition();
+            if (position < INT_MAX) shell.setProgressPosition(position + 1);
 
-        if (numberOf(scan, "B_PRICE") > 0) {
-            // The DELETE and the INSERT of one line stand or fall together, so
-            // a refused INSERT never leaves its pair without a history row.
-            transactions.begin();
-            try {
-                replaceHistoryRow(mode, scan, work);
-                transactions.commit();
-            } catch (...) {
-                try {
-                    transactions.rollback();
-                } catch (...) {
-                    // The first failure is the one the operator needs to see.
-                }
-                throw;
+            const long double price = numberOf(scan, "B_PRICE");
+            if (price > 0) {
+                replaceHistoryRow(mode, scan, work, static_cast<double>(price), group.startLine());
+                group.endLine();
             }
+            scan.next();
         }
-        scan.next();
+        group.commit();
+    } catch (...) {
+        group.recover();
+        throw;
     }
+}
+
+}  // namespace
+
+void runHistoryReset(ResetShell& shell, ResetQuery& scan, ResetQuery& work, ResetTransactions& transactions) {
+    runHistoryReset(shell, scan, work, transactions, kCommitLimits,
+                    [] { return std::chrono::steady_clock::now(); });
+}
+
+void runHistoryReset(ResetShell& shell, ResetQuery& scan, ResetQuery& work, ResetTransactions& transactions,
+                     const CommitLimits& limits, const CommitClock& clock) {
+    if (shell.confirm(kResetQuestion) != ResetShell::kYes) return;
+    const int index = shell.chosenIndex();
+    if (index != 0 && index != 1) return;
+    rebuildHistory(shell, kModes[index], scan, work, transactions, limits, clock);
     shell.showInformation(kResetDone);
 }
 

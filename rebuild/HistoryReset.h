@@ -2,6 +2,7 @@
 // from the document lines.
 #pragma once
 
+#include "CommitGroup.h"
 #include "ResetQuery.h"
 #include "ResetShell.h"
 
@@ -12,8 +13,13 @@ extern const char* const kResetQuestion;
 extern const char* const kResetDone;
 
 // Runs one rebuild. scan counts and walks the document lines; work runs the
-// DELETE and INSERT of every line with a positive price, each pair of them in
-// one transaction. Errors propagate unchanged (tarvel::Error with its text).
+// DELETE and INSERT of every line with a positive price. The pairs are
+// committed in groups (kCommitLimits), and a failure leaves the tables as one
+// transaction per line would. Errors propagate unchanged (tarvel::Error with
+// its text).
 void runHistoryReset(ResetShell& shell, ResetQuery& scan, ResetQuery& work, ResetTransactions& transactions);
+// The same with other group limits and another clock (tests).
+void runHistoryReset(ResetShell& shell, ResetQuery& scan, ResetQuery& work, ResetTransactions& transactions,
+                     const CommitLimits& limits, const CommitClock& clock);
 
 }  // namespace tarvel

@@ -32,6 +32,9 @@ public:
     virtual void setParamDouble(const std::string& name, double value) = 0;
     // Executes a statement that returns no rows; returns the rows affected.
     virtual int runStatement() = 0;
+    // On: statements whose lines are replaced stay prepared, so a text set
+    // again is not prepared again. Off: they are let go. Never throws.
+    virtual void setStatementReuse(bool on) noexcept = 0;
 };
 
 // Explicit transactions on the connection both queries share.

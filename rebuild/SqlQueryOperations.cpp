@@ -30,6 +30,8 @@ void SqlQueryOperations::setParamDouble(const std::string& name, double value) {
 
 int SqlQueryOperations::runStatement() { return m_query.runStatement(); }
 
+void SqlQueryOperations::setStatementReuse(bool on) noexcept { m_query.setStatementReuse(on); }
+
 void ConnectionTransactions::begin() { m_connection.beginTransaction(); }
 
 void ConnectionTransactions::commit() { m_connection.commit(); }

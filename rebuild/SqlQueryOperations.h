@@ -26,6 +26,7 @@ public:
     void setParamText(const std::string& name, const std::string& value) override;
     void setParamDouble(const std::string& name, double value) override;
     int runStatement() override;
+    void setStatementReuse(bool on) noexcept override;
 
 private:
     SqlQuery& m_query;

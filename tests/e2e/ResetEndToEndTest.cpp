@@ -4,6 +4,7 @@
 // compared, every column of every row, with what one set-based query over the
 // document lines and the history as it was computes.
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -115,20 +116,26 @@ const char* const kData =
 // The history a complete run must leave: for every pair with a line of
 // positive price, its last such line in scan order (party, PROD_ID,
 // BILL_DATE), nulls as the run hands them over; every other history row as it
-// was. `excluded` names a party whose lines the run never reached.
-std::string expectedHistoryQuery(const std::string& excluded) {
-    const std::string reached = excluded.empty() ? "" : " AND t.PROVIDER_ID <> '" + excluded + "'";
-    const std::string reachedS = excluded.empty() ? "" : " AND s.PROVIDER_ID <> '" + excluded + "'";
+// was. reached: an SQL condition on a document line "x" that holds for the
+// lines the run got to (empty: all of them).
+std::string expectedHistoryQueryWhere(const std::string& reached) {
+    const std::string reachedT = replaced(reached, "x.", "t.");
+    const std::string reachedS = replaced(reached, "x.", "s.");
     return "SELECT s.PROVIDER_ID, s.PROD_ID, s.B_PRICE, s.BILL_DATE, COALESCE(s.TEMPPRODID, ''), "
            "COALESCE(s.PROD_BARCODE, ''), COALESCE(s.SALE_PRICE, 0), COALESCE(s.U_DIS, 0) "
            "FROM INSTORAGE_SUB s WHERE s.B_PRICE > 0" + reachedS +
-           " AND NOT EXISTS (SELECT 1 FROM INSTORAGE_SUB t WHERE t.B_PRICE > 0" + reached +
+           " AND NOT EXISTS (SELECT 1 FROM INSTORAGE_SUB t WHERE t.B_PRICE > 0" + reachedT +
            " AND t.PROVIDER_ID = s.PROVIDER_ID AND COALESCE(t.TEMPPRODID, '') = COALESCE(s.TEMPPRODID, '')"
            " AND (t.PROD_ID > s.PROD_ID OR (t.PROD_ID = s.PROD_ID AND t.BILL_DATE > s.BILL_DATE))) "
            "UNION ALL "
            "SELECT h.PROVIDER_ID, h.PROD_ID, h.STD_COST, h.CHG_DATE, h.TEMPPRODID, h.PROD_BARCODE, h.SALE_PRICE, "
            "h.U_DIS FROM STORY_IN_BEFORE h WHERE NOT EXISTS (SELECT 1 FROM INSTORAGE_SUB t WHERE t.B_PRICE > 0" +
-           reached + " AND t.PROVIDER_ID = h.PROVIDER_ID AND COALESCE(t.TEMPPRODID, '') = h.TEMPPRODID)";
+           reachedT + " AND t.PROVIDER_ID = h.PROVIDER_ID AND COALESCE(t.TEMPPRODID, '') = h.TEMPPRODID)";
+}
+
+// `excluded` names a party whose lines the run never reached.
+std::string expectedHistoryQuery(const std::string& excluded) {
+    return expectedHistoryQueryWhere(excluded.empty() ? "" : " AND x.PROVIDER_ID <> '" + excluded + "'");
 }
 
 const char* const kActualHistoryQuery =
@@ -179,6 +186,9 @@ public:
     }
 
     void run() { runHistoryReset(shell, *scan, *work, *transactions); }
+    void run(const CommitLimits& limits) {
+        runHistoryReset(shell, *scan, *work, *transactions, limits, [] { return std::chrono::steady_clock::now(); });
+    }
 
     // Every row of a query in the mode's names, each column as its field
     // text, in sorted order.
@@ -419,6 +429,122 @@ INSERT INTO INSTORAGE_SUB VALUES (8, 'B', 3, '2004-03-05 14:05:09', -0.10, 1e15,
 }
 
 INSTANTIATE_TEST_SUITE_P(Access, FieldTextsEndToEnd, ::testing::Values(Access::Embedded, Access::Server),
+                         [](const ::testing::TestParamInfo<Access>& info) {
+                             return std::string(info.param == Access::Server ? "Server" : "Embedded");
+                         });
+
+// Grouped commits against real Firebird. Ten document lines in scan order
+// (LINE_NO follows the order of PROVIDER_ID), one pair written twice, line 5
+// without a price; every pair has an old history row. Groups of four
+// qualifying lines: lines 1-4, 6-9 and 10-11.
+const char* const kGroupData =
+    "INSERT INTO INSTORAGE_SUB VALUES (1, 'G01', 'A', 1, '2024-01-01', 'T1', 'N1', 1, 1);\n"
+    "INSERT INTO INSTORAGE_SUB VALUES (2, 'G01', 'A', 2, '2024-01-02', 'T1', 'N2', 2, 2);\n"
+    "INSERT INTO INSTORAGE_SUB VALUES (3, 'G03', 'A', 3, '2024-01-03', 'T3', 'N3', 3, 3);\n"
+    "INSERT INTO INSTORAGE_SUB VALUES (4, 'G04', 'A', 4, '2024-01-04', 'T4', 'N4', 4, 4);\n"
+    "INSERT INTO INSTORAGE_SUB VALUES (5, 'G05', 'A', 0, '2024-01-05', 'T5', 'N5', 5, 5);\n"
+    "INSERT INTO INSTORAGE_SUB VALUES (6, 'G06', 'A', 6, '2024-01-06', 'T6', 'N6', 6, 6);\n"
+    "INSERT INTO INSTORAGE_SUB VALUES (7, 'G07', 'A', 7, '2024-01-07', 'T7', 'N7', 7, 7);\n"
+    "INSERT INTO INSTORAGE_SUB VALUES (8, 'G08', 'A', 8, '2024-01-08', 'T8', 'N8', 8, 8);\n"
+    "INSERT INTO INSTORAGE_SUB VALUES (9, 'G09', 'A', 9, '2024-01-09', 'T9', 'N9', 9, 9);\n"
+    "INSERT INTO INSTORAGE_SUB VALUES (10, 'G10', 'A', 10, '2024-01-10', 'T10', 'N10', 10, 10);\n"
+    "INSERT INTO INSTORAGE_SUB VALUES (11, 'G11', 'A', 11, '2024-01-11', 'T11', 'N11', 11, 11);\n"
+    "INSERT INTO STORY_IN SELECT DISTINCT PROVIDER_ID, 'OLD', 99, '2000-01-01', TEMPPRODID, 'OLD', 99, 99"
+    " FROM INSTORAGE_SUB;\n"
+    "COMMIT;\n"
+    "INSERT INTO STORY_IN_BEFORE SELECT * FROM STORY_IN;\n";
+
+const CommitLimits kGroupsOfFour{4, std::chrono::seconds(60)};
+
+// The history one transaction per line leaves when the run stops at the
+// document line `failing` (its pair and every later line untouched).
+std::string perLineExpectation(int failing) {
+    const std::string reached = " AND x.LINE_NO < " + std::to_string(failing);
+    return expectedHistoryQueryWhere(reached);
+}
+
+class GroupedCommitEndToEnd : public ::testing::TestWithParam<Access> {
+protected:
+    void SetUp() override {
+        if (GetParam() == Access::Server) TARVEL_SKIP_WITHOUT_SERVER();
+    }
+    FixedFormats m_formats;
+};
+
+// A barcode too long for the history's column makes the line's INSERT fail:
+// as the first, a middle and the last line of a group, and as the run's first.
+TEST_P(GroupedCommitEndToEnd, ARefusedInsertAnywhereInAGroup) {
+    struct Case {
+        int line;
+        const char* where;
+    };
+    const Case cases[] = {{6, "first of the second group"}, {8, "middle"}, {9, "last of the second group"},
+                          {1, "first of the run"}, {11, "last of the run"}};
+    for (const Case& c : cases) {
+        const std::string refuse = "UPDATE INSTORAGE_SUB SET PROD_BARCODE = '12345678901234567890' WHERE LINE_NO = " +
+                                   std::to_string(c.line) + ";\n";
+        ResetDatabase db(GetParam(), kPurchase, std::string(kSchema) + kGroupData + refuse);
+        const Rows expected = db.rowsOf(perLineExpectation(c.line));
+        ASSERT_EQ(expected.size(), 10u);
+        std::string failure;
+        try {
+            db.run(kGroupsOfFour);
+        } catch (const Error& e) {
+            failure = e.what();
+        }
+        EXPECT_NE(failure.find("string right truncation"), std::string::npos) << c.where << ": " << failure;
+        EXPECT_EQ(db.rowsOf(kActualHistoryQuery), expected) << c.where;
+        EXPECT_EQ(db.shell.position, c.line) << c.where;
+        EXPECT_FALSE(db.connection->inTransaction()) << c.where;
+        EXPECT_TRUE(db.shell.informations.empty());
+    }
+}
+
+// A commit the server refuses: a commit trigger rejects a history row made
+// from line 8, which sits in the middle of the second group.
+TEST_P(GroupedCommitEndToEnd, ARefusedCommit) {
+    const std::string trigger =
+        "CREATE EXCEPTION HISTORY_REFUSED 'history row refused at commit';\n"
+        "SET TERM ^ ;\n"
+        "CREATE TRIGGER REFUSE_AT_COMMIT ON TRANSACTION COMMIT AS BEGIN\n"
+        "  IF (EXISTS (SELECT 1 FROM STORY_IN WHERE PROD_BARCODE = 'N8')) THEN EXCEPTION HISTORY_REFUSED;\n"
+        "END^\n"
+        "SET TERM ; ^\n"
+        "COMMIT;\n";
+    ResetDatabase db(GetParam(), kPurchase, std::string(kSchema) + kGroupData + trigger);
+    const Rows expected = db.rowsOf(perLineExpectation(8));
+    std::string failure;
+    try {
+        db.run(kGroupsOfFour);
+    } catch (const Error& e) {
+        failure = e.what();
+    }
+    EXPECT_NE(failure.find("history row refused at commit"), std::string::npos) << failure;
+    EXPECT_EQ(db.rowsOf(kActualHistoryQuery), expected);
+    EXPECT_FALSE(db.connection->inTransaction());
+}
+
+// Each statement text is prepared once in a run, however many lines it has,
+// and the kept statements are let go at the run's end.
+TEST_P(GroupedCommitEndToEnd, EachStatementIsPreparedOncePerRun) {
+    ResetDatabase db(GetParam(), kPurchase, std::string(kSchema) + kGroupData);
+    const Rows expected = db.rowsOf(expectedHistoryQuery(""));
+    for (int run = 1; run <= 2; ++run) {
+        const auto scanBefore = db.query1->preparations();
+        const auto workBefore = db.query2->preparations();
+        db.run(kGroupsOfFour);
+        EXPECT_EQ(db.rowsOf(kActualHistoryQuery), expected);
+        // From the second run on, the statement each query still holds from
+        // the run before (the scan, the INSERT) serves again.
+        const std::uint64_t prepares = run == 1 ? 2 : 1;
+        EXPECT_EQ(db.query1->preparations() - scanBefore, prepares) << "the count and the scan, run " << run;
+        EXPECT_EQ(db.query2->preparations() - workBefore, prepares) << "the DELETE and the INSERT, run " << run;
+        EXPECT_EQ(db.query1->keptStatements() + db.query2->keptStatements(), 0u);
+        EXPECT_TRUE(db.query2->prepared()) << "the last INSERT stays prepared, as before";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Access, GroupedCommitEndToEnd, ::testing::Values(Access::Embedded, Access::Server),
                          [](const ::testing::TestParamInfo<Access>& info) {
                              return std::string(info.param == Access::Server ? "Server" : "Embedded");
                          });

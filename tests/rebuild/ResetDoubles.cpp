@@ -119,6 +119,14 @@ void QueryDouble::setParamDouble(const std::string& name, double value) {
 
 int QueryDouble::runStatement() {
     m_db.log.push_back(m_name + ".run");
+    if (m_db.lost) throw Error("connection lost");
+    if (m_db.runs == m_db.loseConnectionOnRun) {
+        m_db.lost = true;
+        if (m_db.snapshot) m_db.history = *m_db.snapshot;
+        m_db.snapshot.reset();
+        ++m_db.runs;
+        throw Error(m_db.failText);
+    }
     if (m_db.runs++ == m_db.failOnRun) throw Error(m_db.failText);
     const std::string party = m_db.partyColumn;
     if (startsWith(lines.at(0), "DELETE")) {
@@ -136,18 +144,25 @@ int QueryDouble::runStatement() {
     return 1;
 }
 
+void QueryDouble::setStatementReuse(bool on) noexcept { reuseLog.push_back(on); }
+
 void TransactionsDouble::begin() {
     m_db.log.push_back("begin");
+    if (m_db.lost) throw Error("connection lost");
     m_db.snapshot = m_db.history;
 }
 
 void TransactionsDouble::commit() {
     m_db.log.push_back("commit");
+    if (m_db.lost) throw Error("connection lost");
+    if (m_db.commits++ == m_db.failOnCommit) throw Error(m_db.failText);
+    if (m_db.refuseCommit && m_db.refuseCommit(m_db.history)) throw Error(m_db.failText);
     m_db.snapshot.reset();
 }
 
 void TransactionsDouble::rollback() {
     m_db.log.push_back("rollback");
+    if (m_db.lost) throw Error("connection lost");
     if (m_db.failRollback) throw Error("rollback refused");
     if (m_db.snapshot) m_db.history = *m_db.snapshot;
     m_db.snapshot.reset();

@@ -4,6 +4,7 @@
 // scan order, the work query applies DELETE and INSERT to a history table.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -49,6 +50,16 @@ struct Database {
     std::string failText = "refused";
     bool failRollback = false;
     int runs = 0;
+    int failOnCommit = -1;                  // commit number (from 0) that throws
+    int commits = 0;
+    // Commits are refused while this says so of the history (a check the
+    // server makes at commit).
+    std::function<bool(const std::vector<Row>&)> refuseCommit;
+    // From the runStatement of this number on the connection is gone: that
+    // statement and every later call fail, and the server drops the open
+    // transaction.
+    int loseConnectionOnRun = -1;
+    bool lost = false;
     std::optional<std::vector<Row>> snapshot;  // history at the start of the open transaction
 };
 
@@ -69,6 +80,9 @@ public:
     void setParamText(const std::string& name, const std::string& value) override;
     void setParamDouble(const std::string& name, double value) override;
     int runStatement() override;
+    void setStatementReuse(bool on) noexcept override;
+
+    std::vector<bool> reuseLog;  // every setStatementReuse, in order
 
 private:
     Database& m_db;

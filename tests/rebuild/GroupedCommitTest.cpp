@@ -1,0 +1,231 @@
+// Grouped commits of the reset command over the in-memory doubles: where the
+// groups end, and what a failure anywhere in a group leaves behind, checked
+// against what one transaction per line leaves.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+
+#include "Error.h"
+#include "HistoryReset.h"
+#include "RegionalFormats.h"
+#include "ResetDoubles.h"
+
+namespace tarvel::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+Row line(int i, const std::string& temp) {
+    char date[16];
+    std::snprintf(date, sizeof date, "2024-01-%02d", i + 1);
+    return {{"PROVIDER_ID", "P"}, {"PROD_ID", "A" + std::to_string(i)}, {"B_PRICE", std::to_string(i + 1)},
+            {"BILL_DATE", std::string(date)}, {"TEMPPRODID", temp}, {"PROD_BARCODE", "B"},
+            {"SALE_PRICE", "1"}, {"U_DIS", "0"}};
+}
+
+// Eight qualifying lines in scan order; lines 1 and 2 are one pair, every
+// other line a pair of its own. Every pair starts with an old history row.
+// A line without a positive price sits between lines 4 and 5.
+struct Lines {
+    std::vector<Row> lines;
+    std::vector<std::string> temps;  // the pair of each qualifying line, in order
+};
+
+Lines eightLines() {
+    Lines data;
+    const char* temps[] = {"T0", "T1", "T1", "T3", "T4", "T5", "T6", "T7"};
+    for (int i = 0; i < 8; ++i) {
+        data.lines.push_back(line(i, temps[i]));
+        data.temps.push_back(temps[i]);
+    }
+    Row unpriced = line(4, "TX");
+    unpriced["PROD_ID"] = "A4b";
+    unpriced["B_PRICE"] = "0";
+    data.lines.insert(data.lines.begin() + 5, unpriced);
+    return data;
+}
+
+std::vector<Row> oldRows(const Lines& data) {
+    std::vector<Row> rows;
+    for (const std::string& temp : data.temps) {
+        if (std::any_of(rows.begin(), rows.end(), [&](const Row& r) { return r.at("TEMPPRODID") == temp; }))
+            continue;
+        rows.push_back({{"PROVIDER_ID", "P"}, {"TEMPPRODID", temp}, {"STD_COST", "old"}});
+    }
+    return rows;
+}
+
+// The STD_COST each pair holds after one transaction per line stopped at the
+// qualifying line `failing` (-1: no failure): lines before it are written,
+// the rest of the pairs keep their old row.
+std::map<std::string, std::string> perLineOutcome(const Lines& data, int failing) {
+    std::map<std::string, std::string> cost;
+    for (const std::string& temp : data.temps) cost[temp] = "old";
+    const int end = failing < 0 ? static_cast<int>(data.temps.size()) : failing;
+    for (int i = 0; i < end; ++i) cost[data.temps[static_cast<std::size_t>(i)]] = std::to_string(i + 1);
+    return cost;
+}
+
+std::map<std::string, std::string> costs(const Database& db) {
+    std::map<std::string, std::string> cost;
+    for (const Row& row : db.history) {
+        const std::string temp = row.at("TEMPPRODID").value_or("");
+        EXPECT_EQ(cost.count(temp), 0u) << "two rows for pair " << temp;
+        cost[temp] = row.at("STD_COST").value_or("");
+    }
+    return cost;
+}
+
+class GroupedCommit : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setCurrentFormats(RegionalFormats{});
+        data = eightLines();
+        db.lines = data.lines;
+        db.history = oldRows(data);
+        db.failText = "Driver Error: [0x0065]: SQL Error\r\nSQL Server Error: refused";
+    }
+
+    // Runs with groups of at most three lines; each statement "takes" no time
+    // unless statementTime says otherwise.
+    std::string run(std::size_t maxLines = 3, std::chrono::milliseconds maxWork = 250ms) {
+        const CommitLimits limits{maxLines, maxWork};
+        const auto clock = [this] {
+            return std::chrono::steady_clock::time_point() + statementTime * db.runs;
+        };
+        try {
+            runHistoryReset(shell, scan, work, transactions, limits, clock);
+        } catch (const Error& e) {
+            return e.what();
+        }
+        return std::string();
+    }
+
+    // The number of statements of every committed group, in order.
+    std::vector<int> groupSizes() const {
+        std::vector<int> sizes;
+        int runs = 0;
+        for (const std::string& entry : db.log) {
+            if (entry == "begin") runs = 0;
+            if (entry == "work.run") ++runs;
+            if (entry == "commit") sizes.push_back(runs / 2);
+        }
+        return sizes;
+    }
+
+    Lines data;
+    Database db;
+    ShellDouble shell;
+    QueryDouble scan{db, "scan"};
+    QueryDouble work{db, "work"};
+    TransactionsDouble transactions{db};
+    std::chrono::milliseconds statementTime{0};
+};
+
+TEST_F(GroupedCommit, GroupsEndAtTheLineLimitOrTheTimeLimit) {
+    struct Case {
+        std::size_t maxLines;
+        std::chrono::milliseconds statementTime;
+        std::vector<int> sizes;
+    };
+    const Case cases[] = {
+        {1000, 0ms, {8}},
+        {3, 0ms, {3, 3, 2}},
+        {1, 0ms, {1, 1, 1, 1, 1, 1, 1, 1}},
+        {1000, 60ms, {3, 3, 2}},             // a line takes 120 ms: the third passes 250 ms
+        {2, 60ms, {2, 2, 2, 2}},
+        {1000, 200ms, {1, 1, 1, 1, 1, 1, 1, 1}},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        db.log.clear();
+        db.runs = 0;
+        statementTime = c.statementTime;
+        EXPECT_EQ(run(c.maxLines), "");
+        EXPECT_EQ(groupSizes(), c.sizes) << "max lines " << c.maxLines << ", statement " << c.statementTime.count();
+        EXPECT_EQ(costs(db), perLineOutcome(data, -1));
+        EXPECT_FALSE(db.snapshot) << "no transaction is left open";
+        EXPECT_EQ(shell.informations.back(), kResetDone);
+    }
+}
+
+// A refused statement at every place of a group (groups: lines 0-2, 3-5, 6-7).
+TEST_F(GroupedCommit, ARefusedStatementLeavesWhatOneTransactionPerLineLeaves) {
+    struct Case {
+        int line;
+        bool insert;
+    };
+    const Case cases[] = {{0, true}, {0, false}, {3, false}, {3, true}, {4, true}, {5, true}, {2, true}, {7, true}};
+    for (const Case& c : cases) {
+        SetUp();
+        db.log.clear();
+        db.runs = 0;
+        db.failOnRun = 2 * c.line + (c.insert ? 1 : 0);
+        EXPECT_EQ(run(), db.failText) << "line " << c.line;
+        EXPECT_EQ(costs(db), perLineOutcome(data, c.line)) << "line " << c.line << (c.insert ? " INSERT" : " DELETE");
+        EXPECT_FALSE(db.snapshot) << "no transaction is left open";
+        EXPECT_TRUE(shell.informations.empty());
+    }
+}
+
+TEST_F(GroupedCommit, AFailedCommitCountsAsAFailureOfTheGroupsLastLine) {
+    struct Case {
+        int failOnCommit;
+        std::optional<std::string> refusedTemp;
+        int failingLine;
+    };
+    const Case cases[] = {
+        {0, std::nullopt, 2},   // the first group's commit
+        {1, std::nullopt, 5},   // a middle group's
+        {2, std::nullopt, 7},   // the commit at the end of the scan
+        {-1, "T4", 4},          // refused while pair T4 is written: only line 4 can be the cause
+        {-1, "T0", 0},
+        {-1, "T7", 7},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        db.log.clear();
+        db.runs = 0;
+        db.commits = 0;
+        db.failOnCommit = c.failOnCommit;
+        if (c.refusedTemp) {
+            // Refused while the pair holds a row written by this run.
+            db.refuseCommit = [temp = *c.refusedTemp](const std::vector<Row>& history) {
+                return std::any_of(history.begin(), history.end(), [&](const Row& row) {
+                    return row.at("TEMPPRODID") == temp && row.at("STD_COST") != "old";
+                });
+            };
+        }
+        EXPECT_EQ(run(), db.failText);
+        EXPECT_EQ(costs(db), perLineOutcome(data, c.failingLine))
+            << "commit " << c.failOnCommit << ", pair " << c.refusedTemp.value_or("-");
+        EXPECT_FALSE(db.snapshot) << "no transaction is left open";
+    }
+}
+
+// The connection goes while a group is open: the server drops the group, the
+// replay cannot begin, and the statement's own text is what the run raises.
+TEST_F(GroupedCommit, ALostConnectionRaisesTheOriginalText) {
+    db.loseConnectionOnRun = 2 * 4 + 1;  // the INSERT of line 4
+    EXPECT_EQ(run(), db.failText);
+    EXPECT_EQ(costs(db), perLineOutcome(data, 3)) << "the first group stays, the second is gone";
+    EXPECT_EQ(std::count(db.log.begin(), db.log.end(), "rollback"), 1);
+    EXPECT_EQ(std::count(db.log.begin(), db.log.end(), "begin"), 2) << "nothing more is tried on a dead connection";
+}
+
+TEST_F(GroupedCommit, StatementsAreKeptForTheRunOnly) {
+    for (bool failing : {false, true}) {
+        SetUp();
+        scan.reuseLog.clear();
+        work.reuseLog.clear();
+        db.runs = 0;
+        db.failOnRun = failing ? 3 : -1;
+        run();
+        EXPECT_EQ(scan.reuseLog, (std::vector<bool>{true, false})) << "failing " << failing;
+        EXPECT_EQ(work.reuseLog, (std::vector<bool>{true, false})) << "failing " << failing;
+    }
+}
+
+}  // namespace
+}  // namespace tarvel::testing
