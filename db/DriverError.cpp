@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "Error.h"
+
 namespace tarvel {
 
 std::string driverStatusText(sqldriver::Status status) {
@@ -60,6 +62,21 @@ std::string composeDriverError(sqldriver::Status status, sqldriver::ISQLObject* 
     if (text.empty()) text = secondFallback;
     if (text.empty()) text = "Driver Error: Unknown Error Code '" + std::to_string(status) + "'";
     return text;
+}
+
+const std::string& recordDriverError(std::string& lastError, sqldriver::Status status,
+                                     sqldriver::ISQLObject* failed, const std::string& firstFallback,
+                                     const std::string& secondFallback) {
+    std::string text = composeDriverError(status, failed, firstFallback, secondFallback);
+    lastError = std::move(text);
+    return lastError;
+}
+
+void checkDriverCall(std::string& lastError, sqldriver::Status status, sqldriver::ISQLObject* failed,
+                     const std::string& firstFallback, const std::string& secondFallback) {
+    if (status != sqldriver::status::Ok) {
+        throw Error(recordDriverError(lastError, status, failed, firstFallback, secondFallback));
+    }
 }
 
 }  // namespace tarvel

@@ -22,4 +22,16 @@ std::string driverServerMessage(sqldriver::ISQLObject* failed);
 std::string composeDriverError(sqldriver::Status status, sqldriver::ISQLObject* failed,
                                const std::string& firstFallback, const std::string& secondFallback);
 
+// composeDriverError, kept in `lastError` (where the connection or the query
+// holds the last driver error text it reports) and returned. The fallbacks
+// are read before `lastError` is replaced, so either may be `lastError` itself.
+const std::string& recordDriverError(std::string& lastError, sqldriver::Status status,
+                                     sqldriver::ISQLObject* failed, const std::string& firstFallback,
+                                     const std::string& secondFallback);
+
+// The one way db/ turns a failed driver call into an error: unless status is
+// Ok, throws recordDriverError(...) as tarvel::Error.
+void checkDriverCall(std::string& lastError, sqldriver::Status status, sqldriver::ISQLObject* failed,
+                     const std::string& firstFallback, const std::string& secondFallback);
+
 }  // namespace tarvel

@@ -244,6 +244,7 @@ void SqlConnection::connectDriver() {
 
     std::int32_t limit = 0;
     std::int32_t length = 0;
+    // Status ignored: a driver that does not answer leaves the limit at 0, no limit.
     s.connection->getOption(sqldriver::connopt::MaxStatements, &limit, sizeof limit, &length);
     s.statementLimit = limit;
 
@@ -254,6 +255,8 @@ void SqlConnection::connectDriver() {
     if (!metaData) check(sqldriver::status::InvalidHandle, s.connection.get());
 
     std::string schema = trimmed(userName);
+    // Status ignored: the schema name only narrows the driver's catalogue
+    // lookups, which this program never makes.
     if (!schema.empty()) s.metaData->setOption(sqldriver::metaopt::SchemaName, schema.c_str());
 
     char quote = 0;
@@ -262,6 +265,8 @@ void SqlConnection::connectDriver() {
         s.quoteChar = quote;
     }
     std::int32_t blobSize = params.given("BlobSize") ? wholeNumber(params.value("BlobSize")) : -1;
+    // Status ignored: the blob size only bounds blob reads, and a driver that
+    // refuses it reads with its own bound.
     s.connection->setIntOption(sqldriver::connopt::BlobSize, blobSize);
 
     std::int32_t answer = 0;
@@ -279,6 +284,8 @@ void SqlConnection::connectDriver() {
 void SqlConnection::applyOptions() {
     State& s = *m_state;
     sqldriver::ISQLConnection* c = s.connection.get();
+    // Statuses ignored: an option the driver refuses leaves its own default in
+    // force, and the connect that follows reports whatever keeps it from working.
     for (const OptionRow& row : kOptionTable) {
         std::string name = row.parameter ? std::string(row.parameter) : driverName + " TransIsolation";
         std::string value = params.value(name);
@@ -307,7 +314,8 @@ void SqlConnection::applyOptions() {
 void SqlConnection::abandonOpening() noexcept {
     State& s = *m_state;
     s.metaData.reset();
-    // An attachment that was made must not outlive the failed opening.
+    // An attachment that was made must not outlive the failed opening. Status
+    // ignored: the failure that ended the opening is the one to report.
     if (s.connected && s.connection) s.connection->disconnect();
     s.connected = false;
     s.connection.reset();
@@ -338,6 +346,7 @@ void SqlConnection::close() {
         }
     }
     s.metaData.reset();
+    // Status ignored: the connection object is let go next whatever it reports.
     s.connection->disconnect();
     s.connected = false;
     s.transactions = 0;
@@ -378,12 +387,12 @@ sqldriver::ISQLConnection* SqlConnection::connectionForStatement(bool isSelect) 
 
 std::string SqlConnection::driverErrorText(sqldriver::Status status, sqldriver::ISQLObject* failed,
                                            const std::string* fallback) {
-    m_state->lastError = composeDriverError(status, failed, fallback ? *fallback : std::string(), m_state->lastError);
-    return m_state->lastError;
+    return recordDriverError(m_state->lastError, status, failed, fallback ? *fallback : std::string(),
+                             m_state->lastError);
 }
 
 void SqlConnection::check(sqldriver::Status status, sqldriver::ISQLObject* failed) {
-    if (status != sqldriver::status::Ok) throw Error(driverErrorText(status, failed));
+    checkDriverCall(m_state->lastError, status, failed, std::string(), m_state->lastError);
 }
 
 void SqlConnection::registerClient(ConnectionClient* client) {

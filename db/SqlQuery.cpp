@@ -84,9 +84,7 @@ SqlQuery::~SqlQuery() {
 void SqlQuery::failNamed(const std::string& text) const { throw Error(m_name + ": " + text); }
 
 void SqlQuery::check(sqldriver::Status status, sqldriver::ISQLObject* failed) {
-    if (status == sqldriver::status::Ok) return;
-    m_lastErrorText = composeDriverError(status, failed, m_lastErrorText, std::string());
-    throw Error(m_lastErrorText);
+    checkDriverCall(m_lastErrorText, status, failed, m_lastErrorText, std::string());
 }
 
 void SqlQuery::clearLines() {
@@ -229,6 +227,8 @@ void SqlQuery::prepareStatement() {
     check(status, nullptr);
     if (!m_command) throw Error("Unable to execute Query");
     m_driverConnection = connection;
+    // Status ignored: the row-set size only batches fetching, and a driver
+    // that refuses it fetches the same rows in batches of its own.
     m_command->setOption(sqldriver::cmdopt::RowsetSize, rowsetSize());
 
     if (m_serverText.empty()) {
@@ -273,10 +273,9 @@ void SqlQuery::bindParameters() {
         const sqldriver::Status status = m_command->setParameter(
             static_cast<std::uint16_t>(i + 1), 0, parameter.direction, b.kind, b.subkind, b.precision, b.scale,
             b.length(), b.isNull ? nullptr : b.bytes.data(), b.isNull);
-        if (status != sqldriver::status::Ok) {
-            m_lastErrorText = composeDriverError(status, m_driverConnection, m_connection.lastErrorText(), std::string());
-            throw Error(m_lastErrorText);
-        }
+        // A refused value is reported with the connection's message, and the
+        // connection's last error text stands in when it has none.
+        checkDriverCall(m_lastErrorText, status, m_driverConnection, m_connection.lastErrorText(), std::string());
     }
 }
 
