@@ -118,7 +118,7 @@ void SqlQuery::linesChanged() {
     m_commandText = commandTextFromLines(m_lines);
     if (paramCheck) {
         std::vector<QueryParameter> fresh;
-        for (std::string& name : scanParameterNames(m_commandText, systemByteCharset())) {
+        for (std::string& name : scanParameterNames(m_commandText, systemTextEncoding())) {
             QueryParameter parameter;
             parameter.name = std::move(name);
             fresh.push_back(std::move(parameter));
