@@ -11,10 +11,6 @@
 
 namespace tarvel::fb {
 
-// Days since 1970-01-01 of a proleptic Gregorian date, and back.
-std::int64_t daysFromCivil(std::int64_t year, unsigned month, unsigned day);
-void civilFromDays(std::int64_t days, std::int64_t* year, unsigned* month, unsigned* day);
-
 // Firebird counts days from 1858-11-17; the interface from 1899-12-30.
 std::int32_t dayNumberFromIscDate(ISC_DATE date);
 ISC_DATE iscDateFromDayNumber(std::int32_t day);
