@@ -142,32 +142,13 @@ bool textOf(const ParameterValue& value, std::string* result) {
     return true;
 }
 
-sqldriver::Bcd bcdOfScaled(std::int64_t scaled, std::uint8_t scale) {
-    sqldriver::Bcd bcd;
-    bcd.negative = scaled < 0 ? 1 : 0;
-    // Digits of the magnitude, least significant first; unsigned so that the
-    // most negative value has a magnitude too.
-    std::uint64_t magnitude = scaled < 0 ? 0 - static_cast<std::uint64_t>(scaled) : static_cast<std::uint64_t>(scaled);
-    std::uint8_t reversed[20] = {};
-    int count = 0;
-    do {
-        reversed[count++] = static_cast<std::uint8_t>(magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude != 0);
-    while (count <= scale) reversed[count++] = 0;  // a digit before the places
-    bcd.precision = static_cast<std::uint8_t>(count);
-    bcd.scale = scale;
-    for (int i = 0; i < count; ++i) bcd.digits[i] = reversed[count - 1 - i];
-    return bcd;
-}
-
 bool bcdOf(const ParameterValue& value, sqldriver::Bcd* result) {
     if (const auto* bcd = std::get_if<sqldriver::Bcd>(&value)) {
         *result = *bcd;
         return true;
     }
     if (const auto* money = std::get_if<Currency>(&value)) {
-        *result = bcdOfScaled(money->scaled, 4);
+        *result = bcdFromScaled(money->scaled, 4, 5);
         return true;
     }
     long double whole = 0;
@@ -178,10 +159,10 @@ bool bcdOf(const ParameterValue& value, sqldriver::Bcd* result) {
         floatOf(value, &number);
         const long double scaled = std::nearbyint(static_cast<long double>(number) * 10000.0L);
         if (!(std::fabs(scaled) < 9.2e18L)) return false;
-        *result = bcdOfScaled(static_cast<std::int64_t>(scaled), 4);
+        *result = bcdFromScaled(static_cast<std::int64_t>(scaled), 4, 5);
         return true;
     }
-    *result = bcdOfScaled(static_cast<std::int64_t>(whole), 0);
+    *result = bcdFromScaled(static_cast<std::int64_t>(whole), 0, 1);
     return true;
 }
 

@@ -62,35 +62,6 @@ bool iscTimestampFromSql(const sqldriver::SqlTimestamp& value, ISC_TIMESTAMP* st
     return true;
 }
 
-sqldriver::Bcd bcdFromScaled(std::int64_t value, int scale, int precision)
-{
-    sqldriver::Bcd bcd;
-    bcd.negative = value < 0;
-    // Work on the magnitude as unsigned, so the most negative value stays exact.
-    std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-    std::uint8_t reversed[20] = {};
-    int digits = 0;
-    while (magnitude != 0) {
-        reversed[digits++] = static_cast<std::uint8_t>(magnitude % 10);
-        magnitude /= 10;
-    }
-    const int places = scale < 0 ? -scale : 0;
-    int total = precision;
-    if (total < digits)
-        total = digits;
-    if (total < places)
-        total = places;
-    if (total < 1)
-        total = 1;
-    bcd.precision = static_cast<std::uint8_t>(total);
-    bcd.scale = static_cast<std::uint8_t>(places);
-    for (int i = 0; i < digits; ++i)
-        bcd.digits[total - 1 - i] = reversed[i];
-    if (value == 0)
-        bcd.negative = 0;
-    return bcd;
-}
-
 bool bcdToText(const sqldriver::Bcd& value, std::string* text)
 {
     if (value.precision == 0 || value.precision > sizeof value.digits || value.scale > value.precision)

@@ -21,9 +21,6 @@ sqldriver::SqlTimestamp sqlTimestampFromIsc(const ISC_TIMESTAMP& stamp);
 // False when a part is out of range.
 bool iscTimestampFromSql(const sqldriver::SqlTimestamp& value, ISC_TIMESTAMP* stamp);
 
-// A scaled integer (value * 10^-scale) as BCD digits, exactly. The precision
-// is `precision`, raised to the digits the value needs.
-sqldriver::Bcd bcdFromScaled(std::int64_t value, int scale, int precision);
 // The decimal text of a BCD ("-12.3400"); false when the BCD is malformed.
 bool bcdToText(const sqldriver::Bcd& value, std::string* text);
 
