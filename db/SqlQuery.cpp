@@ -11,6 +11,7 @@
 #include "ParameterScan.h"
 #include "RegionalFormats.h"
 #include "ServerText.h"
+#include "SettingsText.h"
 
 namespace tarvel {
 
@@ -21,14 +22,6 @@ namespace {
 constexpr std::size_t kFixedTextBuffer = 8192;
 
 bool isBlank(char c) { return c == ' ' || (static_cast<unsigned char>(c) < 32); }
-
-std::string trimmed(const std::string& text) {
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && isBlank(text[begin])) ++begin;
-    while (end > begin && isBlank(text[end - 1])) --end;
-    return text.substr(begin, end - begin);
-}
 
 bool isWordByte(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
@@ -226,10 +219,10 @@ void SqlQuery::bindParameters() {
 void SqlQuery::buildFields() {
     std::uint16_t count = 0;
     check(m_cursor->getColumnCount(&count), m_cursor.get());
-    std::vector<ColumnDescription> columns(count);
+    std::vector<CursorColumn> columns(count);
     for (std::uint16_t i = 0; i < count; ++i) {
         const std::uint16_t number = i + 1;
-        ColumnDescription& column = columns[i];
+        CursorColumn& column = columns[i];
         char name[sqldriver::kMaxColumnNameBytes + 1] = {};
         check(m_cursor->getColumnName(number, name), m_cursor.get());
         name[sqldriver::kMaxColumnNameBytes] = '\0';
