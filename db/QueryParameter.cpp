@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <type_traits>
 
 #include "CalendarDays.h"
@@ -34,89 +35,60 @@ void appendBytes(std::vector<unsigned char>& bytes, const T& value) {
     bytes.insert(bytes.end(), raw, raw + sizeof(T));
 }
 
-// The value as a whole number, when it is one or a number that rounds to one.
-bool wholeNumberOf(const ParameterValue& value, long double* result) {
+// The value as a number, for every kind that is one apart from text: whole
+// numbers, floating values, booleans, money amounts and date-times. Money is
+// divided in the type asked for, so each caller rounds exactly as before.
+template <class Number>
+std::optional<Number> numberOf(const ParameterValue& value) {
     return std::visit(Overloaded{
-                          [&](const std::string& text) {
-                              long long parsed = 0;
-                              const char* end = text.data() + text.size();
-                              const auto [ptr, ec] = std::from_chars(text.data(), end, parsed);
-                              if (ec != std::errc() || ptr != end || text.empty()) return false;
-                              *result = static_cast<long double>(parsed);
-                              return true;
+                          [](bool v) -> std::optional<Number> { return v ? 1 : 0; },
+                          [](Currency v) -> std::optional<Number> {
+                              return static_cast<Number>(v.scaled) / static_cast<Number>(10000);
                           },
-                          [&](double v) {
-                              if (!std::isfinite(v)) return false;
-                              *result = std::nearbyint(static_cast<long double>(v));
-                              return true;
-                          },
-                          [&](float v) {
-                              if (!std::isfinite(v)) return false;
-                              *result = std::nearbyint(static_cast<long double>(v));
-                              return true;
-                          },
-                          [&](bool v) {
-                              *result = v ? 1 : 0;
-                              return true;
-                          },
-                          [&](Currency v) {
-                              *result = std::nearbyint(static_cast<long double>(v.scaled) / 10000.0L);
-                              return true;
-                          },
-                          [&](auto v) {
-                              if constexpr (std::is_integral_v<decltype(v)>) {
-                                  *result = static_cast<long double>(v);
-                                  return true;
+                          [](DateTimeValue v) -> std::optional<Number> { return v.days; },
+                          [](auto v) -> std::optional<Number> {
+                              if constexpr (std::is_arithmetic_v<decltype(v)>) {
+                                  return static_cast<Number>(v);
                               } else {
-                                  return false;
+                                  return std::nullopt;
                               }
                           },
                       },
                       value);
 }
 
+// The value as a whole number, when it is one or a number that rounds to one.
+bool wholeNumberOf(const ParameterValue& value, long double* result) {
+    if (const auto* text = std::get_if<std::string>(&value)) {
+        long long parsed = 0;
+        const char* end = text->data() + text->size();
+        const auto [ptr, ec] = std::from_chars(text->data(), end, parsed);
+        if (ec != std::errc() || ptr != end || text->empty()) return false;
+        *result = static_cast<long double>(parsed);
+        return true;
+    }
+    // A point in time is no whole number, though it is a number.
+    if (std::holds_alternative<DateTimeValue>(value)) return false;
+    const std::optional<long double> number = numberOf<long double>(value);
+    if (!number || !std::isfinite(*number)) return false;
+    *result = std::nearbyint(*number);
+    return true;
+}
+
 // The value as a floating-point number.
 bool floatOf(const ParameterValue& value, double* result) {
-    return std::visit(Overloaded{
-                          [&](const std::string& text) {
-                              // The reader never yields a NaN itself, so one marks "not a number".
-                              const long double parsed = floatFromText(
-                                  text, std::numeric_limits<long double>::quiet_NaN(),
-                                  currentFormats().decimalSeparator);
-                              if (std::isnan(parsed)) return false;
-                              *result = static_cast<double>(parsed);
-                              return true;
-                          },
-                          [&](double v) {
-                              *result = v;
-                              return true;
-                          },
-                          [&](float v) {
-                              *result = v;
-                              return true;
-                          },
-                          [&](bool v) {
-                              *result = v ? 1 : 0;
-                              return true;
-                          },
-                          [&](Currency v) {
-                              *result = static_cast<double>(v.scaled) / 10000.0;
-                              return true;
-                          },
-                          [&](DateTimeValue v) {
-                              *result = v.days;
-                              return true;
-                          },
-                          [&](auto v) {
-                              if constexpr (std::is_integral_v<decltype(v)>) {
-                                  *result = static_cast<double>(v);
-                                  return true;
-                              } else {
-                                  return false;
-                              }
-                          },
-                      },
-                      value);
+    if (const auto* text = std::get_if<std::string>(&value)) {
+        // The reader never yields a NaN itself, so one marks "not a number".
+        const long double parsed =
+            floatFromText(*text, std::numeric_limits<long double>::quiet_NaN(), currentFormats().decimalSeparator);
+        if (std::isnan(parsed)) return false;
+        *result = static_cast<double>(parsed);
+        return true;
+    }
+    const std::optional<double> number = numberOf<double>(value);
+    if (!number) return false;
+    *result = *number;
+    return true;
 }
 
 // The value as text: texts unchanged, whole numbers in decimal, floating
