@@ -1,9 +1,8 @@
 #include "ApplicationTitle.h"
 
-#include <unistd.h>
-
 #include <QByteArray>
-#include <vector>
+
+#include "ProgramFile.h"
 
 namespace tarvel {
 
@@ -37,14 +36,6 @@ QString applicationTitleFromPath(const QByteArray& path) {
     return title;
 }
 
-QByteArray runningProgramPath() {
-    std::vector<char> buffer(4096);
-    for (;;) {
-        const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-        if (length < 0) return {};
-        if (static_cast<size_t>(length) < buffer.size()) return QByteArray(buffer.data(), length);
-        buffer.resize(buffer.size() * 2);
-    }
-}
+QByteArray runningProgramPath() { return QByteArray::fromStdString(programFilePath()); }
 
 }  // namespace tarvel

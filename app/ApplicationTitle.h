@@ -11,8 +11,8 @@ namespace tarvel {
 // are read as UTF-8; a multi-byte first character stays whole and unchanged.
 QString applicationTitleFromPath(const QByteArray& path);
 
-// Full path of the running program file, read from /proc/self/exe; empty when
-// the link cannot be read.
+// Full path of the running program file (programFilePath()); empty when it
+// cannot be read.
 QByteArray runningProgramPath();
 
 // The file-name part of a path: what follows its last '/'.

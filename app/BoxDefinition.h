@@ -5,16 +5,19 @@
 #include <QList>
 #include <QString>
 
+#include "ResetShell.h"
+
 namespace tarvel {
 
 enum class BoxKind { Confirmation, Information, Error, Fatal };
 enum class BoxIcon { None, Question, Stop };
 
-// Results the boxes give.
+// Results the boxes give. Yes, No and closed are the numbers the history
+// rebuild reads back from its confirmation, so they are taken from there.
 constexpr int kResultOk = 1;
-constexpr int kResultClosed = 2;
-constexpr int kResultYes = 6;
-constexpr int kResultNo = 7;
+constexpr int kResultClosed = ResetShell::kClosed;
+constexpr int kResultYes = ResetShell::kYes;
+constexpr int kResultNo = ResetShell::kNo;
 
 struct BoxButton {
     QString caption;  // may hold one '&' before its access key

@@ -1,25 +1,12 @@
 #include "DriverLibrary.h"
 
 #include <dlfcn.h>
-#include <unistd.h>
 
 #include "Error.h"
+#include "ProgramFile.h"
 #include "SettingsText.h"
 
 namespace tarvel {
-
-namespace {
-
-// The folder of the running program, "" when it cannot be told.
-std::string programFolder() {
-    char buffer[4096];
-    ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n <= 0) return {};
-    std::string exe(buffer, static_cast<std::size_t>(n));
-    return exe.substr(0, exe.rfind('/'));
-}
-
-}  // namespace
 
 DriverLibrary DriverLibrary::load(const std::string& libraryName, const std::string& entryName) {
     std::string file = trimmed(libraryName);

@@ -13,7 +13,7 @@ namespace {
 // BCD columns: places as a positive count, at least as many digits as places;
 // what does not fit a plain BCD field (14 digits, 4 places) is extended BCD of
 // at most 32 digits.
-void describeBcd(const ColumnDescription& column, Field& field) {
+void describeBcd(const CursorColumn& column, Field& field) {
     int scale = std::abs(static_cast<int>(column.scale));
     int precision = std::max(static_cast<int>(column.precision), scale);
     bool extended = column.kind == sqldriver::kind::ExtendedBcd;
@@ -38,7 +38,7 @@ bool nameTaken(const std::vector<Field>& fields, const std::string& name) {
 
 }  // namespace
 
-std::optional<Field> fieldFromColumn(const ColumnDescription& column, std::uint16_t columnNumber) {
+std::optional<Field> fieldFromColumn(const CursorColumn& column, std::uint16_t columnNumber) {
     Field field;
     field.name = column.name;
     field.column = columnNumber;
@@ -102,7 +102,7 @@ std::optional<Field> fieldFromColumn(const ColumnDescription& column, std::uint1
     return field;
 }
 
-std::vector<Field> fieldsFromColumns(const std::vector<ColumnDescription>& columns) {
+std::vector<Field> fieldsFromColumns(const std::vector<CursorColumn>& columns) {
     std::vector<Field> fields;
     for (std::size_t i = 0; i < columns.size(); ++i) {
         std::optional<Field> field = fieldFromColumn(columns[i], static_cast<std::uint16_t>(i + 1));

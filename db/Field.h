@@ -29,8 +29,9 @@ enum class FieldKind {
     Blob,
 };
 
-// A result column as the cursor describes it.
-struct ColumnDescription {
+// A result column as the driver's cursor describes it (one answer of each of
+// its column queries).
+struct CursorColumn {
     std::string name;
     std::uint16_t kind = 0;
     std::uint16_t subkind = 0;
@@ -53,11 +54,11 @@ struct Field {
 };
 
 // The field a column gives, or nothing for a column of a kind without a field.
-std::optional<Field> fieldFromColumn(const ColumnDescription& column, std::uint16_t columnNumber);
+std::optional<Field> fieldFromColumn(const CursorColumn& column, std::uint16_t columnNumber);
 
 // The fields of a result in column order. A column without a field is left
 // out; a name an earlier field already holds (letter case ignored) gets the
 // first free suffix "_1", "_2", ...
-std::vector<Field> fieldsFromColumns(const std::vector<ColumnDescription>& columns);
+std::vector<Field> fieldsFromColumns(const std::vector<CursorColumn>& columns);
 
 }  // namespace tarvel

@@ -24,12 +24,12 @@ std::string commandTextFromLines(const std::vector<std::string>& lines) {
     return text;
 }
 
-std::vector<std::string> scanParameterNames(std::string_view text, ByteCharset charset) {
+std::vector<std::string> scanParameterNames(std::string_view text, TextEncoding encoding) {
     std::vector<std::string> names;
     bool inLiteral = false;
     std::size_t pos = 0;
     while (pos < text.size()) {
-        const std::size_t length = characterLength(text, pos, charset);
+        const std::size_t length = characterLength(text, pos, encoding);
         const char c = text[pos];
         if (length > 1) {
             pos += length;
@@ -52,7 +52,7 @@ std::vector<std::string> scanParameterNames(std::string_view text, ByteCharset c
         const std::size_t start = pos + 1;
         std::size_t end = start;
         while (end < text.size()) {
-            const std::size_t step = characterLength(text, end, charset);
+            const std::size_t step = characterLength(text, end, encoding);
             if (step == 1) {
                 if (isQuote(text[end])) {
                     inLiteral = !inLiteral;

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "MultiByteText.h"
+#include "TextEncoding.h"
 
 namespace tarvel {
 
@@ -17,6 +17,6 @@ std::string commandTextFromLines(const std::vector<std::string>& lines);
 // outside a literal is an escaped colon; a name ends at a blank, ",", ";", ")",
 // CR or LF outside a literal; a name written in quotes right after the colon
 // loses its quotes. Multi-byte characters are stepped over whole.
-std::vector<std::string> scanParameterNames(std::string_view text, ByteCharset charset);
+std::vector<std::string> scanParameterNames(std::string_view text, TextEncoding encoding);
 
 }  // namespace tarvel

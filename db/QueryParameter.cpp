@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <type_traits>
 
 #include "CalendarDays.h"
@@ -34,89 +35,60 @@ void appendBytes(std::vector<unsigned char>& bytes, const T& value) {
     bytes.insert(bytes.end(), raw, raw + sizeof(T));
 }
 
-// The value as a whole number, when it is one or a number that rounds to one.
-bool wholeNumberOf(const ParameterValue& value, long double* result) {
+// The value as a number, for every kind that is one apart from text: whole
+// numbers, floating values, booleans, money amounts and date-times. Money is
+// divided in the type asked for, so each caller rounds exactly as before.
+template <class Number>
+std::optional<Number> numberOf(const ParameterValue& value) {
     return std::visit(Overloaded{
-                          [&](const std::string& text) {
-                              long long parsed = 0;
-                              const char* end = text.data() + text.size();
-                              const auto [ptr, ec] = std::from_chars(text.data(), end, parsed);
-                              if (ec != std::errc() || ptr != end || text.empty()) return false;
-                              *result = static_cast<long double>(parsed);
-                              return true;
+                          [](bool v) -> std::optional<Number> { return v ? 1 : 0; },
+                          [](Currency v) -> std::optional<Number> {
+                              return static_cast<Number>(v.scaled) / static_cast<Number>(10000);
                           },
-                          [&](double v) {
-                              if (!std::isfinite(v)) return false;
-                              *result = std::nearbyint(static_cast<long double>(v));
-                              return true;
-                          },
-                          [&](float v) {
-                              if (!std::isfinite(v)) return false;
-                              *result = std::nearbyint(static_cast<long double>(v));
-                              return true;
-                          },
-                          [&](bool v) {
-                              *result = v ? 1 : 0;
-                              return true;
-                          },
-                          [&](Currency v) {
-                              *result = std::nearbyint(static_cast<long double>(v.scaled) / 10000.0L);
-                              return true;
-                          },
-                          [&](auto v) {
-                              if constexpr (std::is_integral_v<decltype(v)>) {
-                                  *result = static_cast<long double>(v);
-                                  return true;
+                          [](DateTimeValue v) -> std::optional<Number> { return v.days; },
+                          [](auto v) -> std::optional<Number> {
+                              if constexpr (std::is_arithmetic_v<decltype(v)>) {
+                                  return static_cast<Number>(v);
                               } else {
-                                  return false;
+                                  return std::nullopt;
                               }
                           },
                       },
                       value);
 }
 
+// The value as a whole number, when it is one or a number that rounds to one.
+bool wholeNumberOf(const ParameterValue& value, long double* result) {
+    if (const auto* text = std::get_if<std::string>(&value)) {
+        long long parsed = 0;
+        const char* end = text->data() + text->size();
+        const auto [ptr, ec] = std::from_chars(text->data(), end, parsed);
+        if (ec != std::errc() || ptr != end || text->empty()) return false;
+        *result = static_cast<long double>(parsed);
+        return true;
+    }
+    // A point in time is no whole number, though it is a number.
+    if (std::holds_alternative<DateTimeValue>(value)) return false;
+    const std::optional<long double> number = numberOf<long double>(value);
+    if (!number || !std::isfinite(*number)) return false;
+    *result = std::nearbyint(*number);
+    return true;
+}
+
 // The value as a floating-point number.
 bool floatOf(const ParameterValue& value, double* result) {
-    return std::visit(Overloaded{
-                          [&](const std::string& text) {
-                              // The reader never yields a NaN itself, so one marks "not a number".
-                              const long double parsed = floatFromText(
-                                  text, std::numeric_limits<long double>::quiet_NaN(),
-                                  currentFormats().decimalSeparator);
-                              if (std::isnan(parsed)) return false;
-                              *result = static_cast<double>(parsed);
-                              return true;
-                          },
-                          [&](double v) {
-                              *result = v;
-                              return true;
-                          },
-                          [&](float v) {
-                              *result = v;
-                              return true;
-                          },
-                          [&](bool v) {
-                              *result = v ? 1 : 0;
-                              return true;
-                          },
-                          [&](Currency v) {
-                              *result = static_cast<double>(v.scaled) / 10000.0;
-                              return true;
-                          },
-                          [&](DateTimeValue v) {
-                              *result = v.days;
-                              return true;
-                          },
-                          [&](auto v) {
-                              if constexpr (std::is_integral_v<decltype(v)>) {
-                                  *result = static_cast<double>(v);
-                                  return true;
-                              } else {
-                                  return false;
-                              }
-                          },
-                      },
-                      value);
+    if (const auto* text = std::get_if<std::string>(&value)) {
+        // The reader never yields a NaN itself, so one marks "not a number".
+        const long double parsed =
+            floatFromText(*text, std::numeric_limits<long double>::quiet_NaN(), currentFormats().decimalSeparator);
+        if (std::isnan(parsed)) return false;
+        *result = static_cast<double>(parsed);
+        return true;
+    }
+    const std::optional<double> number = numberOf<double>(value);
+    if (!number) return false;
+    *result = *number;
+    return true;
 }
 
 // The value as text: texts unchanged, whole numbers in decimal, floating
@@ -142,32 +114,13 @@ bool textOf(const ParameterValue& value, std::string* result) {
     return true;
 }
 
-sqldriver::Bcd bcdOfScaled(std::int64_t scaled, std::uint8_t scale) {
-    sqldriver::Bcd bcd;
-    bcd.negative = scaled < 0 ? 1 : 0;
-    // Digits of the magnitude, least significant first; unsigned so that the
-    // most negative value has a magnitude too.
-    std::uint64_t magnitude = scaled < 0 ? 0 - static_cast<std::uint64_t>(scaled) : static_cast<std::uint64_t>(scaled);
-    std::uint8_t reversed[20] = {};
-    int count = 0;
-    do {
-        reversed[count++] = static_cast<std::uint8_t>(magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude != 0);
-    while (count <= scale) reversed[count++] = 0;  // a digit before the places
-    bcd.precision = static_cast<std::uint8_t>(count);
-    bcd.scale = scale;
-    for (int i = 0; i < count; ++i) bcd.digits[i] = reversed[count - 1 - i];
-    return bcd;
-}
-
 bool bcdOf(const ParameterValue& value, sqldriver::Bcd* result) {
     if (const auto* bcd = std::get_if<sqldriver::Bcd>(&value)) {
         *result = *bcd;
         return true;
     }
     if (const auto* money = std::get_if<Currency>(&value)) {
-        *result = bcdOfScaled(money->scaled, 4);
+        *result = bcdFromScaled(money->scaled, 4, 5);
         return true;
     }
     long double whole = 0;
@@ -178,10 +131,10 @@ bool bcdOf(const ParameterValue& value, sqldriver::Bcd* result) {
         floatOf(value, &number);
         const long double scaled = std::nearbyint(static_cast<long double>(number) * 10000.0L);
         if (!(std::fabs(scaled) < 9.2e18L)) return false;
-        *result = bcdOfScaled(static_cast<std::int64_t>(scaled), 4);
+        *result = bcdFromScaled(static_cast<std::int64_t>(scaled), 4, 5);
         return true;
     }
-    *result = bcdOfScaled(static_cast<std::int64_t>(whole), 0);
+    *result = bcdFromScaled(static_cast<std::int64_t>(whole), 0, 1);
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Error.h"
+#include "ProgramFile.h"
 #include "SettingsFile.h"
 #include "SettingsText.h"
 
@@ -153,13 +154,7 @@ std::string continuedValue(const std::vector<std::string>& lines, std::size_t at
 
 SettingsLocation SettingsLocation::ofProgram() {
     SettingsLocation location;
-    char buffer[4096];
-    ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n > 0) {
-        std::string exe(buffer, static_cast<std::size_t>(n));
-        std::size_t slash = exe.rfind('/');
-        location.executableDir = slash == std::string::npos ? std::string(".") : exe.substr(0, slash);
-    }
+    location.executableDir = programFolder();
     std::string configHome;
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/') {
         configHome = xdg;

@@ -11,6 +11,7 @@
 #include "ParameterScan.h"
 #include "RegionalFormats.h"
 #include "ServerText.h"
+#include "SettingsText.h"
 
 namespace tarvel {
 
@@ -22,13 +23,6 @@ constexpr std::size_t kFixedTextBuffer = 8192;
 
 bool isBlank(char c) { return c == ' ' || (static_cast<unsigned char>(c) < 32); }
 
-std::string trimmed(const std::string& text) {
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && isBlank(text[begin])) ++begin;
-    while (end > begin && isBlank(text[end - 1])) --end;
-    return text.substr(begin, end - begin);
-}
 
 template <class T>
 T valueAs(const std::vector<char>& buffer) {
@@ -110,7 +104,7 @@ void SqlQuery::linesChanged() {
             fresh.resize(m_shape->names().size());
             for (std::size_t i = 0; i < fresh.size(); ++i) fresh[i].name = m_shape->names()[i];
         } else {
-            for (std::string& name : scanParameterNames(m_commandText, systemByteCharset())) {
+            for (std::string& name : scanParameterNames(m_commandText, systemTextEncoding())) {
                 QueryParameter parameter;
                 parameter.name = std::move(name);
                 fresh.push_back(std::move(parameter));
@@ -168,7 +162,7 @@ StatementShape& SqlQuery::shapeOf(const std::string& commandText) {
         if (shape->commandText() == commandText) return *shape;
     }
     if (m_shapes.size() >= kMaxShapes) m_shapes.erase(m_shapes.begin());
-    m_shapes.push_back(std::make_unique<StatementShape>(commandText, systemByteCharset()));
+    m_shapes.push_back(std::make_unique<StatementShape>(commandText, systemTextEncoding()));
     return *m_shapes.back();
 }
 
@@ -282,10 +276,10 @@ void SqlQuery::bindParameters() {
 void SqlQuery::buildFields() {
     std::uint16_t count = 0;
     check(m_cursor->getColumnCount(&count), m_cursor.get());
-    std::vector<ColumnDescription> columns(count);
+    std::vector<CursorColumn> columns(count);
     for (std::uint16_t i = 0; i < count; ++i) {
         const std::uint16_t number = i + 1;
-        ColumnDescription& column = columns[i];
+        CursorColumn& column = columns[i];
         char name[sqldriver::kMaxColumnNameBytes + 1] = {};
         check(m_cursor->getColumnName(number, name), m_cursor.get());
         name[sqldriver::kMaxColumnNameBytes] = '\0';

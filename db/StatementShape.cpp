@@ -30,8 +30,8 @@ bool firstWordIsSelect(std::string_view text) {
     return sameNameIgnoringCase(text.substr(begin, end - begin), "SELECT");
 }
 
-StatementShape::StatementShape(std::string commandText, ByteCharset charset)
-    : m_commandText(std::move(commandText)), m_names(scanParameterNames(m_commandText, charset)) {
+StatementShape::StatementShape(std::string commandText, TextEncoding encoding)
+    : m_commandText(std::move(commandText)), m_names(scanParameterNames(m_commandText, encoding)) {
     m_standIns.reserve(m_names.size());
     for (const std::string& name : m_names) m_standIns.push_back(firstNamed(m_names, name));
     m_startsWithSelect = firstWordIsSelect(m_commandText);

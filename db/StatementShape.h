@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "MultiByteText.h"
+#include "TextEncoding.h"
 
 namespace tarvel {
 
@@ -24,7 +24,7 @@ class StatementShape {
 public:
     static constexpr std::size_t npos = static_cast<std::size_t>(-1);
 
-    StatementShape(std::string commandText, ByteCharset charset);
+    StatementShape(std::string commandText, TextEncoding encoding);
 
     const std::string& commandText() const { return m_commandText; }
     const std::vector<std::string>& names() const { return m_names; }

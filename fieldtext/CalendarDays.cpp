@@ -7,8 +7,8 @@ namespace {
 // Days from 1970-01-01 to 1899-12-30, the day numbered 0.
 constexpr std::int64_t kEpochShift = 25569;
 
-// Days since 1970-01-01 of a proleptic Gregorian date (era arithmetic over
-// 400-year cycles, exact for every year of the calendar).
+}  // namespace
+
 std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d)
 {
     y -= m <= 2;
@@ -32,8 +32,6 @@ CalendarDate civilFromDays(std::int64_t z)
     const unsigned m = mp < 10 ? mp + 3 : mp - 9;
     return CalendarDate{static_cast<int>(y + (m <= 2)), static_cast<int>(m), static_cast<int>(d)};
 }
-
-}  // namespace
 
 bool isLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 

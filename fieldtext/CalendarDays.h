@@ -15,6 +15,11 @@ struct CalendarDate {
 constexpr std::int32_t kFirstDayNumber = -693593;  // 0001-01-01
 constexpr std::int32_t kLastDayNumber = 2958465;   // 9999-12-31
 
+// Days since 1970-01-01 of a proleptic Gregorian date, and back: plain era
+// arithmetic over 400-year cycles, exact for any year, with no range check.
+std::int64_t daysFromCivil(std::int64_t year, unsigned month, unsigned day);
+CalendarDate civilFromDays(std::int64_t days);
+
 bool isLeapYear(int year);
 int daysInMonth(int year, int month);
 // False when the year, month or day lies outside the calendar.

@@ -136,6 +136,36 @@ std::string bcdText(const sqldriver::Bcd& value, const RegionalFormats& formats)
     return text;
 }
 
+sqldriver::Bcd bcdFromScaled(std::int64_t value, int places, int precision)
+{
+    sqldriver::Bcd bcd;
+    bcd.negative = value < 0;
+    // Work on the magnitude as unsigned, so the most negative value stays exact.
+    std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    std::uint8_t reversed[20] = {};
+    int digits = 0;
+    while (magnitude != 0) {
+        reversed[digits++] = static_cast<std::uint8_t>(magnitude % 10);
+        magnitude /= 10;
+    }
+    if (places < 0)
+        places = 0;
+    int total = precision;
+    if (total < digits)
+        total = digits;
+    if (total < places)
+        total = places;
+    if (total < 1)
+        total = 1;
+    bcd.precision = static_cast<std::uint8_t>(total);
+    bcd.scale = static_cast<std::uint8_t>(places);
+    for (int i = 0; i < digits; ++i)
+        bcd.digits[total - 1 - i] = reversed[i];
+    if (value == 0)
+        bcd.negative = 0;
+    return bcd;
+}
+
 sqldriver::Bcd normalizeBcd(const sqldriver::Bcd& value, int precision, int scale)
 {
     checkBcd(value);

@@ -27,6 +27,11 @@ std::string bcdText(const sqldriver::Bcd& value, const RegionalFormats& formats)
 // many integer digits, or a non-zero fraction digit that the field cannot hold.
 sqldriver::Bcd normalizeBcd(const sqldriver::Bcd& value, int precision, int scale);
 
+// The scaled integer value * 10^-places (places from 0; below 0 counts as 0)
+// as BCD digits, exactly: precision is raised to the digits the value needs,
+// to `places`, and to at least one digit. Leading digits are zeros.
+sqldriver::Bcd bcdFromScaled(std::int64_t value, int places, int precision);
+
 // Date (days since 1899-12-30) under the short date format.
 std::string dateText(std::int32_t dayNumber, const RegionalFormats& formats);
 

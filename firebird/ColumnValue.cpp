@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "DriverFailure.h"
+#include "FieldText.h"
 #include "ValueLayout.h"
 
 namespace tarvel::fb {
@@ -85,7 +86,7 @@ void copyColumnValue(SqlDescriptor& area, int index, const ColumnDescription& co
         put(stored<ISC_INT64>(var), buffer, size);
         return;
     case kind::Bcd:
-        put(bcdFromScaled(storedInteger(var, type.type), type.scale, column.precision), buffer, size);
+        put(bcdFromScaled(storedInteger(var, type.type), -type.scale, column.precision), buffer, size);
         return;
     case kind::Double:
         put(type.type == SQL_FLOAT ? static_cast<double>(stored<float>(var)) : stored<double>(var), buffer, size);

@@ -1,8 +1,8 @@
 #include "FbCommand.h"
 
+#include "ClientCall.h"
 #include "FbCursor.h"
 #include "ParameterValue.h"
-#include "StatusCheck.h"
 
 namespace tarvel::fb {
 
@@ -11,21 +11,6 @@ using namespace sqldriver::status;
 FbCommand::FbCommand(std::shared_ptr<ConnectionCore> connection)
     : m_connection(connection), m_statement(std::make_shared<PreparedStatement>(std::move(connection)))
 {
-}
-
-void FbCommand::release()
-{
-    delete this;
-}
-
-sqldriver::Status FbCommand::getErrorMessageLen(std::uint16_t* length)
-{
-    return m_errors.length(length);
-}
-
-sqldriver::Status FbCommand::getErrorMessage(char* buffer)
-{
-    return m_errors.copy(buffer);
 }
 
 sqldriver::Status FbCommand::setOption(std::int32_t, std::int32_t)
@@ -57,7 +42,7 @@ sqldriver::Status FbCommand::setParameter(std::uint16_t position, std::uint16_t,
     // A failed binding is reported by the connection as well, which is the
     // object callers ask about binding failures.
     if (status != Ok)
-        m_connection->errors().record(status, m_errors.message().c_str());
+        m_connection->errors().record(status, errors().message().c_str());
     return status;
 }
 
@@ -75,18 +60,17 @@ sqldriver::Status FbCommand::execute(sqldriver::ISQLCursor** cursor)
         ConnectionCore& connection = *m_connection;
         const ClientLibrary& client = connection.client();
         XSQLDA* parameters = m_statement->parameters().count() > 0 ? m_statement->parameters().area() : nullptr;
-        ISC_STATUS_ARRAY status{};
         if (m_statement->returnsRows()) {
             Transaction transaction = connection.startCursorTransaction();
-            client.execute(status, transaction.handle(), m_statement->handle().handle(), SQLDA_VERSION1, parameters);
-            check(client, status, SqlError);
+            callChecked(client, SqlError, client.execute, transaction.handle(), m_statement->handle().handle(),
+                        SQLDA_VERSION1, parameters);
             const unsigned result = m_statement->beginResult();
             *cursor = new FbCursor(m_statement, std::move(transaction), result);
             return;
         }
         connection.runWriting([&](isc_tr_handle* transaction) {
-            client.execute(status, transaction, m_statement->handle().handle(), SQLDA_VERSION1, parameters);
-            check(client, status, SqlError);
+            callChecked(client, SqlError, client.execute, transaction, m_statement->handle().handle(),
+                        SQLDA_VERSION1, parameters);
             m_rowsAffected = m_statement->readRowsAffected();
         });
     });
@@ -95,7 +79,7 @@ sqldriver::Status FbCommand::execute(sqldriver::ISQLCursor** cursor)
 sqldriver::Status FbCommand::getRowsAffected(std::int32_t* rows)
 {
     if (!rows)
-        return m_errors.record(InvalidParameter, "no place for the row count");
+        return errors().record(InvalidParameter, "no place for the row count");
     *rows = m_rowsAffected;
     return Ok;
 }

@@ -3,19 +3,16 @@
 
 #include <memory>
 
-#include "ErrorSlot.h"
+#include "DriverObject.h"
 #include "PreparedStatement.h"
 #include "SqlDriver.h"
 
 namespace tarvel::fb {
 
-class FbCommand final : public sqldriver::ISQLCommand {
+class FbCommand final : public DriverObject<sqldriver::ISQLCommand> {
 public:
     explicit FbCommand(std::shared_ptr<ConnectionCore> connection);
 
-    void release() override;
-    sqldriver::Status getErrorMessageLen(std::uint16_t* length) override;
-    sqldriver::Status getErrorMessage(char* buffer) override;
     sqldriver::Status setOption(std::int32_t option, std::int32_t value) override;
     sqldriver::Status prepare(const char* sql, std::uint16_t paramCount) override;
     sqldriver::Status setParameter(std::uint16_t position, std::uint16_t childPosition, std::uint16_t direction,
@@ -26,14 +23,11 @@ public:
     sqldriver::Status close() override;
 
 private:
-    ~FbCommand() = default;
-    template <typename Work>
-    sqldriver::Status run(Work&& work) { return m_errors.run(std::forward<Work>(work)); }
+    ~FbCommand() override = default;
 
     std::shared_ptr<ConnectionCore> m_connection;
     std::shared_ptr<PreparedStatement> m_statement;
     std::int32_t m_rowsAffected = 0;
-    ErrorSlot m_errors;
 };
 
 }  // namespace tarvel::fb

@@ -40,21 +40,6 @@ void putText(const std::string& value, void* buffer, std::int32_t size, std::int
 
 FbConnection::FbConnection(ClientRef client) : m_core(std::make_shared<ConnectionCore>(std::move(client))) {}
 
-void FbConnection::release()
-{
-    delete this;
-}
-
-sqldriver::Status FbConnection::getErrorMessageLen(std::uint16_t* length)
-{
-    return m_core->errors().length(length);
-}
-
-sqldriver::Status FbConnection::getErrorMessage(char* buffer)
-{
-    return m_core->errors().copy(buffer);
-}
-
 sqldriver::Status FbConnection::setIntOption(std::int32_t option, std::int32_t value)
 {
     return run([&] {

@@ -4,17 +4,15 @@
 #include <memory>
 
 #include "ConnectionCore.h"
+#include "DriverObject.h"
 #include "SqlDriver.h"
 
 namespace tarvel::fb {
 
-class FbConnection final : public sqldriver::ISQLConnection {
+class FbConnection final : public DriverObject<sqldriver::ISQLConnection> {
 public:
     explicit FbConnection(ClientRef client);
 
-    void release() override;
-    sqldriver::Status getErrorMessageLen(std::uint16_t* length) override;
-    sqldriver::Status getErrorMessage(char* buffer) override;
     sqldriver::Status setIntOption(std::int32_t option, std::int32_t value) override;
     sqldriver::Status setTextOption(std::int32_t option, const char* value) override;
     sqldriver::Status getOption(std::int32_t option, void* buffer, std::int32_t size, std::int32_t* resultLength) override;
@@ -27,9 +25,9 @@ public:
     sqldriver::Status rollback() override;
 
 private:
-    ~FbConnection() = default;
-    template <typename Work>
-    sqldriver::Status run(Work&& work) { return m_core->errors().run(std::forward<Work>(work)); }
+    ~FbConnection() override = default;
+    // The core's slot: binding failures of its statements are recorded there too.
+    ErrorSlot& errors() override { return m_core->errors(); }
 
     std::shared_ptr<ConnectionCore> m_core;
 };

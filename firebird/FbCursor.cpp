@@ -2,8 +2,8 @@
 
 #include <cstring>
 
+#include "ClientCall.h"
 #include "ColumnValue.h"
-#include "StatusCheck.h"
 
 namespace tarvel::fb {
 
@@ -36,21 +36,6 @@ FbCursor::~FbCursor()
             m_transaction.commit();
     } catch (...) {
     }
-}
-
-void FbCursor::release()
-{
-    delete this;
-}
-
-sqldriver::Status FbCursor::getErrorMessageLen(std::uint16_t* length)
-{
-    return m_errors.length(length);
-}
-
-sqldriver::Status FbCursor::getErrorMessage(char* buffer)
-{
-    return m_errors.copy(buffer);
 }
 
 const ColumnDescription& FbCursor::description(std::uint16_t column) const
@@ -118,11 +103,11 @@ sqldriver::Status FbCursor::next()
     if (m_atEnd)
         return NoMoreData;
     if (!m_statement->isCurrentResult(m_result))
-        return m_errors.record(InvalidHandle, "the result of this cursor has been closed");
+        return errors().record(InvalidHandle, "the result of this cursor has been closed");
     const ClientLibrary& client = m_statement->connection().client();
-    ISC_STATUS_ARRAY status{};
+    StatusVector status;
     const ISC_STATUS fetched =
-        client.fetch(status, m_statement->handle().handle(), SQLDA_VERSION1, m_statement->columns().area());
+        client.fetch(status.get(), m_statement->handle().handle(), SQLDA_VERSION1, m_statement->columns().area());
     if (fetched == 100) {
         m_onRow = false;
         m_atEnd = true;
@@ -130,7 +115,7 @@ sqldriver::Status FbCursor::next()
     }
     return run([&] {
         m_onRow = false;
-        check(client, status, SqlError);
+        status.check(client, SqlError);
         m_onRow = true;
     });
 }
@@ -157,34 +142,10 @@ sqldriver::Status FbCursor::getValue(std::uint16_t column, void* buffer, std::ui
 std::string FbCursor::readBlob(const ISC_QUAD& id)
 {
     ConnectionCore& connection = m_statement->connection();
-    const ClientLibrary& client = connection.client();
-    ISC_QUAD blobId = id;
-    isc_blob_handle blob = 0;
-    ISC_STATUS_ARRAY status{};
-    client.openBlob(status, connection.database(), m_transaction.handle(), &blob, &blobId, 0, nullptr);
-    check(client, status, SqlError);
     const int limitKb = connection.options().blobSizeKb;
     const std::size_t limit = limitKb < 0 ? std::string::npos : static_cast<std::size_t>(limitKb) * 1024;
-    std::string content;
-    char segment[32768];
-    for (;;) {
-        unsigned short got = 0;
-        const ISC_STATUS result = client.getSegment(status, &blob, &got, sizeof segment, segment);
-        if (result != 0 && result != isc_segment)
-            break;
-        content.append(segment, got);
-        if (content.size() >= limit)
-            break;
-    }
-    const bool failed = status[0] == 1 && status[1] != 0 && status[1] != isc_segstr_eof && status[1] != isc_segment;
-    const std::string failure = failed ? interpretStatus(client, status) : std::string();
-    ISC_STATUS_ARRAY closeStatus{};
-    client.closeBlob(closeStatus, &blob);
-    if (failed)
-        throw DriverFailure(SqlError, failure);
-    if (content.size() > limit)
-        content.resize(limit);
-    return content;
+    Blob blob(connection.clientRef(), connection.database(), m_transaction.handle(), id);
+    return blob.read(limit);
 }
 
 }  // namespace tarvel::fb

@@ -4,20 +4,17 @@
 
 #include <memory>
 
-#include "ErrorSlot.h"
+#include "DriverObject.h"
 #include "Handles.h"
 #include "PreparedStatement.h"
 #include "SqlDriver.h"
 
 namespace tarvel::fb {
 
-class FbCursor final : public sqldriver::ISQLCursor {
+class FbCursor final : public DriverObject<sqldriver::ISQLCursor> {
 public:
     FbCursor(std::shared_ptr<PreparedStatement> statement, Transaction transaction, unsigned result);
 
-    void release() override;
-    sqldriver::Status getErrorMessageLen(std::uint16_t* length) override;
-    sqldriver::Status getErrorMessage(char* buffer) override;
     sqldriver::Status getColumnCount(std::uint16_t* count) override;
     sqldriver::Status getColumnName(std::uint16_t column, char* buffer) override;
     sqldriver::Status getColumnType(std::uint16_t column, std::uint16_t* kind, std::uint16_t* subkind) override;
@@ -30,19 +27,16 @@ public:
     sqldriver::Status getValue(std::uint16_t column, void* buffer, std::uint32_t size, bool* isNull) override;
 
 private:
-    ~FbCursor();
+    ~FbCursor() override;
     // The description of `column` (from 1); throws OutOfRange.
     const ColumnDescription& description(std::uint16_t column) const;
     std::string readBlob(const ISC_QUAD& id);
-    template <typename Work>
-    sqldriver::Status run(Work&& work) { return m_errors.run(std::forward<Work>(work)); }
 
     std::shared_ptr<PreparedStatement> m_statement;
     Transaction m_transaction;
     unsigned m_result;
     bool m_onRow = false;
     bool m_atEnd = false;
-    ErrorSlot m_errors;
 };
 
 }  // namespace tarvel::fb

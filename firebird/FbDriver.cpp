@@ -3,7 +3,7 @@
 #include <string>
 
 #include "ClientLibrary.h"
-#include "ErrorSlot.h"
+#include "DriverObject.h"
 #include "FbConnection.h"
 #include "SqlDriver.h"
 
@@ -11,17 +11,13 @@ namespace tarvel::fb {
 
 namespace {
 
-class FbDriver final : public sqldriver::ISQLDriver {
+class FbDriver final : public DriverObject<sqldriver::ISQLDriver> {
 public:
     explicit FbDriver(ClientRef client) : m_client(std::move(client)) {}
 
-    void release() override { delete this; }
-    sqldriver::Status getErrorMessageLen(std::uint16_t* length) override { return m_errors.length(length); }
-    sqldriver::Status getErrorMessage(char* buffer) override { return m_errors.copy(buffer); }
-
     sqldriver::Status getSQLConnection(sqldriver::ISQLConnection** connection) override
     {
-        return m_errors.run([&] {
+        return run([&] {
             if (!connection)
                 throw DriverFailure(sqldriver::status::InvalidParameter, "no place for the connection");
             *connection = new FbConnection(m_client);
@@ -29,10 +25,9 @@ public:
     }
 
 private:
-    ~FbDriver() = default;
+    ~FbDriver() override = default;
 
     ClientRef m_client;
-    ErrorSlot m_errors;
 };
 
 }  // namespace

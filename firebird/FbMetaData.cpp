@@ -7,24 +7,9 @@ namespace tarvel::fb {
 using namespace sqldriver::status;
 namespace metaopt = sqldriver::metaopt;
 
-void FbMetaData::release()
-{
-    delete this;
-}
-
-sqldriver::Status FbMetaData::getErrorMessageLen(std::uint16_t* length)
-{
-    return m_errors.length(length);
-}
-
-sqldriver::Status FbMetaData::getErrorMessage(char* buffer)
-{
-    return m_errors.copy(buffer);
-}
-
 sqldriver::Status FbMetaData::setOption(std::int32_t option, const char* value)
 {
-    return m_errors.run([&] {
+    return run([&] {
         // Firebird has no schemas; the name is kept and not otherwise used.
         if (option == metaopt::SchemaName)
             m_schemaName = value ? value : "";
@@ -34,7 +19,7 @@ sqldriver::Status FbMetaData::setOption(std::int32_t option, const char* value)
 sqldriver::Status FbMetaData::getOption(std::int32_t option, void* buffer, std::int32_t size,
                                         std::int32_t* resultLength)
 {
-    return m_errors.run([&] {
+    return run([&] {
         auto putNumber = [&](std::int32_t value) {
             if (!buffer || size < static_cast<std::int32_t>(sizeof value))
                 throw DriverFailure(InvalidLength, "the buffer is too small for the option");

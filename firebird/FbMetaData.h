@@ -5,26 +5,23 @@
 #include <string>
 
 #include "ConnectionCore.h"
+#include "DriverObject.h"
 #include "SqlDriver.h"
 
 namespace tarvel::fb {
 
-class FbMetaData final : public sqldriver::ISQLMetaData {
+class FbMetaData final : public DriverObject<sqldriver::ISQLMetaData> {
 public:
     explicit FbMetaData(std::shared_ptr<ConnectionCore> connection) : m_connection(std::move(connection)) {}
 
-    void release() override;
-    sqldriver::Status getErrorMessageLen(std::uint16_t* length) override;
-    sqldriver::Status getErrorMessage(char* buffer) override;
     sqldriver::Status setOption(std::int32_t option, const char* value) override;
     sqldriver::Status getOption(std::int32_t option, void* buffer, std::int32_t size, std::int32_t* resultLength) override;
 
 private:
-    ~FbMetaData() = default;
+    ~FbMetaData() override = default;
 
     std::shared_ptr<ConnectionCore> m_connection;
     std::string m_schemaName;
-    ErrorSlot m_errors;
 };
 
 }  // namespace tarvel::fb

@@ -1,7 +1,6 @@
 #include "Handles.h"
 
-#include <utility>
-
+#include "ClientCall.h"
 #include "DriverFailure.h"
 #include "StatusCheck.h"
 
@@ -11,53 +10,34 @@ using sqldriver::status::ConnectionFailed;
 using sqldriver::status::SqlError;
 
 Attachment::Attachment(ClientRef client, const std::string& database, const std::string& dpb)
-    : m_client(std::move(client))
+    : m_owned(std::move(client))
 {
-    ISC_STATUS_ARRAY status{};
-    m_client->attachDatabase(status, 0, database.c_str(), &m_handle, static_cast<short>(dpb.size()), dpb.data());
-    if (status[0] == 1 && status[1] != 0) {
-        m_handle = 0;
-        const sqldriver::Status failStatus =
-            errorCode(status) == isc_login ? sqldriver::status::InvalidUserPassword : ConnectionFailed;
-        check(*m_client, status, failStatus);
+    const ClientLibrary& library = m_owned.client();
+    StatusVector status;
+    library.attachDatabase(status.get(), 0, database.c_str(), m_owned.get(), static_cast<short>(dpb.size()),
+                           dpb.data());
+    if (status.failed()) {
+        m_owned.forget();
+        status.check(library,
+                     status.errorCode() == isc_login ? sqldriver::status::InvalidUserPassword : ConnectionFailed);
     }
-}
-
-Attachment::~Attachment()
-{
-    if (m_handle) {
-        ISC_STATUS_ARRAY status{};
-        m_client->detachDatabase(status, &m_handle);
-    }
-}
-
-Attachment::Attachment(Attachment&& other) noexcept
-    : m_client(std::move(other.m_client)), m_handle(std::exchange(other.m_handle, 0))
-{
-}
-
-Attachment& Attachment::operator=(Attachment&& other) noexcept
-{
-    if (this != &other) {
-        Attachment old(std::move(*this));
-        m_client = std::move(other.m_client);
-        m_handle = std::exchange(other.m_handle, 0);
-    }
-    return *this;
 }
 
 void Attachment::detach()
 {
-    if (!m_handle)
+    if (!m_owned.isOpen())
         return;
-    ISC_STATUS_ARRAY status{};
-    m_client->detachDatabase(status, &m_handle);
-    check(*m_client, status, SqlError);
-    m_handle = 0;
+    callChecked(m_owned.client(), SqlError, m_owned.client().detachDatabase, m_owned.get());
+    m_owned.forget();
+}
+
+void Attachment::detachQuietly(const ClientLibrary& client, isc_db_handle* handle) noexcept
+{
+    callIgnoringFailure(client.detachDatabase, handle);
 }
 
 Transaction::Transaction(ClientRef client, isc_db_handle* database, const std::string& tpb)
-    : m_client(std::move(client))
+    : m_owned(std::move(client))
 {
     // One entry of the transaction existence block isc_start_multiple takes.
     struct TransactionBlock {
@@ -65,110 +45,95 @@ Transaction::Transaction(ClientRef client, isc_db_handle* database, const std::s
         int length;
         const char* parameters;
     } block{database, static_cast<int>(tpb.size()), tpb.data()};
-    ISC_STATUS_ARRAY status{};
-    m_client->startMultiple(status, &m_handle, 1, &block);
-    if (status[0] == 1 && status[1] != 0)
-        m_handle = 0;
-    check(*m_client, status, SqlError);
-}
-
-Transaction::~Transaction()
-{
-    rollbackQuietly();
-}
-
-Transaction::Transaction(Transaction&& other) noexcept
-    : m_client(std::move(other.m_client)), m_handle(std::exchange(other.m_handle, 0))
-{
-}
-
-Transaction& Transaction::operator=(Transaction&& other) noexcept
-{
-    if (this != &other) {
-        rollbackQuietly();
-        m_client = std::move(other.m_client);
-        m_handle = std::exchange(other.m_handle, 0);
-    }
-    return *this;
+    StatusVector status;
+    m_owned.client().startMultiple(status.get(), m_owned.get(), 1, &block);
+    if (status.failed())
+        m_owned.forget();
+    status.check(m_owned.client(), SqlError);
 }
 
 void Transaction::commit()
 {
-    ISC_STATUS_ARRAY status{};
-    m_client->commitTransaction(status, &m_handle);
-    check(*m_client, status, SqlError);
-    m_handle = 0;
+    callChecked(m_owned.client(), SqlError, m_owned.client().commitTransaction, m_owned.get());
+    m_owned.forget();
 }
 
 void Transaction::commitRetaining()
 {
-    ISC_STATUS_ARRAY status{};
-    m_client->commitRetaining(status, &m_handle);
-    check(*m_client, status, SqlError);
+    callChecked(m_owned.client(), SqlError, m_owned.client().commitRetaining, m_owned.get());
 }
 
 void Transaction::rollback()
 {
-    ISC_STATUS_ARRAY status{};
-    m_client->rollbackTransaction(status, &m_handle);
-    check(*m_client, status, SqlError);
-    m_handle = 0;
+    callChecked(m_owned.client(), SqlError, m_owned.client().rollbackTransaction, m_owned.get());
+    m_owned.forget();
 }
 
-void Transaction::rollbackQuietly() noexcept
+void Transaction::rollbackQuietly(const ClientLibrary& client, isc_tr_handle* handle) noexcept
 {
-    if (m_handle) {
-        ISC_STATUS_ARRAY status{};
-        m_client->rollbackTransaction(status, &m_handle);
-        m_handle = 0;
-    }
+    callIgnoringFailure(client.rollbackTransaction, handle);
 }
 
-Statement::Statement(ClientRef client, isc_db_handle* database) : m_client(std::move(client))
+Statement::Statement(ClientRef client, isc_db_handle* database) : m_owned(std::move(client))
 {
-    ISC_STATUS_ARRAY status{};
-    m_client->allocateStatement(status, database, &m_handle);
-    if (status[0] == 1 && status[1] != 0)
-        m_handle = 0;
-    check(*m_client, status, SqlError);
-}
-
-Statement::~Statement()
-{
-    drop();
-}
-
-Statement::Statement(Statement&& other) noexcept
-    : m_client(std::move(other.m_client)), m_handle(std::exchange(other.m_handle, 0))
-{
-}
-
-Statement& Statement::operator=(Statement&& other) noexcept
-{
-    if (this != &other) {
-        drop();
-        m_client = std::move(other.m_client);
-        m_handle = std::exchange(other.m_handle, 0);
-    }
-    return *this;
+    StatusVector status;
+    m_owned.client().allocateStatement(status.get(), database, m_owned.get());
+    if (status.failed())
+        m_owned.forget();
+    status.check(m_owned.client(), SqlError);
 }
 
 void Statement::closeCursor() noexcept
 {
-    if (m_handle) {
-        // Fails harmlessly when no cursor is open.
-        ISC_STATUS_ARRAY status{};
-        m_client->freeStatement(status, &m_handle, DSQL_close);
-    }
+    // Fails harmlessly when no cursor is open.
+    if (m_owned.isOpen())
+        callIgnoringFailure(m_owned.client().freeStatement, m_owned.get(), DSQL_close);
 }
 
-void Statement::drop() noexcept
+void Statement::dropQuietly(const ClientLibrary& client, isc_stmt_handle* handle) noexcept
 {
-    if (m_handle) {
-        ISC_STATUS_ARRAY status{};
-        m_client->freeStatement(status, &m_handle, DSQL_drop);
-        m_handle = 0;
+    callIgnoringFailure(client.freeStatement, handle, DSQL_drop);
+}
+
+Blob::Blob(ClientRef client, isc_db_handle* database, isc_tr_handle* transaction, const ISC_QUAD& id)
+    : m_owned(std::move(client))
+{
+    ISC_QUAD blobId = id;
+    StatusVector status;
+    m_owned.client().openBlob(status.get(), database, transaction, m_owned.get(), &blobId, 0, nullptr);
+    if (status.failed())
+        m_owned.forget();
+    status.check(m_owned.client(), SqlError);
+}
+
+std::string Blob::read(std::size_t limit)
+{
+    const ClientLibrary& client = m_owned.client();
+    std::string content;
+    char segment[32768];
+    StatusVector status;
+    for (;;) {
+        unsigned short got = 0;
+        const ISC_STATUS result = client.getSegment(status.get(), m_owned.get(), &got, sizeof segment, segment);
+        if (result != 0 && result != isc_segment)
+            break;
+        content.append(segment, got);
+        if (content.size() >= limit)
+            break;
     }
+    // The end of the blob, and a segment cut short by the buffer, end the loop
+    // without being failures.
+    const ISC_STATUS code = status.errorCode();
+    if (code != 0 && code != isc_segstr_eof && code != isc_segment)
+        throw DriverFailure(SqlError, interpretStatus(client, status.get()));
+    if (content.size() > limit)
+        content.resize(limit);
+    return content;
+}
+
+void Blob::closeQuietly(const ClientLibrary& client, isc_blob_handle* handle) noexcept
+{
+    callIgnoringFailure(client.closeBlob, handle);
 }
 
 }  // namespace tarvel::fb

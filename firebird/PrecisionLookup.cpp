@@ -3,8 +3,8 @@
 #include <cstring>
 #include <string>
 
+#include "ClientCall.h"
 #include "ColumnDescription.h"
-#include "StatusCheck.h"
 
 namespace tarvel::fb {
 
@@ -49,13 +49,13 @@ std::vector<int> declaredPrecisions(ConnectionCore& connection, SqlDescriptor& c
     Statement statement(connection.clientRef(), connection.database());
     SqlDescriptor result(2);
     isc_tr_handle* transaction = connection.prepareTransaction();
-    ISC_STATUS_ARRAY status{};
-    client.prepare(status, transaction, statement.handle(), 0, sql.c_str(), SQL_DIALECT_V6, result.area());
-    check(client, status, sqldriver::status::SqlError);
+    callChecked(client, sqldriver::status::SqlError, client.prepare, transaction, statement.handle(), 0, sql.c_str(),
+                SQL_DIALECT_V6, result.area());
     result.bindDescribedBuffers();
-    client.execute(status, transaction, statement.handle(), SQLDA_VERSION1, nullptr);
-    check(client, status, sqldriver::status::SqlError);
-    while (client.fetch(status, statement.handle(), SQLDA_VERSION1, result.area()) == 0) {
+    callChecked(client, sqldriver::status::SqlError, client.execute, transaction, statement.handle(), SQLDA_VERSION1,
+                nullptr);
+    StatusVector status;
+    while (client.fetch(status.get(), statement.handle(), SQLDA_VERSION1, result.area()) == 0) {
         if (result.isNull(0) || result.isNull(1))
             continue;
         ISC_LONG index = 0;
@@ -65,7 +65,7 @@ std::vector<int> declaredPrecisions(ConnectionCore& connection, SqlDescriptor& c
         if (index >= 0 && index < static_cast<ISC_LONG>(precisions.size()))
             precisions[index] = precision;
     }
-    check(client, status, sqldriver::status::SqlError);
+    status.check(client, sqldriver::status::SqlError);
     statement.closeCursor();
     return precisions;
 }

@@ -1,9 +1,9 @@
 #include "PreparedStatement.h"
 
+#include "ClientCall.h"
 #include "DriverFailure.h"
 #include "InfoBuffer.h"
 #include "PrecisionLookup.h"
-#include "StatusCheck.h"
 
 namespace tarvel::fb {
 
@@ -16,9 +16,7 @@ int statementType(const ClientLibrary& client, Statement& handle)
 {
     const char item = isc_info_sql_stmt_type;
     char result[16] = {};
-    ISC_STATUS_ARRAY status{};
-    client.sqlInfo(status, handle.handle(), 1, &item, sizeof result, result);
-    check(client, status, SqlError);
+    callChecked(client, SqlError, client.sqlInfo, handle.handle(), 1, &item, sizeof result, result);
     if (result[0] != isc_info_sql_stmt_type)
         throw DriverFailure(SqlError, "the server gave no statement type");
     return static_cast<int>(infoInteger(result + 3, infoLength(result + 1)));
@@ -45,10 +43,8 @@ void PreparedStatement::prepare(const char* sql)
         throw DriverFailure(SqlError, "empty statement text");
 
     m_columns.reserve(m_columns.capacity());
-    ISC_STATUS_ARRAY status{};
-    client.prepare(status, core.prepareTransaction(), m_handle.handle(), 0, sql,
-                   static_cast<unsigned short>(core.options().dialect), m_columns.area());
-    check(client, status, SqlError);
+    callChecked(client, SqlError, client.prepare, core.prepareTransaction(), m_handle.handle(), 0, sql,
+                static_cast<unsigned short>(core.options().dialect), m_columns.area());
     describeArea(m_columns, false);
     describeArea(m_parameters, true);
 
@@ -66,13 +62,9 @@ void PreparedStatement::prepare(const char* sql)
 void PreparedStatement::describeArea(SqlDescriptor& area, bool input)
 {
     const ClientLibrary& client = m_connection->client();
-    ISC_STATUS_ARRAY status{};
     auto describe = [&] {
-        if (input)
-            client.describeBind(status, m_handle.handle(), SQLDA_VERSION1, area.area());
-        else
-            client.describe(status, m_handle.handle(), SQLDA_VERSION1, area.area());
-        check(client, status, SqlError);
+        callChecked(client, SqlError, input ? client.describeBind : client.describe, m_handle.handle(),
+                    SQLDA_VERSION1, area.area());
     };
     if (input)
         describe();
@@ -110,9 +102,7 @@ std::int32_t PreparedStatement::readRowsAffected()
     const ClientLibrary& client = m_connection->client();
     const char item = isc_info_sql_records;
     char result[64] = {};
-    ISC_STATUS_ARRAY status{};
-    client.sqlInfo(status, m_handle.handle(), 1, &item, sizeof result, result);
-    check(client, status, SqlError);
+    callChecked(client, SqlError, client.sqlInfo, m_handle.handle(), 1, &item, sizeof result, result);
     if (result[0] != isc_info_sql_records)
         return 0;
     std::int64_t rows = 0;

@@ -1,5 +1,6 @@
 #include "StatusCheck.h"
 
+#include "ClientCall.h"
 #include "DriverFailure.h"
 
 namespace tarvel::fb {
@@ -25,13 +26,18 @@ std::string interpretStatus(const ClientLibrary& client, const ISC_STATUS* vecto
 
 void check(const ClientLibrary& client, const ISC_STATUS* vector, sqldriver::Status failStatus)
 {
-    if (vector[0] == 1 && vector[1] != 0)
+    if (StatusVector::failed(vector))
         throw DriverFailure(failStatus, interpretStatus(client, vector));
 }
 
 ISC_STATUS errorCode(const ISC_STATUS* vector)
 {
-    return vector[0] == 1 ? vector[1] : 0;
+    return StatusVector::failed(vector) ? vector[1] : 0;
+}
+
+void StatusVector::check(const ClientLibrary& client, sqldriver::Status failStatus) const
+{
+    tarvel::fb::check(client, m_vector, failStatus);
 }
 
 }  // namespace tarvel::fb

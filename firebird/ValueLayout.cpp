@@ -1,40 +1,13 @@
 #include "ValueLayout.h"
 
+#include "CalendarDays.h"
+
 namespace tarvel::fb {
 
 namespace {
 
 constexpr std::int64_t kUnitsPerMillisecond = ISC_TIME_SECONDS_PRECISION / 1000;
 constexpr std::int64_t kMillisecondsPerDay = 86400000;
-
-}  // namespace
-
-// Civil-date arithmetic on 400-year eras, exact for every year of the type.
-std::int64_t daysFromCivil(std::int64_t year, unsigned month, unsigned day)
-{
-    year -= month <= 2;
-    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
-    const std::int64_t yearOfEra = year - era * 400;
-    const std::int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + dayOfEra - 719468;
-}
-
-void civilFromDays(std::int64_t days, std::int64_t* year, unsigned* month, unsigned* day)
-{
-    days += 719468;
-    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const std::int64_t dayOfEra = days - era * 146097;
-    const std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const std::int64_t monthIndex = (5 * dayOfYear + 2) / 153;
-    *day = static_cast<unsigned>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
-    *month = static_cast<unsigned>(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
-    *year = yearOfEra + era * 400 + (*month <= 2);
-}
-
-namespace {
-
 const std::int64_t kIscEpoch = daysFromCivil(1858, 11, 17);
 const std::int64_t kDayNumberEpoch = daysFromCivil(1899, 12, 30);
 
@@ -62,14 +35,12 @@ ISC_TIME iscTimeFromMilliseconds(std::uint32_t milliseconds)
 
 sqldriver::SqlTimestamp sqlTimestampFromIsc(const ISC_TIMESTAMP& stamp)
 {
-    std::int64_t year = 0;
-    unsigned month = 0, day = 0;
-    civilFromDays(stamp.timestamp_date + kIscEpoch, &year, &month, &day);
+    const CalendarDate date = civilFromDays(stamp.timestamp_date + kIscEpoch);
     const std::uint32_t ms = millisecondsFromIscTime(stamp.timestamp_time);
     sqldriver::SqlTimestamp value;
-    value.year = static_cast<std::int16_t>(year);
-    value.month = static_cast<std::uint16_t>(month);
-    value.day = static_cast<std::uint16_t>(day);
+    value.year = static_cast<std::int16_t>(date.year);
+    value.month = static_cast<std::uint16_t>(date.month);
+    value.day = static_cast<std::uint16_t>(date.day);
     value.hour = static_cast<std::uint16_t>(ms / 3600000);
     value.minute = static_cast<std::uint16_t>(ms / 60000 % 60);
     value.second = static_cast<std::uint16_t>(ms / 1000 % 60);
@@ -83,44 +54,12 @@ bool iscTimestampFromSql(const sqldriver::SqlTimestamp& value, ISC_TIMESTAMP* st
         || value.hour > 23 || value.minute > 59 || value.second > 59 || value.fraction > 999)
         return false;
     const std::int64_t days = daysFromCivil(value.year, value.month, value.day);
-    std::int64_t year = 0;
-    unsigned month = 0, day = 0;
-    civilFromDays(days, &year, &month, &day);
-    if (day != value.day)  // 31 April and the like
+    if (civilFromDays(days).day != value.day)  // 31 April and the like
         return false;
     stamp->timestamp_date = static_cast<ISC_DATE>(days - kIscEpoch);
     stamp->timestamp_time = iscTimeFromMilliseconds(
         ((value.hour * 60u + value.minute) * 60u + value.second) * 1000u + value.fraction);
     return true;
-}
-
-sqldriver::Bcd bcdFromScaled(std::int64_t value, int scale, int precision)
-{
-    sqldriver::Bcd bcd;
-    bcd.negative = value < 0;
-    // Work on the magnitude as unsigned, so the most negative value stays exact.
-    std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-    std::uint8_t reversed[20] = {};
-    int digits = 0;
-    while (magnitude != 0) {
-        reversed[digits++] = static_cast<std::uint8_t>(magnitude % 10);
-        magnitude /= 10;
-    }
-    const int places = scale < 0 ? -scale : 0;
-    int total = precision;
-    if (total < digits)
-        total = digits;
-    if (total < places)
-        total = places;
-    if (total < 1)
-        total = 1;
-    bcd.precision = static_cast<std::uint8_t>(total);
-    bcd.scale = static_cast<std::uint8_t>(places);
-    for (int i = 0; i < digits; ++i)
-        bcd.digits[total - 1 - i] = reversed[i];
-    if (value == 0)
-        bcd.negative = 0;
-    return bcd;
 }
 
 bool bcdToText(const sqldriver::Bcd& value, std::string* text)

@@ -11,10 +11,6 @@
 
 namespace tarvel::fb {
 
-// Days since 1970-01-01 of a proleptic Gregorian date, and back.
-std::int64_t daysFromCivil(std::int64_t year, unsigned month, unsigned day);
-void civilFromDays(std::int64_t days, std::int64_t* year, unsigned* month, unsigned* day);
-
 // Firebird counts days from 1858-11-17; the interface from 1899-12-30.
 std::int32_t dayNumberFromIscDate(ISC_DATE date);
 ISC_DATE iscDateFromDayNumber(std::int32_t day);
@@ -25,9 +21,6 @@ sqldriver::SqlTimestamp sqlTimestampFromIsc(const ISC_TIMESTAMP& stamp);
 // False when a part is out of range.
 bool iscTimestampFromSql(const sqldriver::SqlTimestamp& value, ISC_TIMESTAMP* stamp);
 
-// A scaled integer (value * 10^-scale) as BCD digits, exactly. The precision
-// is `precision`, raised to the digits the value needs.
-sqldriver::Bcd bcdFromScaled(std::int64_t value, int scale, int precision);
 // The decimal text of a BCD ("-12.3400"); false when the BCD is malformed.
 bool bcdToText(const sqldriver::Bcd& value, std::string* text);
 

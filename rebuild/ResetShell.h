@@ -9,7 +9,8 @@ class ResetShell {
 public:
     virtual ~ResetShell() = default;
 
-    // Result of the confirmation box when Yes was pressed.
+    // Results of the confirmation box: Yes, No, and closed without an answer.
+    // The window's boxes give these same numbers.
     static constexpr int kYes = 6;
     static constexpr int kNo = 7;
     static constexpr int kClosed = 2;

@@ -13,9 +13,9 @@ namespace {
 namespace k = sqldriver::kind;
 namespace sk = sqldriver::subkind;
 
-ColumnDescription column(const char* name, std::uint16_t kind, std::uint16_t subkind = sk::None,
+CursorColumn column(const char* name, std::uint16_t kind, std::uint16_t subkind = sk::None,
                          std::uint32_t length = 0, std::int16_t precision = 0, std::int16_t scale = 0) {
-    ColumnDescription c;
+    CursorColumn c;
     c.name = name;
     c.kind = kind;
     c.subkind = subkind;
@@ -28,7 +28,7 @@ ColumnDescription column(const char* name, std::uint16_t kind, std::uint16_t sub
 TEST(FieldFromColumn, KindsAndSizes) {
     struct {
         const char* label;
-        ColumnDescription column;
+        CursorColumn column;
         FieldKind kind;
         int size;
         int precision;
@@ -72,17 +72,17 @@ TEST(FieldFromColumn, KindsAndSizes) {
 }
 
 TEST(FieldFromColumn, KindsWithoutAField) {
-    const ColumnDescription cases[] = {
+    const CursorColumn cases[] = {
         column("A", k::Unknown), column("A", 99), column("A", k::Text, sk::None, 0, 0),
         column("A", k::Int16, sk::None, 4), column("A", k::UInt16, sk::None, 0),
     };
-    for (const ColumnDescription& c : cases) {
+    for (const CursorColumn& c : cases) {
         EXPECT_FALSE(fieldFromColumn(c, 1).has_value()) << "kind " << c.kind << " length " << c.length;
     }
 }
 
 TEST(FieldFromColumn, RequiredAndReadOnly) {
-    ColumnDescription c = column("A", k::Int32, sk::None, 4);
+    CursorColumn c = column("A", k::Int32, sk::None, 4);
     c.nullable = false;
     c.readOnly = true;
     const std::optional<Field> field = fieldFromColumn(c, 1);
@@ -92,7 +92,7 @@ TEST(FieldFromColumn, RequiredAndReadOnly) {
 }
 
 TEST(FieldsFromColumns, RepeatedNamesAndLeftOutColumns) {
-    const std::vector<ColumnDescription> columns{
+    const std::vector<CursorColumn> columns{
         column("COUNT", k::Int64), column("count", k::Int64), column("Count", k::Int64),
         column("SKIPPED", k::Unknown), column("COUNT_1", k::Int32), column("B_PRICE", k::Double),
     };

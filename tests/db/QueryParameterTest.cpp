@@ -1,5 +1,6 @@
 // Parameter values, the data types they give, and what binding hands over.
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -109,6 +110,52 @@ TEST(ParameterBinding, OtherKindsAndConversions) {
         EXPECT_EQ(binding.kind, c.kind) << c.label;
         EXPECT_EQ(binding.bytes, c.bytes) << c.label;
         EXPECT_FALSE(binding.isNull) << c.label;
+    }
+}
+
+// Numbers of one kind bound as another: whole-number parameters round to the
+// nearest (ties to even) and refuse what is no number or out of range;
+// floating parameters take money and date-times as their value.
+TEST(ParameterBinding, NumbersOfOtherKinds) {
+    struct Case {
+        const char* label;
+        ParameterValue first;  // fixes the data type
+        ParameterValue value;  // then bound
+        std::vector<unsigned char> bytes;  // empty: the value is refused
+    };
+    const std::int32_t two = 2;
+    const std::int32_t minusThree = -3;
+    const std::int16_t four = 4;
+    const std::int64_t big = 5000000000LL;
+    const double money = -12.345;
+    const double days = 38051.75;
+    const double one = 1.0;
+    const std::int16_t booleanFromMoney = 1;
+    const Case cases[] = {
+        {"money to int32, a tie rounds to even", std::int32_t{0}, Currency{25000}, bytesOf(&two, 4)},
+        {"money to int32, negative", std::int32_t{0}, Currency{-25001}, bytesOf(&minusThree, 4)},
+        {"double to int16, a tie rounds to even", std::int16_t{0}, 4.5, bytesOf(&four, 2)},
+        {"float to int64", std::int64_t{0}, 5e9f, bytesOf(&big, 8)},
+        {"money to a float", 0.0, Currency{-123450}, bytesOf(&money, 8)},
+        {"date-time to a float", 0.0, DateTimeValue{38051.75}, bytesOf(&days, 8)},
+        {"boolean to a float", 0.0, true, bytesOf(&one, 8)},
+        {"money to a boolean", false, Currency{10000}, bytesOf(&booleanFromMoney, 2)},
+        {"date-time to int32", std::int32_t{0}, DateTimeValue{1.0}, {}},
+        {"not a number to int32", std::int32_t{0}, std::numeric_limits<double>::quiet_NaN(), {}},
+        {"infinity to int64", std::int64_t{0}, std::numeric_limits<float>::infinity(), {}},
+        {"out of the int16 range", std::int16_t{0}, std::uint32_t{40000}, {}},
+        {"timestamp to a float", 0.0, sqldriver::SqlTimestamp{}, {}},
+        {"BCD to int32", std::int32_t{0}, sqldriver::Bcd{}, {}},
+    };
+    for (const Case& c : cases) {
+        QueryParameter parameter = named("P");
+        parameter.setValue(c.first);
+        parameter.setValue(c.value);
+        if (c.bytes.empty()) {
+            EXPECT_THROW(bindingOf(parameter), Error) << c.label;
+        } else {
+            EXPECT_EQ(bindingOf(parameter).bytes, c.bytes) << c.label;
+        }
     }
 }
 

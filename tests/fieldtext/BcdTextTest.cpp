@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 #include "Error.h"
@@ -150,6 +151,47 @@ INSTANTIATE_TEST_SUITE_P(Fields, NormalizeBcd, ::testing::Values(
     NormalizeCase{"5", 0, 0, 0, nullptr},
     NormalizeCase{"5", 0, 65, 0, nullptr},
     NormalizeCase{"5", 0, 4, 5, nullptr}));
+
+struct ScaledCase {
+    std::int64_t value;
+    int places;
+    int precision;
+    const char* digits;
+    bool negative;
+};
+
+void PrintTo(const ScaledCase& c, std::ostream* out)
+{
+    *out << c.value << " places " << c.places << " precision " << c.precision;
+}
+
+class BcdFromScaled : public ::testing::TestWithParam<ScaledCase> {};
+
+TEST_P(BcdFromScaled, DigitsScaleAndSign)
+{
+    const ScaledCase& c = GetParam();
+    const sqldriver::Bcd value = bcdFromScaled(c.value, c.places, c.precision);
+    EXPECT_EQ(digitsOf(value), c.digits);
+    EXPECT_EQ(value.scale, c.places < 0 ? 0 : c.places);
+    EXPECT_EQ(value.negative != 0, c.negative);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, BcdFromScaled, ::testing::Values(
+    // A NUMERIC(12,4) column value keeps the declared precision.
+    ScaledCase{12345, 4, 12, "000000012345", false},
+    ScaledCase{-12345, 4, 12, "000000012345", true},
+    // The precision grows to the digits the value needs, and to the places.
+    ScaledCase{123456, 2, 3, "123456", false},
+    ScaledCase{5, 4, 0, "0005", false},
+    // A money amount with one digit before its four places.
+    ScaledCase{5, 4, 5, "00005", false},
+    ScaledCase{0, 4, 5, "00000", false},
+    ScaledCase{0, 0, 0, "0", false},
+    // Zero is never negative; the most negative value keeps all its digits.
+    ScaledCase{-0, 2, 3, "000", false},
+    ScaledCase{INT64_MIN, 0, 1, "9223372036854775808", true},
+    ScaledCase{INT64_MAX, 4, 19, "9223372036854775807", false},
+    ScaledCase{7, -2, 1, "7", false}));
 
 }  // namespace
 }  // namespace tarvel

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "MultiByteText.h"
+#include "TextEncoding.h"
 #include "ParameterScan.h"
 #include "ServerText.h"
 
@@ -31,8 +31,8 @@ std::size_t countOf(std::string_view text, char c) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     // The first byte picks the character set and the quote character.
-    const auto charset = static_cast<tarvel::ByteCharset>(data[0] % 3);
-    const char quoteChar = "\"`' \0"[(data[0] / 3) % 5];
+    const auto charset = static_cast<tarvel::TextEncoding>(data[0] % 5);
+    const char quoteChar = "\"`' \0"[(data[0] / 5) % 5];
     const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
 
     const std::vector<std::string> names = tarvel::scanParameterNames(text, charset);
