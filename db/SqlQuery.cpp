@@ -98,6 +98,7 @@ void SqlQuery::failNamed(const std::string& text) const { throw Error(m_name + "
 void SqlQuery::check(sqldriver::Status status, sqldriver::ISQLObject* failed) {
     if (status == sqldriver::status::Ok) return;
     m_lastErrorText = composeDriverError(status, failed, m_lastErrorText, std::string());
+    m_connection.noteFailedCall();
     throw Error(m_lastErrorText);
 }
 
@@ -218,6 +219,7 @@ void SqlQuery::bindParameters() {
             b.length(), b.isNull ? nullptr : b.bytes.data(), b.isNull);
         if (status != sqldriver::status::Ok) {
             m_lastErrorText = composeDriverError(status, m_driverConnection, m_connection.lastErrorText(), std::string());
+            m_connection.noteFailedCall();
             throw Error(m_lastErrorText);
         }
     }
