@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,9 @@ public:
     std::vector<std::string> questions;
     std::vector<std::string> informations;
     int positionChanges = 0;
+    // Called with each new position, after it is set (a test's way into the
+    // middle of a run).
+    std::function<void(int)> onPosition;
 
     int confirm(const std::string& question) override {
         questions.push_back(question);
@@ -32,6 +36,7 @@ public:
     void setProgressPosition(int value) override {
         position = std::clamp(value, 0, std::max(maximum, 0));
         ++positionChanges;
+        if (onPosition) onPosition(position);
     }
     int progressPosition() override { return position; }
     void showInformation(const std::string& message) override { informations.push_back(message); }
