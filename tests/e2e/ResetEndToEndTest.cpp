@@ -215,6 +215,16 @@ private:
     std::unique_ptr<ConnectionTransactions> transactions;
 };
 
+// The text of the error a run ends with, "" when it completes.
+std::string failureOfRun(ResetDatabase& db) {
+    try {
+        db.run();
+    } catch (const Error& e) {
+        return e.what();
+    }
+    return {};
+}
+
 // Dates are written year first unless a test asks for another pattern.
 class FixedFormats {
 public:
@@ -297,12 +307,7 @@ TEST_P(ResetEndToEnd, ARefusedInsertKeepsThePairsOldRowAndEndsTheRun) {
     const std::vector<std::string> oldRow{last, "Q", "5", "2001/1/1", "TZ", "OLDZ", "5", "5"};
     EXPECT_NE(std::find(expected.begin(), expected.end(), oldRow), expected.end());
 
-    std::string failure;
-    try {
-        db.run();
-    } catch (const Error& e) {
-        failure = e.what();
-    }
+    std::string failure = failureOfRun(db);
     EXPECT_NE(failure.find("SQL Server Error: "), std::string::npos) << failure;
     EXPECT_NE(failure.find("string right truncation"), std::string::npos) << failure;
     EXPECT_TRUE(db.shell.informations.empty());
@@ -377,12 +382,7 @@ TEST(ResetEndToEndLostServer, TheNextRunReconnectsAndCompletes) {
     db.shell.onPosition = [&](int position) {
         if (position == 150) server.kill();
     };
-    std::string failure;
-    try {
-        db.run();
-    } catch (const Error& e) {
-        failure = e.what();
-    }
+    std::string failure = failureOfRun(db);
     EXPECT_NE(failure.find("SQL Server Error: "), std::string::npos) << failure;
     EXPECT_TRUE(db.shell.informations.empty());
     EXPECT_EQ(db.shell.position, 150) << "the run ends at the line during which the server went";
@@ -391,12 +391,7 @@ TEST(ResetEndToEndLostServer, TheNextRunReconnectsAndCompletes) {
     // While the server is away, each use tries the whole opening again and
     // fails with the opening's own text.
     db.shell.onPosition = nullptr;
-    failure.clear();
-    try {
-        db.run();
-    } catch (const Error& e) {
-        failure = e.what();
-    }
+    failure = failureOfRun(db);
     EXPECT_EQ(failure.rfind("Driver Error: [0x0015]: Connection failed", 0), 0u) << failure;
 
     server.start();
