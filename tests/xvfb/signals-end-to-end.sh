@@ -52,6 +52,9 @@ press_in() {  # press_in <title> <keys...>
     xdotool key --clearmodifiers "$@"
 }
 click_at() {  # click_at <x> <y> in the main window's client area
+    # From elsewhere: a new window under a pointer that does not move may
+    # take the click as no press on its control.
+    xdotool mousemove 0 0
     xdotool mousemove --window "$(visible_window '^FormTarvelReset$')" "$1" "$2" click 1
 }
 isql() {  # isql <database> <sql>
@@ -79,8 +82,15 @@ start_program() {  # start_program <settings folder> [arguments...]
     runner_pid=$!
     wait_for 60 has_visible_window '^FormTarvelReset$' || fail "the main window did not open"
 }
+# The main window is framed by the window manager and active: clicks reach it.
+window_ready() {
+    local window; window=$(visible_window '^FormTarvelReset$')
+    [ -n "$window" ] && xprop -id "$window" _NET_FRAME_EXTENTS | grep -q '=' &&
+        [ "$(xdotool getactivewindow 2>/dev/null)" = "$window" ]
+}
 # Chooses the purchase history, presses the reset button and answers Yes.
 start_run() {
+    wait_for 30 window_ready || fail "the main window was not framed and active"
     click_at 39 40
     click_at 112 86
     wait_for 10 has_visible_window '^Confirm$' || fail "no confirmation box"
