@@ -8,6 +8,7 @@
 #include <QWindow>
 #include <cmath>
 
+#include "AbortError.h"
 #include "BoxPresenter.h"
 #include "ErrorHandler.h"
 #include "FormLayout.h"
@@ -19,6 +20,7 @@
 #include "SqlConnection.h"
 #include "SqlQuery.h"
 #include "SqlQueryOperations.h"
+#include "TerminationSignals.h"
 
 namespace tarvel {
 
@@ -64,6 +66,7 @@ TFormTarvelReset::TFormTarvelReset(BoxPresenter& boxes, ErrorHandler& errors, Re
     // Creating the connection only finds its settings file; nothing touches
     // the database until the first rebuild opens SQLQuery1.
     SQLConnection1 = std::make_unique<SqlConnection>("SQLConnection1");
+    SQLConnection1->setOpenedCallback(&TerminationSignals::reinstall);
     SQLQuery1 = std::make_unique<SqlQuery>("SQLQuery1", *SQLConnection1);
     SQLQuery2 = std::make_unique<SqlQuery>("SQLQuery2", *SQLConnection1);
     if (!m_run) {
@@ -190,8 +193,14 @@ void TFormTarvelReset::catchUpWithWindowSystem(int litSegmentsBefore) {
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
+void TFormTarvelReset::endRunWhenTerminating() {
+    if (TerminationSignals::received() != 0) throw AbortError();
+}
+
 int TFormTarvelReset::confirm(const std::string& question) {
-    return m_boxes.present(BoxKind::Confirmation, QString::fromUtf8(question));
+    const int answer = m_boxes.present(BoxKind::Confirmation, QString::fromUtf8(question));
+    endRunWhenTerminating();
+    return answer;
 }
 
 int TFormTarvelReset::chosenIndex() { return RadioGroup1->itemIndex(); }
@@ -200,12 +209,14 @@ void TFormTarvelReset::setProgressMax(int maximum) {
     const int before = ProgressBar1->litSegments();
     ProgressBar1->setMaximum(maximum);
     catchUpWithWindowSystem(before);
+    endRunWhenTerminating();
 }
 
 void TFormTarvelReset::setProgressPosition(int position) {
     const int before = ProgressBar1->litSegments();
     ProgressBar1->setPosition(position);
     catchUpWithWindowSystem(before);
+    endRunWhenTerminating();
 }
 
 int TFormTarvelReset::progressPosition() { return ProgressBar1->position(); }

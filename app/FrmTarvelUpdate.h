@@ -68,6 +68,9 @@ private:
     // window system asked of it meanwhile (parts uncovered by a closed box
     // are painted again), without taking any input.
     void catchUpWithWindowSystem(int litSegmentsBefore);
+    // Once the program has been told to end by a signal, the run stops at
+    // its next step with the silent abort error (its transaction rolled back).
+    void endRunWhenTerminating();
 
     void applyFont();
     void placeControls();

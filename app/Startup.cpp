@@ -11,12 +11,15 @@
 #include <typeinfo>
 
 #include "ApplicationTitle.h"
+#include "DriverLibrary.h"
+#include "Error.h"
 #include "BoxPresenter.h"
 #include "ErrorHandler.h"
 #include "ErrorText.h"
 #include "FrmTarvelUpdate.h"
 #include "RegionalFormats.h"
 #include "TarvelApplication.h"
+#include "TerminationSignals.h"
 #include "X11WindowNames.h"
 
 namespace tarvel {
@@ -53,6 +56,31 @@ std::uintptr_t startupLocation() {
     return here;
 }
 
+// Longest wait for the database client libraries to end at program end.
+constexpr std::uint32_t kDriverShutdownMs = 5000;
+
+// The program path, for the fatal text a failing start-up prints, and the
+// message handler that was in place before start-up.
+QByteArray startingProgramPath;
+QtMessageHandler handlerBeforeStartup = nullptr;
+
+// While the application object is being made, a fatal Qt message (no display,
+// no platform plugin that loads) is a start-up failure like any other: its
+// text is printed as the fatal error text and the program exits with code 1
+// instead of aborting.
+void fatalDuringStartup(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type != QtFatalMsg) {
+        if (handlerBeforeStartup) handlerBeforeStartup(type, context, message);
+        return;
+    }
+    const std::string text =
+        fatalTextFor(std::make_exception_ptr(Error(message.toStdString())), startingProgramPath);
+    std::fputs(text.c_str(), stderr);
+    std::fflush(stderr);
+    // Nothing exists yet that would need an orderly end.
+    std::_Exit(1);
+}
+
 }  // namespace
 
 std::string fatalTextFor(std::exception_ptr error, const QByteArray& programPath) {
@@ -65,9 +93,10 @@ int runMainWindow(BoxPresenter& boxes, const std::function<std::unique_ptr<QWidg
     try {
         std::unique_ptr<QWidget> window = createWindow();
         window->show();
-        QApplication::exec();
+        // 0 once the window is closed; 128 + the signal after a termination signal.
+        const int code = QApplication::exec();
         window.reset();
-        return 0;
+        return code;
     } catch (...) {
         const std::string text = fatalTextFor(std::current_exception(), programPath);
         try {
@@ -81,11 +110,21 @@ int runMainWindow(BoxPresenter& boxes, const std::function<std::unique_ptr<QWidg
 
 int runProgram(int argc, char** argv) {
     const QByteArray programPath = runningProgramPath();
+    // The program takes no arguments: Qt is given the program's name alone,
+    // so none of its own options (-platform, -qwindowtitle, ...) applies.
+    static char* qtArgv[] = {argc > 0 ? argv[0] : nullptr, nullptr};
+    static int qtArgc = argc > 0 ? 1 : 0;
     std::unique_ptr<TarvelApplication> application;
+    startingProgramPath = programPath;
+    handlerBeforeStartup = qInstallMessageHandler(fatalDuringStartup);
+    std::unique_ptr<TerminationSignals> terminationSignals;
     try {
-        application = std::make_unique<TarvelApplication>(argc, argv);
+        application = std::make_unique<TarvelApplication>(qtArgc, qtArgv);
+        qInstallMessageHandler(handlerBeforeStartup);
+        terminationSignals = std::make_unique<TerminationSignals>();
     } catch (...) {
-        // No application object: no box can be shown.
+        // No application object, or no way to end cleanly: no box is shown.
+        qInstallMessageHandler(handlerBeforeStartup);
         std::fputs(fatalTextFor(std::current_exception(), programPath).c_str(), stderr);
         return 1;
     }
@@ -111,6 +150,9 @@ int runProgram(int argc, char** argv) {
         },
         programPath);
     application->setErrorHandler(nullptr);
+    // The window and its connection are gone; the client library ends its
+    // threads (and an embedded engine its database files) in order.
+    DriverLibrary::shutDownAll(kDriverShutdownMs);
     return code;
 }
 

@@ -72,11 +72,5 @@ const std::string& recordDriverError(std::string& lastError, sqldriver::Status s
     return lastError;
 }
 
-void checkDriverCall(std::string& lastError, sqldriver::Status status, sqldriver::ISQLObject* failed,
-                     const std::string& firstFallback, const std::string& secondFallback) {
-    if (status != sqldriver::status::Ok) {
-        throw Error(recordDriverError(lastError, status, failed, firstFallback, secondFallback));
-    }
-}
 
 }  // namespace tarvel

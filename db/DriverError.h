@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "Error.h"
 #include "SqlDriver.h"
 
 namespace tarvel {
@@ -30,8 +31,23 @@ const std::string& recordDriverError(std::string& lastError, sqldriver::Status s
                                      const std::string& secondFallback);
 
 // The one way db/ turns a failed driver call into an error: unless status is
-// Ok, throws recordDriverError(...) as tarvel::Error.
+// Ok, records the text (recordDriverError), lets `afterRecord` look at the
+// failure (the connection asks whether its attachment is gone; that call must
+// come after the failed object was asked for its message), then throws the
+// text as tarvel::Error.
+template <class AfterRecord>
 void checkDriverCall(std::string& lastError, sqldriver::Status status, sqldriver::ISQLObject* failed,
-                     const std::string& firstFallback, const std::string& secondFallback);
+                     const std::string& firstFallback, const std::string& secondFallback,
+                     AfterRecord&& afterRecord) {
+    if (status == sqldriver::status::Ok) return;
+    const std::string& text = recordDriverError(lastError, status, failed, firstFallback, secondFallback);
+    afterRecord();
+    throw Error(text);
+}
+
+inline void checkDriverCall(std::string& lastError, sqldriver::Status status, sqldriver::ISQLObject* failed,
+                            const std::string& firstFallback, const std::string& secondFallback) {
+    checkDriverCall(lastError, status, failed, firstFallback, secondFallback, [] {});
+}
 
 }  // namespace tarvel

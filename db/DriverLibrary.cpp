@@ -2,11 +2,32 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "Error.h"
 #include "ProgramFile.h"
 #include "SettingsText.h"
 
 namespace tarvel {
+
+namespace {
+
+// Every driver library loaded in this process; they are never unloaded.
+std::vector<void*>& loadedLibraries() {
+    static std::vector<void*> libraries;
+    return libraries;
+}
+
+}  // namespace
+
+void DriverLibrary::shutDownAll(std::uint32_t timeoutMs) {
+    for (void* handle : loadedLibraries()) {
+        // The program is ending: a failure here has no one left to report to.
+        if (auto shutdown = reinterpret_cast<SqlDriverShutdownFunc>(::dlsym(handle, "SqlDriverShutdown")))
+            shutdown(timeoutMs);
+    }
+}
 
 DriverLibrary DriverLibrary::load(const std::string& libraryName, const std::string& entryName) {
     std::string file = trimmed(libraryName);
@@ -36,6 +57,8 @@ DriverLibrary DriverLibrary::load(const std::string& libraryName, const std::str
         throw Error("Unable to Load " + libraryName + ": driver interface version " + std::to_string(reported) +
                     ", expected " + std::to_string(sqldriver::kInterfaceVersion));
     }
+    std::vector<void*>& loaded = loadedLibraries();
+    if (std::find(loaded.begin(), loaded.end(), handle) == loaded.end()) loaded.push_back(handle);
     return DriverLibrary(reinterpret_cast<SqlDriverEntry>(entry));
 }
 

@@ -18,6 +18,11 @@ public:
     // keep process-wide state, and objects they made may still be referenced.
     static DriverLibrary load(const std::string& libraryName, const std::string& entryName);
 
+    // Lets every driver library loaded so far end its process-wide state
+    // (those that export SqlDriverShutdown), each waiting at most timeoutMs.
+    // Called once before the program exits, after every connection is closed.
+    static void shutDownAll(std::uint32_t timeoutMs);
+
     SqlDriverEntry entry() const { return m_entry; }
 
 private:

@@ -99,6 +99,10 @@ struct SqlConnection::State {
     DriverPtr<sqldriver::ISQLConnection> connection;
     DriverPtr<sqldriver::ISQLMetaData> metaData;
     bool connected = false;
+    // The attachment is gone, or a refused rollback left its transaction in an
+    // unknown state: the connection must be opened afresh before its next use.
+    bool lost = false;
+    std::function<void()> openedCallback;
 
     std::string lastError;
     std::int32_t statementLimit = 0;
@@ -150,7 +154,7 @@ SqlConnection::~SqlConnection() {
 }
 
 const std::string& SqlConnection::name() const { return m_state->name; }
-bool SqlConnection::isOpen() const { return m_state->state == ConnectionState::Open; }
+bool SqlConnection::isOpen() const { return m_state->state == ConnectionState::Open && !m_state->lost; }
 char SqlConnection::quoteChar() const { return m_state->quoteChar; }
 const std::string& SqlConnection::lastErrorText() const { return m_state->lastError; }
 bool SqlConnection::inTransaction() const { return m_state->transactions > 0; }
@@ -172,7 +176,8 @@ void SqlConnection::loadParamsFromIniFile() {
 }
 
 void SqlConnection::open() {
-    if (m_state->state == ConnectionState::Open) return;
+    if (isOpen()) return;
+    if (m_state->state == ConnectionState::Open) discardLost();
     State& s = *m_state;
 
     if (loadParamsOnConnect) {
@@ -205,6 +210,33 @@ void SqlConnection::open() {
         throw;
     }
     s.state = ConnectionState::Open;
+    if (s.openedCallback) s.openedCallback();
+}
+
+void SqlConnection::setOpenedCallback(std::function<void()> callback) { m_state->openedCallback = std::move(callback); }
+
+void SqlConnection::noteFailedCall() {
+    State& s = *m_state;
+    if (s.state != ConnectionState::Open || s.lost || !s.connection) return;
+    std::int32_t answer = 0;
+    std::int32_t length = 0;
+    // A driver that cannot tell is taken to keep its attachment.
+    if (s.connection->getOption(sqldriver::connopt::ConnectionLost, &answer, sizeof answer, &length) ==
+            sqldriver::status::Ok &&
+        answer != 0) {
+        s.lost = true;
+        s.transactions = 0;
+    }
+}
+
+void SqlConnection::discardLost() noexcept {
+    m_state->lost = false;
+    try {
+        close();
+    } catch (...) {
+        // What the driver says about a dead attachment changes nothing: every
+        // step of closing has run, and the state is closed.
+    }
 }
 
 void SqlConnection::connectDriver() {
@@ -327,6 +359,10 @@ void SqlConnection::abandonOpening() noexcept {
 void SqlConnection::close() {
     State& s = *m_state;
     if (s.state != ConnectionState::Open) return;
+    if (s.lost) {
+        discardLost();
+        return;
+    }
     s.state = ConnectionState::Disconnecting;
 
     // Every step runs even when one fails; the first failure is raised at the end.
@@ -374,6 +410,7 @@ sqldriver::ISQLConnection* SqlConnection::connectionForStatement(bool isSelect) 
         clone->params = params;
         clone->loadParamsOnConnect = false;
         clone->loginPrompt = false;
+        clone->m_state->openedCallback = s.openedCallback;
         s.activeStatements = 0;
         // A clone whose opening fails is not kept: it could serve nothing.
         clone->open();
@@ -392,7 +429,8 @@ std::string SqlConnection::driverErrorText(sqldriver::Status status, sqldriver::
 }
 
 void SqlConnection::check(sqldriver::Status status, sqldriver::ISQLObject* failed) {
-    checkDriverCall(m_state->lastError, status, failed, std::string(), m_state->lastError);
+    checkDriverCall(m_state->lastError, status, failed, std::string(), m_state->lastError,
+                    [this] { noteFailedCall(); });
 }
 
 void SqlConnection::registerClient(ConnectionClient* client) {
@@ -422,7 +460,16 @@ void SqlConnection::rollback() {
     // Rolling back is what cleanup paths do after a failure; with nothing
     // begun there is nothing to undo.
     if (!isOpen() || m_state->transactions == 0) return;
-    check(m_state->connection->rollback(), m_state->connection.get());
+    const sqldriver::Status status = m_state->connection->rollback();
+    if (status != sqldriver::status::Ok) {
+        std::string text = driverErrorText(status, m_state->connection.get());
+        // The transaction may still hang on the attachment, and the driver
+        // would refuse the next one: the connection is opened afresh at its
+        // next use instead, which ends whatever was left.
+        m_state->lost = true;
+        m_state->transactions = 0;
+        throw Error(text);
+    }
     --m_state->transactions;
 }
 

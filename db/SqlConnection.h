@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -46,11 +47,23 @@ public:
     bool loginPrompt = false;
     ParameterList params;  // the fourteen built-in lines at creation
 
+    // False also once the attachment is lost or its transaction state unknown
+    // (see noteFailedCall): the next opening then starts afresh.
     bool isOpen() const;
     // Opens when closed (the whole opening, every failure thrown as tarvel::Error).
+    // A lost connection is let go first.
     void open();
     // Closes when open: releases the clients' driver objects, then disconnects.
+    // A lost connection is let go without any failure being raised.
     void close();
+    // After a driver call on this connection or its statements failed: asks the
+    // driver whether the attachment is gone, and if so the connection counts as
+    // closed from now on (no transaction active); the next use opens it again.
+    void noteFailedCall();
+    // Called after every successful opening (also of a clone): the client
+    // library may have put process-wide things in place, such as its own
+    // signal handlers, that the program wants to override.
+    void setOpenedCallback(std::function<void()> callback);
     // Loads the named entry unless it is loaded.
     void loadParamsFromIniFile();
 
@@ -102,6 +115,8 @@ private:
     void applyOptions();
     // After a failed opening: lets go of everything the opening obtained.
     void abandonOpening() noexcept;
+    // Lets go of a lost connection: every step of closing, no failure raised.
+    void discardLost() noexcept;
 
     struct State;
     std::unique_ptr<State> m_state;

@@ -78,7 +78,8 @@ SqlQuery::~SqlQuery() {
 void SqlQuery::failNamed(const std::string& text) const { throw Error(m_name + ": " + text); }
 
 void SqlQuery::check(sqldriver::Status status, sqldriver::ISQLObject* failed) {
-    checkDriverCall(m_lastErrorText, status, failed, m_lastErrorText, std::string());
+    checkDriverCall(m_lastErrorText, status, failed, m_lastErrorText, std::string(),
+                    [this] { m_connection.noteFailedCall(); });
 }
 
 void SqlQuery::clearLines() {
@@ -269,7 +270,8 @@ void SqlQuery::bindParameters() {
             b.length(), b.isNull ? nullptr : b.bytes.data(), b.isNull);
         // A refused value is reported with the connection's message, and the
         // connection's last error text stands in when it has none.
-        checkDriverCall(m_lastErrorText, status, m_driverConnection, m_connection.lastErrorText(), std::string());
+        checkDriverCall(m_lastErrorText, status, m_driverConnection, m_connection.lastErrorText(), std::string(),
+                        [this] { m_connection.noteFailedCall(); });
     }
 }
 

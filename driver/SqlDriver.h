@@ -3,9 +3,11 @@
 // Both the program and every driver library include this header and nothing
 // else of each other. A driver library exports two C functions:
 //   - the entry function (its name comes from the driver settings file, e.g.
-//     "GetFirebirdDriver") with the signature SqlDriverEntry below, and
+//     "GetFirebirdDriver") with the signature SqlDriverEntry below,
 //   - "SqlDriverInterfaceVersion", returning kInterfaceVersion as the library
-//     was built; the program refuses a library whose version differs.
+//     was built; the program refuses a library whose version differs, and
+//   - optionally "SqlDriverShutdown" (SqlDriverShutdownFunc), which the program
+//     calls once before it exits, after every object of the library is released.
 //
 // Every call returns a Status: 0 on success. Objects handed out by the driver
 // are owned by the caller and released with release(), never deleted across
@@ -19,7 +21,7 @@ namespace sqldriver {
 using Status = std::uint16_t;
 
 // Raised whenever a change would break a driver built against an older header.
-constexpr std::uint32_t kInterfaceVersion = 1;
+constexpr std::uint32_t kInterfaceVersion = 2;
 
 // Statuses with a text of their own; the numbers are those the program's error
 // texts know. Any other non-zero value is a failure with no static text.
@@ -106,6 +108,8 @@ constexpr std::int32_t ServerPort = 23;          // text: TCP port of the server
 constexpr std::int32_t TrimChar = 25;            // int: 1 trim trailing blanks of CHAR values
 constexpr std::int32_t CustomString = 31;        // text: accepted, ignored
 constexpr std::int32_t ConnectionTimeout = 32;   // int: seconds to wait for the server
+constexpr std::int32_t ConnectionLost = 33;      // get, int32: 1 when the attachment is gone (server unreachable,
+                                                 // connection or database shut down); asked after a failed call
 }  // namespace connopt
 
 // Option codes of ISQLMetaData.
@@ -284,4 +288,7 @@ typedef sqldriver::Status (*SqlDriverEntry)(const char* vendorLib, const char* e
                                             sqldriver::ISQLDriver** driver);
 // Exported by every driver library as "SqlDriverInterfaceVersion".
 typedef std::uint32_t (*SqlDriverVersionFunc)();
+// Exported as "SqlDriverShutdown" by a driver whose vendor library keeps
+// process-wide state: ends it in order, waiting at most timeoutMs.
+typedef sqldriver::Status (*SqlDriverShutdownFunc)(std::uint32_t timeoutMs);
 }

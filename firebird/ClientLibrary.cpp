@@ -2,6 +2,10 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
+#include <mutex>
+#include <vector>
+
 #include "DriverFailure.h"
 
 namespace tarvel::fb {
@@ -18,7 +22,30 @@ void resolve(void* handle, const char* symbol, Function* target)
     *target = reinterpret_cast<Function>(address);
 }
 
+// Handles of the client libraries loaded so far, for shutDownAll().
+std::mutex loadedMutex;
+std::vector<void*> loadedHandles;
+
+void remember(void* handle)
+{
+    std::lock_guard<std::mutex> lock(loadedMutex);
+    if (std::find(loadedHandles.begin(), loadedHandles.end(), handle) == loadedHandles.end())
+        loadedHandles.push_back(handle);
+}
+
 }  // namespace
+
+bool ClientLibrary::shutDownAll(unsigned timeoutMs)
+{
+    std::lock_guard<std::mutex> lock(loadedMutex);
+    bool ok = true;
+    for (void* handle : loadedHandles) {
+        auto shutdown = reinterpret_cast<decltype(&::fb_shutdown)>(::dlsym(handle, "fb_shutdown"));
+        if (shutdown && shutdown(timeoutMs, fb_shutrsn_app_stopped) != 0)
+            ok = false;
+    }
+    return ok;
+}
 
 std::shared_ptr<const ClientLibrary> ClientLibrary::load(const std::string& name)
 {
@@ -32,9 +59,11 @@ std::shared_ptr<const ClientLibrary> ClientLibrary::load(const std::string& name
         throw DriverFailure(sqldriver::status::DriverInitFailed,
                             "cannot load " + name + (reason ? std::string(": ") + reason : std::string()));
     }
+    remember(handle);
     auto library = std::make_shared<ClientLibrary>();
     resolve(handle, "isc_attach_database", &library->attachDatabase);
     resolve(handle, "isc_detach_database", &library->detachDatabase);
+    resolve(handle, "isc_database_info", &library->databaseInfo);
     resolve(handle, "isc_start_multiple", &library->startMultiple);
     resolve(handle, "isc_commit_transaction", &library->commitTransaction);
     resolve(handle, "isc_commit_retaining", &library->commitRetaining);

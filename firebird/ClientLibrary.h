@@ -10,12 +10,17 @@
 namespace tarvel::fb {
 
 struct ClientLibrary {
+    // Shuts down every client library this driver has loaded (fb_shutdown),
+    // waiting at most timeoutMs; false when one of them reported a failure.
+    static bool shutDownAll(unsigned timeoutMs);
+
     // Loads the library and resolves every function; throws DriverFailure
     // (DriverInitFailed) naming what is missing.
     static std::shared_ptr<const ClientLibrary> load(const std::string& name);
 
     decltype(&::isc_attach_database) attachDatabase = nullptr;
     decltype(&::isc_detach_database) detachDatabase = nullptr;
+    decltype(&::isc_database_info) databaseInfo = nullptr;
     decltype(&::isc_start_multiple) startMultiple = nullptr;
     decltype(&::isc_commit_transaction) commitTransaction = nullptr;
     decltype(&::isc_commit_retaining) commitRetaining = nullptr;

@@ -1,5 +1,7 @@
 #include "ConnectionCore.h"
 
+#include "StatusCheck.h"
+
 namespace tarvel::fb {
 
 using namespace sqldriver::status;
@@ -17,12 +19,34 @@ void ConnectionCore::disconnect()
 {
     if (!m_attachment.isOpen())
         return;
+    if (m_lost) {
+        // Nothing can be committed over a lost attachment: every handle is
+        // let go quietly, so the connection can be opened afresh.
+        m_explicit = Transaction();
+        m_retained = Transaction();
+        m_prepare = Transaction();
+        m_attachment = Attachment();
+        m_lost = false;
+        return;
+    }
     m_explicit = Transaction();
     if (m_retained.isActive())
         m_retained.commit();
     if (m_prepare.isActive())
         m_prepare.commit();
     m_attachment.detach();
+}
+
+bool ConnectionCore::isLost()
+{
+    if (m_lost || !m_attachment.isOpen())
+        return m_lost;
+    const char items[] = {isc_info_attachment_id, isc_info_end};
+    char answer[32];
+    ISC_STATUS_ARRAY status{};
+    m_client->databaseInfo(status, m_attachment.handle(), sizeof items, items, sizeof answer, answer);
+    m_lost = connectionLost(status);
+    return m_lost;
 }
 
 isc_db_handle* ConnectionCore::database()

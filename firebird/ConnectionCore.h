@@ -27,6 +27,9 @@ public:
     // back), then detaches.
     void disconnect();
     bool isConnected() const { return m_attachment.isOpen(); }
+    // True once the attachment is known to be gone. Asked after a failed call,
+    // so it asks the server only while the attachment still looks alive.
+    bool isLost();
     // The attachment; throws InvalidHandle when not connected.
     isc_db_handle* database();
 
@@ -71,6 +74,7 @@ private:
     Transaction m_prepare;
     Transaction m_retained;
     Transaction m_explicit;
+    bool m_lost = false;
 };
 
 }  // namespace tarvel::fb

@@ -138,6 +138,9 @@ sqldriver::Status FbConnection::getOption(std::int32_t option, void* buffer, std
         case connopt::ConnectionTimeout:
             putNumber(options.connectionTimeout, buffer, size, resultLength);
             break;
+        case connopt::ConnectionLost:
+            putNumber(m_core->isLost() ? 1 : 0, buffer, size, resultLength);
+            break;
         case connopt::RoleName:
             putText(options.roleName, buffer, size, resultLength);
             break;

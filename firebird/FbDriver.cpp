@@ -56,6 +56,12 @@ extern "C" __attribute__((visibility("default"))) std::uint32_t SqlDriverInterfa
     return sqldriver::kInterfaceVersion;
 }
 
+extern "C" __attribute__((visibility("default"))) sqldriver::Status SqlDriverShutdown(std::uint32_t timeoutMs)
+{
+    return tarvel::fb::ClientLibrary::shutDownAll(timeoutMs) ? sqldriver::status::Ok : sqldriver::status::SqlError;
+}
+
 // The signatures must stay those the program looks the functions up with.
 static_assert(std::is_same_v<decltype(&GetFirebirdDriver), SqlDriverEntry>);
 static_assert(std::is_same_v<decltype(&SqlDriverInterfaceVersion), SqlDriverVersionFunc>);
+static_assert(std::is_same_v<decltype(&SqlDriverShutdown), SqlDriverShutdownFunc>);

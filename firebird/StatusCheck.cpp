@@ -1,5 +1,8 @@
 #include "StatusCheck.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "ClientCall.h"
 #include "DriverFailure.h"
 
@@ -28,6 +31,23 @@ void check(const ClientLibrary& client, const ISC_STATUS* vector, sqldriver::Sta
 {
     if (StatusVector::failed(vector))
         throw DriverFailure(failStatus, interpretStatus(client, vector));
+}
+
+bool connectionLost(const ISC_STATUS* vector)
+{
+    static constexpr ISC_STATUS kLost[] = {
+        isc_network_error, isc_net_read_err, isc_net_write_err, isc_lost_db_connection, isc_conn_lost,
+        isc_net_server_shutdown, isc_shutdown, isc_att_shutdown, isc_bad_db_handle,
+    };
+    // The vector is a list of (argument kind, value) pairs ended by isc_arg_end;
+    // a network failure usually comes as a general code followed by the detail.
+    for (const ISC_STATUS* item = vector; item[0] != isc_arg_end; item += 2) {
+        if (item[0] == isc_arg_gds && std::find(std::begin(kLost), std::end(kLost), item[1]) != std::end(kLost))
+            return true;
+        if (item[0] == isc_arg_cstring)
+            ++item;  // a counted string takes a length and a pointer
+    }
+    return false;
 }
 
 ISC_STATUS errorCode(const ISC_STATUS* vector)

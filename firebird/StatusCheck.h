@@ -16,6 +16,10 @@ std::string interpretStatus(const ClientLibrary& client, const ISC_STATUS* vecto
 // Throws DriverFailure(failStatus, interpretStatus(...)) when the vector holds an error.
 void check(const ClientLibrary& client, const ISC_STATUS* vector, sqldriver::Status failStatus);
 
+// True when any code of the vector says the attachment is gone: the network
+// failed or the server, the database or the connection was shut down.
+bool connectionLost(const ISC_STATUS* vector);
+
 // The Firebird error code of the vector (its first gds code), 0 when none.
 ISC_STATUS errorCode(const ISC_STATUS* vector);
 

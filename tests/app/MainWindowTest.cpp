@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
+#include <csignal>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -23,6 +24,7 @@
 #include "SqlConnection.h"
 #include "Startup.h"
 #include "TarvelApplication.h"
+#include "TerminationSignals.h"
 
 namespace tarvel {
 namespace {
@@ -323,6 +325,56 @@ TEST_F(MainWindowTest, AnErrorEscapingStartUpGivesTheFatalBoxAndExitCodeOne) {
         EXPECT_TRUE(QRegularExpression(QString::fromUtf8(c.pattern)).match(boxes.shown.at(0).message).hasMatch())
             << boxes.shown.at(0).message.toStdString();
     }
+}
+
+TEST_F(MainWindowTest, ATerminationSignalStopsTheRunAtItsNextStepAndEndsTheLoop) {
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        boxes.shown.clear();
+        TerminationSignals terminationSignals;
+        int visited = 0;
+        bool ended = false;
+        body = [&](ResetShell& shell) {
+            shell.setProgressMax(10);
+            try {
+                for (int line = 1; line <= 10; ++line) {
+                    shell.setProgressPosition(line);
+                    ++visited;
+                    if (line == 3) std::raise(signal);
+                }
+            } catch (...) {
+                ended = true;  // where the run rolls back its open transaction
+                throw;
+            }
+            shell.showInformation("done");
+        };
+        const int code = runMainWindow(
+            boxes,
+            [&]() -> std::unique_ptr<QWidget> {
+                auto window = makeWindow();
+                QTimer::singleShot(0, window.get(), [w = window.get()] { clickReset(*w); });
+                return window;
+            },
+            "/opt/tarvel/TarvelReset");
+        EXPECT_EQ(code, 128 + signal);
+        EXPECT_EQ(visited, 3) << "the line after the signal is not visited";
+        EXPECT_TRUE(ended);
+        EXPECT_TRUE(boxes.shown.isEmpty()) << "the run ends silently: no error box, no completion box";
+    }
+}
+
+TEST_F(MainWindowTest, ATerminationSignalWhileIdleEndsTheLoop) {
+    TerminationSignals terminationSignals;
+    const int code = runMainWindow(
+        boxes,
+        [&]() -> std::unique_ptr<QWidget> {
+            auto window = makeWindow();
+            QTimer::singleShot(0, [] { std::raise(SIGTERM); });
+            return window;
+        },
+        "/opt/tarvel/TarvelReset");
+    EXPECT_EQ(code, 128 + SIGTERM);
+    EXPECT_EQ(TerminationSignals::received(), SIGTERM);
+    EXPECT_EQ(runs, 0);
 }
 
 }  // namespace

@@ -305,7 +305,9 @@ const FailureCase kFailureCases[] = {
      drivers(kDriverStart + "LibraryName=libfakesqldrv_noversion.so\nGetDriverFunc=GetFakeDriver\n"),
      "Unable to Load libfakesqldrv_noversion.so: it does not report its driver interface version", false},
     {"library of another interface version", script([] { fakedriver::setInterfaceVersion(99); }),
-     "Unable to Load libfakesqldrv.so: driver interface version 99, expected 1", false},
+     "Unable to Load libfakesqldrv.so: driver interface version 99, expected " +
+         std::to_string(sqldriver::kInterfaceVersion),
+     false},
     {"entry function fails", script([] { fakedriver::failNext("entry", sqldriver::status::DriverInitFailed); }),
      "Unable to Load libfbclient.so.2", true},
     {"dialect not a number", entry(kMinimalEntry + "SQLDialect= three \n"), "'three' is not a valid integer value",

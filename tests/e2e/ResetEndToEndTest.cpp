@@ -27,7 +27,10 @@ namespace {
 
 using Rows = std::vector<std::vector<std::string>>;
 
-enum class Access { Embedded, Server };
+enum class Access { Embedded, Server, PrivateServer };
+
+// The port of the server a test starts and kills itself (never the shared one).
+constexpr int kPrivatePort = 3071;
 
 struct Mode {
     int index;
@@ -158,7 +161,10 @@ public:
     ResetDatabase(Access access, const Mode& mode, const std::string& script) : m_mode(mode) {
         const std::string path = m_dir.file("pos.fdb");
         createDatabase(path, script);
-        const std::string database = access == Access::Server ? serverDatabase(path) : path;
+        const std::string database = access == Access::Server          ? serverDatabase(path)
+                                     : access == Access::PrivateServer ? "127.0.0.1/" + std::to_string(kPrivatePort) +
+                                                                             ":" + path
+                                                                       : path;
         writeFile(m_dir.file("sqlconnections.ini"),
                   "[Kestal]\r\nDriverName=Firebird\r\nDatabase=" + database +
                       "\r\nUser_Name=SYSDBA\r\nPassword=" + testPassword() +
@@ -218,6 +224,16 @@ private:
     std::unique_ptr<SqlQueryOperations> work;
     std::unique_ptr<ConnectionTransactions> transactions;
 };
+
+// The text of the error a run ends with, "" when it completes.
+std::string failureOfRun(ResetDatabase& db) {
+    try {
+        db.run();
+    } catch (const Error& e) {
+        return e.what();
+    }
+    return {};
+}
 
 // Dates are written year first unless a test asks for another pattern.
 class FixedFormats {
@@ -301,12 +317,7 @@ TEST_P(ResetEndToEnd, ARefusedInsertKeepsThePairsOldRowAndEndsTheRun) {
     const std::vector<std::string> oldRow{last, "Q", "5", "2001/1/1", "TZ", "OLDZ", "5", "5"};
     EXPECT_NE(std::find(expected.begin(), expected.end(), oldRow), expected.end());
 
-    std::string failure;
-    try {
-        db.run();
-    } catch (const Error& e) {
-        failure = e.what();
-    }
+    std::string failure = failureOfRun(db);
     EXPECT_NE(failure.find("SQL Server Error: "), std::string::npos) << failure;
     EXPECT_NE(failure.find("string right truncation"), std::string::npos) << failure;
     EXPECT_TRUE(db.shell.informations.empty());
@@ -378,6 +389,79 @@ TEST_P(ResetEndToEnd, ValuesArriveByteForByte) {
     };
     EXPECT_EQ(db.rowsOf(kActualHistoryQuery), expected);
     EXPECT_EQ(db.shell.informations, std::vector<std::string>{kResetDone});
+}
+
+// A server of the test's own, started and killed through private-fbserver.sh.
+class PrivateServer {
+public:
+    PrivateServer() { start(); }
+    ~PrivateServer() { control("kill"); }
+    void start() { ASSERT_EQ(control("start"), 0) << "the private server did not start"; }
+    void kill() { ASSERT_EQ(control("kill"), 0) << "the private server did not end"; }
+
+private:
+    int control(const std::string& command) {
+        const std::string line = std::string(TARVEL_SOURCE_DIR) + "/tests/support/private-fbserver.sh " + command +
+                                 " '" + m_dir.path() + "' " + std::to_string(kPrivatePort) + " >/dev/null";
+        return std::system(line.c_str());
+    }
+
+    TempDir m_dir;
+};
+
+// 120 pairs of three lines each, every pair with a history row before the run.
+std::string manyPairsScript() {
+    return std::string(kSchema) +
+           "SET TERM ^ ;\n"
+           "EXECUTE BLOCK AS DECLARE i INTEGER = 0; BEGIN\n"
+           "  WHILE (i < 360) DO BEGIN\n"
+           "    INSERT INTO INSTORAGE_SUB VALUES (:i + 1, 'P' || (:i / 30), 'X' || MOD(:i, 3), 1 + MOD(:i, 7),\n"
+           "      DATEADD(:i DAY TO DATE '2024-01-01'), 'T' || MOD(:i / 3, 10), 'B' || :i, 2, 1);\n"
+           "    IF (MOD(:i, 3) = 0) THEN INSERT INTO STORY_IN VALUES ('P' || (:i / 30), 'OLD', 1,\n"
+           "      DATE '2000-01-01', 'T' || MOD(:i / 3, 10), 'OLD', 1, 1);\n"
+           "    i = i + 1;\n"
+           "  END\n"
+           "END^\n"
+           "SET TERM ; ^\n"
+           "COMMIT;\n"
+           "INSERT INTO STORY_IN_BEFORE SELECT * FROM STORY_IN;\n";
+}
+
+TEST(ResetEndToEndLostServer, TheNextRunReconnectsAndCompletes) {
+    FixedFormats formats;
+    PrivateServer server;
+    ResetDatabase db(Access::PrivateServer, kPurchase, manyPairsScript());
+    const Rows expected = db.rowsOf(expectedHistoryQuery(""));
+    ASSERT_EQ(expected.size(), 120u);
+    const char* const pairsWithoutOneRow =
+        "SELECT COUNT(*) FROM (SELECT PROVIDER_ID, TEMPPRODID FROM STORY_IN GROUP BY 1, 2 HAVING COUNT(*) <> 1)";
+    const Rows allPairsOneRow{{"0"}};
+
+    // The server dies in the middle of the run, as if its machine went down.
+    db.shell.onPosition = [&](int position) {
+        if (position == 150) server.kill();
+    };
+    std::string failure = failureOfRun(db);
+    EXPECT_NE(failure.find("SQL Server Error: "), std::string::npos) << failure;
+    EXPECT_TRUE(db.shell.informations.empty());
+    EXPECT_EQ(db.shell.position, 150) << "the run ends at the line during which the server went";
+    EXPECT_FALSE(db.connection->isOpen()) << "a lost connection counts as closed";
+
+    // While the server is away, each use tries the whole opening again and
+    // fails with the opening's own text.
+    db.shell.onPosition = nullptr;
+    failure = failureOfRun(db);
+    EXPECT_EQ(failure.rfind("Driver Error: [0x0015]: Connection failed", 0), 0u) << failure;
+
+    server.start();
+    // Every pair kept exactly one row: no DELETE stayed without its INSERT.
+    EXPECT_EQ(db.rowsOf(pairsWithoutOneRow), allPairsOneRow);
+    EXPECT_EQ(db.rowsOf("SELECT COUNT(*) FROM STORY_IN"), Rows{{"120"}});
+
+    // The same objects, without a restart, run to the end.
+    db.run();
+    EXPECT_EQ(db.shell.informations, std::vector<std::string>{kResetDone});
+    EXPECT_EQ(db.rowsOf(kActualHistoryQuery), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, ResetEndToEnd,

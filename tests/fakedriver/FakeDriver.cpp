@@ -475,4 +475,8 @@ __attribute__((visibility("default"))) std::uint32_t SqlDriverInterfaceVersion()
     return fakedriver::script().interfaceVersion;
 }
 
+__attribute__((visibility("default"))) sqldriver::Status SqlDriverShutdown(std::uint32_t timeoutMs) {
+    return fakedriver::enter("shutdown", std::to_string(timeoutMs));
+}
+
 }

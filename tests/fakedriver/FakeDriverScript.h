@@ -1,7 +1,8 @@
 // Control of the scriptable fake driver library (libfakesqldrv.so), for tests.
 //
-// The library exports the entry function "GetFakeDriver" and
-// "SqlDriverInterfaceVersion", and implements the five driver interfaces. A
+// The library exports the entry function "GetFakeDriver",
+// "SqlDriverInterfaceVersion" and "SqlDriverShutdown" (logged as
+// "shutdown <timeout>"), and implements the five driver interfaces. A
 // test links the same library, so the instance that the connection loads with
 // dlopen is the one these functions script and observe.
 //

@@ -23,6 +23,7 @@ void ShellDouble::setProgressMax(int value) {
 void ShellDouble::setProgressPosition(int value) {
     position = std::clamp(value, 0, std::max(maximum, 0));
     barLog.push_back("pos " + std::to_string(position));
+    if (onPosition) onPosition(position);
 }
 
 namespace {

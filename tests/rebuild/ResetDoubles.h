@@ -30,6 +30,9 @@ public:
     std::vector<std::string> questions;
     std::vector<std::string> informations;
     std::vector<std::string> barLog;  // "max N" and "pos N", in order
+    // Called with each new position, after it is set (a test's way into the
+    // middle of a run).
+    std::function<void(int)> onPosition;
 
     int confirm(const std::string& question) override;
     int chosenIndex() override { return index; }

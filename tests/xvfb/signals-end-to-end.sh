@@ -1,0 +1,181 @@
+#!/usr/bin/env bash
+# TarvelReset ended by SIGTERM, SIGINT and SIGHUP in a real X server, with the
+# database embedded and over a server of the test's own: idle after a
+# completed run, and in the middle of a run. Each time the program must exit
+# by itself with 128 + the signal (not die of it, not crash, not ignore it),
+# and the history table must be whole: a pair holds one row, or the rows it
+# held before when the run did not reach it; no pair that had a row lost it. Also: Qt's command-line options change nothing.
+# Usage: signals-end-to-end.sh <folder of TarvelReset> <demo folder> <tests folder>
+set -euo pipefail
+
+bin=$(cd "$1" && pwd)
+demo=$(cd "$2" && pwd)
+tests=$(cd "$3" && pwd)
+port=3072
+# What the shared server's security database, copied for the private one, accepts.
+password=${TARVEL_FB_PASSWORD:-tarvel-test}
+
+work=$(mktemp -d /tmp/tarvel-signals.XXXXXX)
+chmod 755 "$work"
+cat "$tests/lsan.supp" "$tests/xvfb/lsan-desktop.supp" > "$work/lsan.supp"
+export LSAN_OPTIONS="suppressions=$work/lsan.supp:use_tls=0"
+xvfb_pid=
+openbox_pid=
+runner_pid=
+
+cleanup() {
+    [ -n "$runner_pid" ] && kill -9 "$(cat "$work/program.pid" 2>/dev/null)" 2>/dev/null || true
+    [ -f "$work/server/server.pid" ] && "$tests/support/private-fbserver.sh" kill "$work/server" || true
+    for pid in $openbox_pid $xvfb_pid; do kill "$pid" 2>/dev/null || true; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    [ -f "$work/program.log" ] && sed 's/^/program: /' "$work/program.log" >&2
+    exit 1
+}
+wait_for() {  # wait_for <seconds> <command...>
+    local tries=$(($1 * 10)); shift
+    for _ in $(seq "$tries"); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
+    return 1
+}
+wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"; }
+visible_window() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1; }
+has_visible_window() { [ -n "$(visible_window "$1")" ]; }
+no_visible_window() { [ -z "$(visible_window "$1")" ]; }
+press_in() {  # press_in <title> <keys...>
+    local box; box=$(visible_window "$1"); shift
+    [ -n "$box" ] || fail "no box to press keys in"
+    xdotool windowactivate --sync "$box" >/dev/null 2>&1 || true
+    xdotool key --clearmodifiers "$@"
+}
+click_at() {  # click_at <x> <y> in the main window's client area
+    # From elsewhere: a new window under a pointer that does not move may
+    # take the click as no press on its control.
+    xdotool mousemove 0 0
+    xdotool mousemove --window "$(visible_window '^FormTarvelReset$')" "$1" "$2" click 1
+}
+isql() {  # isql <database> <sql>
+    printf "CONNECT '%s' USER 'SYSDBA' PASSWORD '%s';\nSET LIST ON;\n%s\n" "$1" "$2" "$3" > "$work/query.sql"
+    isql-fb -q -b -ch NONE -i "$work/query.sql"
+}
+
+# Starts the program through a small runner that records how it ended: "exit
+# N" or "signal N" (perl, as the shell reports both alike).
+start_program() {  # start_program <settings folder> [arguments...]
+    local settings=$1; shift
+    mkdir -p "$work/config/kestal"
+    printf '[Software\\Kestal\\SQLAccess]\nConnection Registry File=%s/sqlconnections.ini\nDriver Registry File=%s/sqldrivers.ini\n' \
+        "$settings" "$settings" > "$work/config/kestal/settings.ini"
+    rm -f "$work/ended" "$work/program.pid"
+    XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime LC_ALL=en_US.UTF-8 perl -e '
+        my ($pidfile, $endfile, @command) = @ARGV;
+        my $pid = fork() // die "fork: $!";
+        if ($pid == 0) { exec(@command) or die "exec: $!"; }
+        open(my $p, ">", $pidfile) or die; print $p "$pid\n"; close($p);
+        waitpid($pid, 0);
+        my $how = ($? & 127) ? "signal " . ($? & 127) . (($? & 128) ? " core" : "") : "exit " . ($? >> 8);
+        open(my $e, ">", $endfile) or die; print $e "$how\n"; close($e);
+    ' "$work/program.pid" "$work/ended" "$bin/TarvelReset" "$@" >"$work/program.log" 2>&1 &
+    runner_pid=$!
+    wait_for 60 has_visible_window '^FormTarvelReset$' || fail "the main window did not open"
+}
+# The main window is framed by the window manager and active: clicks reach it.
+window_ready() {
+    local window; window=$(visible_window '^FormTarvelReset$')
+    [ -n "$window" ] && xprop -id "$window" _NET_FRAME_EXTENTS | grep -q '=' &&
+        [ "$(xdotool getactivewindow 2>/dev/null)" = "$window" ]
+}
+# Chooses the purchase history, presses the reset button and answers Yes.
+start_run() {
+    wait_for 30 window_ready || fail "the main window was not framed and active"
+    click_at 39 40
+    click_at 112 86
+    wait_for 10 has_visible_window '^Confirm$' || fail "no confirmation box"
+    press_in '^Confirm$' y
+    wait_for 10 no_visible_window '^Confirm$' || fail "the confirmation box did not close"
+}
+# Sends the signal and checks that the program ended by itself with 128 + it.
+end_with() {  # end_with <signal name> <what>
+    local number; number=$(kill -l "$1")
+    kill "-$1" "$(cat "$work/program.pid")"
+    wait_for 60 test -s "$work/ended" || fail "$2: SIG$1 did not end the program within 60 s"
+    wait "$runner_pid" || true
+    runner_pid=
+    local ended; ended=$(cat "$work/ended")
+    [ "$ended" = "exit $((128 + number))" ] || fail "$2: SIG$1 ended the program with '$ended', not exit $((128 + number))"
+    echo "   $2: SIG$1 -> $ended"
+}
+# A pair holds one row or, when the run did not reach it, the rows it held
+# before; every pair that held a row before still does.
+check_whole() {  # check_whole <database> <password> <what>
+    local result
+    result=$(isql "$1" "$2" "SELECT (SELECT COUNT(*) FROM (SELECT PROVIDER_ID, TEMPPRODID FROM STORY_IN h GROUP BY 1, 2
+        HAVING COUNT(*) > 1 AND COUNT(*) <> COALESCE((SELECT p.ROWS_BEFORE FROM PAIRS_BEFORE p
+        WHERE p.PROVIDER_ID = h.PROVIDER_ID AND p.TEMPPRODID = h.TEMPPRODID), 0))) AS DOUBLED, (SELECT COUNT(*) FROM PAIRS_BEFORE p WHERE NOT EXISTS (SELECT 1 FROM STORY_IN h
+        WHERE h.PROVIDER_ID = p.PROVIDER_ID AND h.TEMPPRODID = p.TEMPPRODID)) AS LOST FROM RDB\$DATABASE;")
+    echo "$result" | grep -Eq '^DOUBLED +0$' || fail "$3: pairs with two rows: $result"
+    echo "$result" | grep -Eq '^LOST +0$' || fail "$3: pairs that lost their row: $result"
+}
+
+echo "-- X server, window manager, databases"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+wait_for 20 test -s "$work/display" || fail "Xvfb did not start"
+export DISPLAY=:$(head -1 "$work/display")
+openbox --sm-disable >"$work/openbox.log" 2>&1 &
+openbox_pid=$!
+wait_for 60 wm_running || fail "openbox did not start"
+mkdir -p "$work/runtime" && chmod 700 "$work/runtime"
+"$demo/create-demo.sh" "$bin" "$work/demo" "$work/demo" >/dev/null; echo "   demo ready"
+# A large database for runs that are stopped, a small one for runs that end.
+for size in large small; do
+    for access in embedded server; do
+        db=$work/$access-$size.fdb
+        cp "$work/demo/pos-demo.fdb" "$db"
+        chmod a+rw "$db"
+        isql "$db" demo "CREATE TABLE PAIRS_BEFORE (PROVIDER_ID VARCHAR(10), TEMPPRODID VARCHAR(12), ROWS_BEFORE INTEGER);
+            COMMIT; INSERT INTO PAIRS_BEFORE SELECT PROVIDER_ID, TEMPPRODID, COUNT(*) FROM STORY_IN GROUP BY 1, 2;
+            COMMIT;" >/dev/null
+        [ "$size" = small ] && isql "$db" demo "DELETE FROM INSTORAGE_SUB WHERE PROVIDER_ID <>
+            (SELECT MIN(PROVIDER_ID) FROM INSTORAGE_SUB); COMMIT;" >/dev/null
+        mkdir -p "$work/settings-$access-$size"
+        cp "$work/demo/sqldrivers.ini" "$work/settings-$access-$size/"
+        target=$db login=demo
+        [ "$access" = server ] && target=127.0.0.1/$port:$db login=$password
+        sed -e "s|^Database=.*|Database=$target|" -e "s|^Password=.*|Password=$login|" "$work/demo/sqlconnections.ini" \
+            > "$work/settings-$access-$size/sqlconnections.ini"
+    done
+done
+"$tests/support/private-fbserver.sh" start "$work/server" "$port" >/dev/null || fail "the private server did not start"
+
+echo "-- Qt's own options are ignored"
+start_program "$work/settings-embedded-small" -qwindowtitle Other -qwindowgeometry 300x200+5+5 -platform offscreen
+has_visible_window '^Other$' && fail "-qwindowtitle changed the caption"
+width=$(xwininfo -id "$(visible_window '^FormTarvelReset$')" | awk '/Width:/ { print $2 }')
+[ "$width" != 300 ] || fail "-qwindowgeometry changed the size"
+end_with TERM "arguments given"
+
+for access in embedded server; do
+    database=$work/$access-large.fdb login=demo
+    [ "$access" = server ] && database=127.0.0.1/$port:$database login=$password
+    for signal in TERM INT HUP; do
+        echo "-- $access, SIG$signal"
+        start_program "$work/settings-$access-small"
+        start_run
+        wait_for 120 has_visible_window '^Tarvelreset$' || fail "no completion box"
+        press_in '^Tarvelreset$' Return
+        wait_for 10 no_visible_window '^Tarvelreset$' || fail "the completion box did not close"
+        end_with "$signal" "idle after a run"
+
+        start_program "$work/settings-$access-large"
+        start_run
+        sleep 1
+        no_visible_window '^Tarvelreset$' || fail "the run ended before the signal; the database is too small"
+        end_with "$signal" "in the middle of a run"
+        check_whole "$database" "$login" "$access, SIG$signal in the middle of a run"
+    done
+done
+echo "PASS"
