@@ -11,9 +11,14 @@ BoxDefinition boxDefinition(BoxKind kind, const QString& applicationTitle) {
                     kResultNo,
                     kResultClosed};
         case BoxKind::Information:
-            return {applicationTitle, BoxIcon::None, {{QStringLiteral("OK"), kResultOk}}, kResultOk, kResultClosed};
+            return {applicationTitle,
+                    BoxIcon::None,
+                    {{QStringLiteral("OK"), kResultOk}},
+                    kResultOk,
+                    kResultClosed};
         case BoxKind::Error:
-            return {applicationTitle, BoxIcon::Stop, {{QStringLiteral("OK"), kResultOk}}, kResultOk, kResultOk};
+            return {
+                applicationTitle, BoxIcon::Stop, {{QStringLiteral("OK"), kResultOk}}, kResultOk, kResultOk};
         case BoxKind::Fatal:
             return {QStringLiteral("Application Error"),
                     BoxIcon::Stop,

@@ -9,7 +9,8 @@ namespace tarvel::layout {
 int mulDivRounded(int a, int b, int c) {
     if (c == 0) return -1;
     const std::int64_t product = std::int64_t{a} * b;
-    const std::int64_t magnitude = (std::llabs(product) * 2 + std::llabs(c)) / (2 * std::llabs(std::int64_t{c}));
+    const std::int64_t magnitude =
+        (std::llabs(product) * 2 + std::llabs(c)) / (2 * std::llabs(std::int64_t{c}));
     const bool negative = (product < 0) != (c < 0);
     return static_cast<int>(negative ? -magnitude : magnitude);
 }

@@ -12,7 +12,7 @@ constexpr int kDesignDensity = 96;
 constexpr int kDesignTextHeight = 13;
 constexpr int kDesignFontPixels = 11;  // 8 points at 96 pixels per inch
 
-constexpr QSize kOuterSize{243, 164};      // frame and title bar included
+constexpr QSize kOuterSize{243, 164};  // frame and title bar included
 constexpr QSize kDesignClient{235, 130};
 constexpr QRect kRadioGroup{11, 7, 190, 57};
 constexpr QRect kSpeedButton{56, 71, 113, 31};

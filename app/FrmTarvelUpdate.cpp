@@ -45,7 +45,8 @@ double screenDensity() {
 
 }  // namespace
 
-TFormTarvelReset::TFormTarvelReset(BoxPresenter& boxes, ErrorHandler& errors, ResetRunner run, QWidget* parent)
+TFormTarvelReset::TFormTarvelReset(BoxPresenter& boxes, ErrorHandler& errors, ResetRunner run,
+                                   QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       m_boxes(boxes),
@@ -57,7 +58,8 @@ TFormTarvelReset::TFormTarvelReset(BoxPresenter& boxes, ErrorHandler& errors, Re
     setBackgroundRole(QPalette::Button);
     applyFont();
 
-    RadioGroup1 = new RadioGroup({QStringLiteral("進貨歷史"), QStringLiteral("銷貨歷史")}, layout::kRadioColumns, this);
+    RadioGroup1 =
+        new RadioGroup({QStringLiteral("進貨歷史"), QStringLiteral("銷貨歷史")}, layout::kRadioColumns, this);
     RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
     SpeedButton1 = new SpeedButton(QStringLiteral("重置"), this);
     SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
@@ -157,7 +159,8 @@ bool TFormTarvelReset::event(QEvent* event) {
     // The window manager's frame shows up after the window is mapped: the
     // first move, resize or repaint after that is when its margins are known.
     if (m_placed && !m_frameFitted &&
-        (event->type() == QEvent::Move || event->type() == QEvent::Resize || event->type() == QEvent::UpdateRequest))
+        (event->type() == QEvent::Move || event->type() == QEvent::Resize ||
+         event->type() == QEvent::UpdateRequest))
         fitFrame();
     return handled;
 }

@@ -27,9 +27,8 @@ QPixmap iconPixmap(QStyle* style, BoxIcon icon) {
 }  // namespace
 
 MessageDialog::MessageDialog(const BoxDefinition& definition, const QString& message, QWidget* parent)
-    : QDialog(parent,
-              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                  Qt::WindowCloseButtonHint),
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint),
       m_definition(definition),
       m_message(message),
       m_beep([] { QApplication::beep(); }),

@@ -17,8 +17,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    static constexpr int kFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap | Qt::TextShowMnemonic |
-                                  Qt::TextExpandTabs;
+    static constexpr int kFlags =
+        Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap | Qt::TextShowMnemonic | Qt::TextExpandTabs;
     QString m_text;
     int m_wrapWidth;
 };

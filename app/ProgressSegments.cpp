@@ -5,9 +5,7 @@
 
 namespace tarvel {
 
-SegmentGeometry segmentGeometry(int innerHeight) {
-    return {std::max(1, innerHeight * 2 / 3), 2};
-}
+SegmentGeometry segmentGeometry(int innerHeight) { return {std::max(1, innerHeight * 2 / 3), 2}; }
 
 int visibleSegments(int minimum, int maximum, int position, int innerWidth, SegmentGeometry geometry) {
     if (maximum <= minimum || innerWidth <= 0) return 0;

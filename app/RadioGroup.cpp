@@ -42,7 +42,8 @@ void RadioGroup::setItemIndex(int index) {
 
 void RadioGroup::updateTabStops() {
     // Clicking still focuses any item; only the chosen one is reached by Tab.
-    for (QRadioButton* item : m_items) item->setFocusPolicy(item->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+    for (QRadioButton* item : m_items)
+        item->setFocusPolicy(item->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
 }
 
 void RadioGroup::arrangeItems(int lineHeight) {

@@ -11,9 +11,9 @@
 #include <typeinfo>
 
 #include "ApplicationTitle.h"
+#include "BoxPresenter.h"
 #include "DriverLibrary.h"
 #include "Error.h"
-#include "BoxPresenter.h"
 #include "ErrorHandler.h"
 #include "ErrorText.h"
 #include "FrmTarvelUpdate.h"

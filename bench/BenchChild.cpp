@@ -25,8 +25,9 @@ ChildResult runVariant(const ChildRequest& request) {
     } else {
         const LoopKind kind = request.variant == "d"   ? LoopKind::PreparePerStatement
                               : request.variant == "e" ? LoopKind::PreparedOnce
-                              : request.variant == "g" ? LoopKind::GroupedCommits
-                                                       : throw std::runtime_error("no variant " + request.variant);
+                              : request.variant == "g"
+                                  ? LoopKind::GroupedCommits
+                                  : throw std::runtime_error("no variant " + request.variant);
         result.lines = runClientLoop(attachment, kind, budget).lines;
     }
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -26,8 +26,8 @@
 #include <vector>
 
 #include "BenchChild.h"
-#include "ChildResult.h"
 #include "BenchDatabase.h"
+#include "ChildResult.h"
 #include "ClientLoops.h"
 #include "HistoryChecksum.h"
 #include "TestDatabase.h"
@@ -198,7 +198,8 @@ struct Measured {
 std::string cellOf(const std::optional<Measured>& measured) {
     if (!measured) return "-";
     if (measured->failed) return "failed";
-    return rateText(measured->rate) + (measured->capped ? "*" : "") + (measured->sameTable ? "" : " (DIFFERENT TABLE)");
+    return rateText(measured->rate) + (measured->capped ? "*" : "") +
+           (measured->sameTable ? "" : " (DIFFERENT TABLE)");
 }
 
 std::string ratioOf(const std::optional<Measured>& a, const std::optional<Measured>& b) {
@@ -269,8 +270,8 @@ public:
         copyDatabase(source, copy, config.forcedWrites, tarvel::testing::testPassword());
         std::printf("Three rebuilds in one process, %d lines, %s:\n\n", size, config.key.c_str());
         std::fflush(stdout);
-        const int status =
-            spawn(programRunnerPath(), {"--load", "--database", databaseFor(config, copy), "--folder", m_options.work});
+        const int status = spawn(programRunnerPath(), {"--load", "--database", databaseFor(config, copy),
+                                                       "--folder", m_options.work});
         std::filesystem::remove(copy);
         return status;
     }
@@ -358,21 +359,24 @@ private:
         return measured;
     }
 
-    std::string rowText(int size, const Config& config, std::map<std::string, std::optional<Measured>>& cells) {
-        std::string row = "| " + std::to_string(size) + " | " + (config.server ? "loopback TCP" : "embedded") + " | " +
+    std::string rowText(int size, const Config& config,
+                        std::map<std::string, std::optional<Measured>>& cells) {
+        std::string row = "| " + std::to_string(size) + " | " +
+                          (config.server ? "loopback TCP" : "embedded") + " | " +
                           (config.forcedWrites ? "on" : "off") + " |";
         for (const VariantInfo& info : kVariants) row += " " + cellOf(cells[info.key]) + " |";
-        row += " " + ratioOf(cells["program"], cells["g"]) + " | " + ratioOf(cells["program"], cells["e"]) + " | " +
-               megabytes(cells["program"]) + " | " + megabytes(cells["g"]) + " |";
+        row += " " + ratioOf(cells["program"], cells["g"]) + " | " + ratioOf(cells["program"], cells["e"]) +
+               " | " + megabytes(cells["program"]) + " | " + megabytes(cells["g"]) + " |";
         bool same = true;
         for (const auto& [key, cell] : cells) same = same && cell && !cell->failed && cell->sameTable;
         return row + (same ? " yes |" : " NO |");
     }
 
     void printTable(const std::vector<std::string>& rows) {
-        std::printf("\nLines per second (one run each; * = stopped after the %.0f s budget at the end of a "
-                    "provider's lines, rate over the lines done).\n\n",
-                    m_options.budget);
+        std::printf(
+            "\nLines per second (one run each; * = stopped after the %.0f s budget at the end of a "
+            "provider's lines, rate over the lines done).\n\n",
+            m_options.budget);
         std::string head = "| lines | access | forced writes |";
         std::string rule = "|---|---|---|";
         for (const VariantInfo& info : kVariants) {

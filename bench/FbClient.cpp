@@ -41,15 +41,15 @@ std::int64_t infoNumber(isc_db_handle* database, char item) {
 
 bool isNumberType(short type) {
     switch (type) {
-    case SQL_SHORT:
-    case SQL_LONG:
-    case SQL_INT64:
-    case SQL_FLOAT:
-    case SQL_DOUBLE:
-    case SQL_D_FLOAT:
-        return true;
-    default:
-        return false;
+        case SQL_SHORT:
+        case SQL_LONG:
+        case SQL_INT64:
+        case SQL_FLOAT:
+        case SQL_DOUBLE:
+        case SQL_D_FLOAT:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -101,8 +101,8 @@ Transaction::Transaction(Attachment& attachment, Kind kind) : m_attachment(attac
                         static_cast<char>(kind == Kind::ReadOnly ? isc_tpb_read : isc_tpb_write),
                         isc_tpb_read_committed, isc_tpb_rec_version, isc_tpb_wait};
     Status status;
-    isc_start_transaction(status.get(), &m_handle, 1, attachment.handle(), static_cast<unsigned short>(sizeof tpb),
-                          tpb);
+    isc_start_transaction(status.get(), &m_handle, 1, attachment.handle(),
+                          static_cast<unsigned short>(sizeof tpb), tpb);
     checkStatus(status.get(), "start transaction");
 }
 
@@ -140,7 +140,8 @@ Statement::Statement(Attachment& attachment, Transaction& transaction, const std
     isc_dsql_allocate_statement(status.get(), attachment.handle(), &m_handle);
     checkStatus(status.get(), "allocate statement");
     m_output = std::make_unique<Sqlda>(8);
-    isc_dsql_prepare(status.get(), transaction.handle(), &m_handle, 0, sql.c_str(), SQL_DIALECT_V6, m_output->get());
+    isc_dsql_prepare(status.get(), transaction.handle(), &m_handle, 0, sql.c_str(), SQL_DIALECT_V6,
+                     m_output->get());
     checkStatus(status.get(), "prepare");
     if (m_output->get()->sqld > m_output->get()->sqln) {
         m_output = std::make_unique<Sqlda>(m_output->get()->sqld);
@@ -170,7 +171,8 @@ void Statement::bindBuffers(XSQLDA* area, std::vector<Slot>& slots) {
         XSQLVAR& var = area->sqlvar[i];
         Slot& slot = slots[static_cast<std::size_t>(i)];
         const short type = static_cast<short>(var.sqltype & ~1);
-        if (type == SQL_BLOB || type == SQL_ARRAY) throw std::runtime_error("blob and array values are not handled");
+        if (type == SQL_BLOB || type == SQL_ARRAY)
+            throw std::runtime_error("blob and array values are not handled");
         if (isNumberType(type)) {
             var.sqltype = SQL_DOUBLE | 1;
             var.sqlscale = 0;
@@ -198,7 +200,8 @@ XSQLVAR& Statement::parameter(int index) {
 void Statement::setText(int index, const std::string& text) {
     XSQLVAR& var = parameter(index);
     Slot& slot = m_inputSlots[static_cast<std::size_t>(index)];
-    if ((var.sqltype & ~1) != SQL_VARYING) throw std::logic_error("parameter " + std::to_string(index) + " is a number");
+    if ((var.sqltype & ~1) != SQL_VARYING)
+        throw std::logic_error("parameter " + std::to_string(index) + " is a number");
     // A longer text goes as it is; the server refuses it as it would from the program.
     if (text.size() > static_cast<std::size_t>(var.sqllen)) {
         slot.data.assign(sizeof(ISC_USHORT) + text.size(), '\0');
@@ -213,7 +216,8 @@ void Statement::setText(int index, const std::string& text) {
 
 void Statement::setDouble(int index, double value) {
     XSQLVAR& var = parameter(index);
-    if ((var.sqltype & ~1) != SQL_DOUBLE) throw std::logic_error("parameter " + std::to_string(index) + " is a text");
+    if ((var.sqltype & ~1) != SQL_DOUBLE)
+        throw std::logic_error("parameter " + std::to_string(index) + " is a text");
     std::memcpy(m_inputSlots[static_cast<std::size_t>(index)].data.data(), &value, sizeof value);
     m_inputSlots[static_cast<std::size_t>(index)].indicator = 0;
 }
@@ -247,7 +251,9 @@ void Statement::closeCursor() {
     checkStatus(status.get(), "close cursor");
 }
 
-bool Statement::isNull(int column) const { return m_outputSlots.at(static_cast<std::size_t>(column)).indicator < 0; }
+bool Statement::isNull(int column) const {
+    return m_outputSlots.at(static_cast<std::size_t>(column)).indicator < 0;
+}
 
 std::string Statement::text(int column) const {
     if (isNull(column)) return std::string();
@@ -268,7 +274,8 @@ std::string Statement::text(int column) const {
 double Statement::number(int column) const {
     if (isNull(column)) return 0.0;
     const XSQLVAR& var = m_output->get()->sqlvar[column];
-    if ((var.sqltype & ~1) != SQL_DOUBLE) throw std::logic_error("column " + std::to_string(column) + " is a text");
+    if ((var.sqltype & ~1) != SQL_DOUBLE)
+        throw std::logic_error("column " + std::to_string(column) + " is a text");
     double value;
     std::memcpy(&value, m_outputSlots[static_cast<std::size_t>(column)].data.data(), sizeof value);
     return value;

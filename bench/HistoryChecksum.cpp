@@ -44,9 +44,10 @@ std::uint64_t rowHash(const std::vector<std::optional<std::string>>& columns) {
 
 std::vector<HistoryRow> readHistory(Attachment& attachment) {
     Transaction transaction(attachment, Transaction::Kind::ReadOnly);
-    Statement select(attachment, transaction,
-                     "SELECT PROVIDER_ID, PROD_ID, STD_COST, CHG_DATE, TEMPPRODID, PROD_BARCODE, SALE_PRICE, U_DIS "
-                     "FROM STORY_IN");
+    Statement select(
+        attachment, transaction,
+        "SELECT PROVIDER_ID, PROD_ID, STD_COST, CHG_DATE, TEMPPRODID, PROD_BARCODE, SALE_PRICE, U_DIS "
+        "FROM STORY_IN");
     select.execute(transaction);
     std::vector<HistoryRow> rows;
     std::vector<std::optional<std::string>> columns(static_cast<std::size_t>(select.columnCount()));

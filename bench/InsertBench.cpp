@@ -24,11 +24,9 @@ using namespace sqldriver;
 
 // The tables as the demo ships them, so the INSERT meets the same columns and
 // the same index as in a real run.
-std::string demoSchema()
-{
+std::string demoSchema() {
     std::ifstream file(TARVEL_DEMO_SCHEMA);
-    if (!file)
-        throw std::runtime_error("cannot read " TARVEL_DEMO_SCHEMA);
+    if (!file) throw std::runtime_error("cannot read " TARVEL_DEMO_SCHEMA);
     std::ostringstream text;
     text << file.rdbuf();
     return text.str();
@@ -39,8 +37,7 @@ const char* const kInsert =
     "insert into STORY_IN(PROVIDER_ID,PROD_ID,STD_COST,CHG_DATE,TEMPPRODID,PROD_BARCODE,SALE_PRICE,U_DIS)\r\n"
     " VALUES( ? , ? , ? , ? , ? , ? , ? , ? )\r\n";
 
-std::string message(ISQLObject* object)
-{
+std::string message(ISQLObject* object) {
     std::uint16_t length = 0;
     object->getErrorMessageLen(&length);
     std::string text(length + 1u, '\0');
@@ -49,41 +46,37 @@ std::string message(ISQLObject* object)
     return text;
 }
 
-void check(Status status, ISQLObject* object, const char* what)
-{
+void check(Status status, ISQLObject* object, const char* what) {
     if (status != status::Ok)
-        throw std::runtime_error(std::string(what) + " failed (" + std::to_string(status) + "): " + message(object));
+        throw std::runtime_error(std::string(what) + " failed (" + std::to_string(status) +
+                                 "): " + message(object));
 }
 
-Status bindText(ISQLCommand* command, std::uint16_t position, const std::string& text)
-{
-    return command->setParameter(position, 0, direction::Input, kind::Text, 0, static_cast<std::int32_t>(text.size()), 0,
+Status bindText(ISQLCommand* command, std::uint16_t position, const std::string& text) {
+    return command->setParameter(position, 0, direction::Input, kind::Text, 0,
+                                 static_cast<std::int32_t>(text.size()), 0,
                                  static_cast<std::uint32_t>(text.size() + 1), text.c_str(), false);
 }
 
-Status bindDouble(ISQLCommand* command, std::uint16_t position, double value)
-{
+Status bindDouble(ISQLCommand* command, std::uint16_t position, double value) {
     return command->setParameter(position, 0, direction::Input, kind::Double, 0, 8, 0, 8, &value, false);
 }
 
-SqlDriverEntry loadEntry()
-{
+SqlDriverEntry loadEntry() {
     char self[4096] = {};
     const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string folder = length > 0 ? std::string(self, static_cast<std::size_t>(length)) : std::string("./x");
+    std::string folder =
+        length > 0 ? std::string(self, static_cast<std::size_t>(length)) : std::string("./x");
     folder.erase(folder.rfind('/'));
     void* library = ::dlopen((folder + "/libfbsqldrv.so").c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!library)
-        throw std::runtime_error(std::string("cannot load the driver: ") + ::dlerror());
+    if (!library) throw std::runtime_error(std::string("cannot load the driver: ") + ::dlerror());
     auto entry = reinterpret_cast<SqlDriverEntry>(::dlsym(library, "GetFirebirdDriver"));
-    if (!entry)
-        throw std::runtime_error("the driver has no entry function");
+    if (!entry) throw std::runtime_error("the driver has no entry function");
     return entry;
 }
 
 // Microseconds per INSERT, over `iterations` of them.
-double measure(ISQLDriver* driver, const std::string& database, int iterations)
-{
+double measure(ISQLDriver* driver, const std::string& database, int iterations) {
     ISQLConnection* connection = nullptr;
     check(driver->getSQLConnection(&connection), driver, "getSQLConnection");
     connection->setIntOption(connopt::SqlDialect, 3);
@@ -119,8 +112,7 @@ double measure(ISQLDriver* driver, const std::string& database, int iterations)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const int iterations = argc > 1 ? std::atoi(argv[1]) : 500;
     try {
         SqlDriverEntry entry = loadEntry();
@@ -130,23 +122,23 @@ int main(int argc, char** argv)
         tarvel::testing::TempDir dir;
         const bool server = tarvel::testing::serverAvailable();
         const std::string schema = demoSchema();
-        std::printf("%d INSERTs each (new statement, prepare, bind 8, execute with commit, release)\n", iterations);
+        std::printf("%d INSERTs each (new statement, prepare, bind 8, execute with commit, release)\n",
+                    iterations);
         for (const bool forcedWrites : {true, false}) {
             const std::string path = dir.file(forcedWrites ? "sync.fdb" : "async.fdb");
             tarvel::testing::createDatabase(path, schema);
             if (forcedWrites && std::system(("gfix -write sync '" + path + "'").c_str()) != 0)
                 throw std::runtime_error("gfix -write sync failed");
             const double embedded = measure(driver, path, iterations);
-            std::printf("forced writes %-3s  embedded: %8.1f us/insert (%6.0f per second)\n", forcedWrites ? "on" : "off",
-                        embedded, 1e6 / embedded);
+            std::printf("forced writes %-3s  embedded: %8.1f us/insert (%6.0f per second)\n",
+                        forcedWrites ? "on" : "off", embedded, 1e6 / embedded);
             if (server) {
                 const double tcp = measure(driver, tarvel::testing::serverDatabase(path), iterations);
                 std::printf("forced writes %-3s  TCP:      %8.1f us/insert (%6.0f per second)\n",
                             forcedWrites ? "on" : "off", tcp, 1e6 / tcp);
             }
         }
-        if (!server)
-            std::printf("no server on 127.0.0.1:3050: TCP not measured\n");
+        if (!server) std::printf("no server on 127.0.0.1:3050: TCP not measured\n");
         driver->release();
     } catch (const std::exception& error) {
         std::fprintf(stderr, "insert_bench: %s\n", error.what());

@@ -14,7 +14,8 @@ long statusKb(const std::string& field) {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line)) {
-        if (line.compare(0, field.size(), field) == 0) return std::strtol(line.c_str() + field.size(), nullptr, 10);
+        if (line.compare(0, field.size(), field) == 0)
+            return std::strtol(line.c_str() + field.size(), nullptr, 10);
     }
     return -1;
 }

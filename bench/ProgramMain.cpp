@@ -42,13 +42,19 @@ Arguments parseArguments(int argc, char** argv) {
         }
         if (i + 1 >= argc) throw std::runtime_error(arg + " needs a value");
         const std::string value = argv[++i];
-        if (arg == "--database") arguments.database = value;
-        else if (arg == "--folder") arguments.folder = value;
-        else if (arg == "--result") arguments.resultFile = value;
-        else if (arg == "--budget") arguments.budget = std::stod(value);
-        else throw std::runtime_error("unknown argument " + arg);
+        if (arg == "--database")
+            arguments.database = value;
+        else if (arg == "--folder")
+            arguments.folder = value;
+        else if (arg == "--result")
+            arguments.resultFile = value;
+        else if (arg == "--budget")
+            arguments.budget = std::stod(value);
+        else
+            throw std::runtime_error("unknown argument " + arg);
     }
-    if (arguments.database.empty() || arguments.folder.empty()) throw std::runtime_error("--database and --folder are needed");
+    if (arguments.database.empty() || arguments.folder.empty())
+        throw std::runtime_error("--database and --folder are needed");
     return arguments;
 }
 
@@ -77,13 +83,15 @@ std::string firstValue(tarvel::SqlConnection& connection, const std::string& sql
 // the program's attachment, counted over a second connection.
 int runLoad(const Arguments& arguments) {
     bench::ProgramSession session(arguments.folder, arguments.database, password(), executableFolder());
-    const std::string attachment = firstValue(session.connection(), "SELECT CURRENT_CONNECTION FROM RDB$DATABASE");
+    const std::string attachment =
+        firstValue(session.connection(), "SELECT CURRENT_CONNECTION FROM RDB$DATABASE");
     tarvel::SettingsLocation location;
     location.executableDir = arguments.folder;
     location.storeFile = arguments.folder + "/no-store.ini";
     tarvel::SqlConnection monitor("Monitor", location);
-    std::printf("| run | lines | lines/s | resident MB | peak resident MB | open descriptors | "
-                "statements of the attachment |\n|---|---|---|---|---|---|---|\n");
+    std::printf(
+        "| run | lines | lines/s | resident MB | peak resident MB | open descriptors | "
+        "statements of the attachment |\n|---|---|---|---|---|---|---|\n");
     for (int run = 1; run <= 3; ++run) {
         bench::RunBudget unlimited(0);
         const auto start = Clock::now();
@@ -92,8 +100,8 @@ int runLoad(const Arguments& arguments) {
         const long resident = bench::residentKb();
         const long peak = bench::peakResidentKb();
         const int descriptors = bench::openDescriptors();
-        const std::string statements =
-            firstValue(monitor, "SELECT COUNT(*) FROM MON$STATEMENTS WHERE MON$ATTACHMENT_ID = " + attachment);
+        const std::string statements = firstValue(
+            monitor, "SELECT COUNT(*) FROM MON$STATEMENTS WHERE MON$ATTACHMENT_ID = " + attachment);
         std::printf("| %d | %lld | %.0f | %.1f | %.1f | %d | %s |\n", run, static_cast<long long>(lines),
                     lines / seconds, resident / 1024.0, peak / 1024.0, descriptors, statements.c_str());
         std::fflush(stdout);

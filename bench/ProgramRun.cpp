@@ -40,7 +40,9 @@ public:
     void setParamText(const std::string& name, const std::string& value) override {
         m_scan.setParamText(name, value);
     }
-    void setParamDouble(const std::string& name, double value) override { m_scan.setParamDouble(name, value); }
+    void setParamDouble(const std::string& name, double value) override {
+        m_scan.setParamDouble(name, value);
+    }
     int runStatement() override { return m_scan.runStatement(); }
     void setStatementReuse(bool on) noexcept override { m_scan.setStatementReuse(on); }
 
@@ -61,11 +63,11 @@ void writeFile(const std::string& path, const std::string& text) {
 
 }  // namespace
 
-ProgramSession::ProgramSession(const std::string& folder, const std::string& database, const std::string& password,
-                               const std::string& driverFolder) {
+ProgramSession::ProgramSession(const std::string& folder, const std::string& database,
+                               const std::string& password, const std::string& driverFolder) {
     writeFile(folder + "/sqlconnections.ini",
-              "[Kestal]\r\nDriverName=Firebird\r\nDatabase=" + database + "\r\nUser_Name=SYSDBA\r\nPassword=" +
-                  password +
+              "[Kestal]\r\nDriverName=Firebird\r\nDatabase=" + database +
+                  "\r\nUser_Name=SYSDBA\r\nPassword=" + password +
                   "\r\nSQLDialect=3\r\nBlobSize=-1\r\nCommitRetain=False\r\nWaitOnLocks=True\r\n"
                   "Firebird TransIsolation=ReadCommited\r\nTrim Char=False\r\n");
     writeFile(folder + "/sqldrivers.ini", "[Firebird]\r\nLibraryName=" + driverFolder +

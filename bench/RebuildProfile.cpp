@@ -9,9 +9,9 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -40,10 +40,14 @@ std::string demoSchema() {
 std::string dataScript(long lines) {
     return "SET TERM ^ ;\n"
            "EXECUTE BLOCK AS DECLARE i INTEGER = 0; BEGIN\n"
-           "  WHILE (i < " + std::to_string(lines) + ") DO BEGIN\n"
-           "    INSERT INTO INSTORAGE_SUB (BILL_NO, ITEM_NO, PROVIDER_ID, PROD_ID, TEMPPRODID, PROD_BARCODE, QTY,\n"
+           "  WHILE (i < " +
+           std::to_string(lines) +
+           ") DO BEGIN\n"
+           "    INSERT INTO INSTORAGE_SUB (BILL_NO, ITEM_NO, PROVIDER_ID, PROD_ID, TEMPPRODID, PROD_BARCODE, "
+           "QTY,\n"
            "        B_PRICE, SALE_PRICE, U_DIS, BILL_DATE)\n"
-           "      VALUES ('B' || (:i / 10), MOD(:i, 10), 'P' || MOD(:i * 7, 200), 'A' || MOD(:i * 13, 2000),\n"
+           "      VALUES ('B' || (:i / 10), MOD(:i, 10), 'P' || MOD(:i * 7, 200), 'A' || MOD(:i * 13, "
+           "2000),\n"
            "        'T' || MOD(:i * 13, 2000), '4710' || MOD(:i * 13, 2000), 1,\n"
            "        IIF(MOD(:i, 20) = 0, 0, 1 + MOD(:i, 997) / 7.0), 10 + MOD(:i, 50), MOD(:i, 3),\n"
            "        DATEADD(MOD(:i * 31, 1100) DAY TO DATE '2021-01-01'));\n"
@@ -52,8 +56,10 @@ std::string dataScript(long lines) {
            "END^\n"
            "SET TERM ; ^\n"
            "COMMIT;\n"
-           "INSERT INTO STORY_IN (PROVIDER_ID, PROD_ID, STD_COST, CHG_DATE, TEMPPRODID, PROD_BARCODE, SALE_PRICE, U_DIS)\n"
-           "  SELECT DISTINCT PROVIDER_ID, PROD_ID, 1, DATE '2000-01-01', TEMPPRODID, 'OLD', 1, 1 FROM INSTORAGE_SUB;\n"
+           "INSERT INTO STORY_IN (PROVIDER_ID, PROD_ID, STD_COST, CHG_DATE, TEMPPRODID, PROD_BARCODE, "
+           "SALE_PRICE, U_DIS)\n"
+           "  SELECT DISTINCT PROVIDER_ID, PROD_ID, 1, DATE '2000-01-01', TEMPPRODID, 'OLD', 1, 1 FROM "
+           "INSTORAGE_SUB;\n"
            "COMMIT;\n";
 }
 
@@ -101,9 +107,9 @@ int main(int argc, char** argv) {
         TempDir dir;
         const std::string database = dir.file("pos.fdb");
         createDatabase(database, demoSchema() + dataScript(lines));
-        writeFile(dir.file("sqlconnections.ini"),
-                  "[Kestal]\nDriverName=Firebird\nDatabase=" + database +
-                      "\nUser_Name=SYSDBA\nPassword=" + testPassword() + "\nSQLDialect=3\n");
+        writeFile(dir.file("sqlconnections.ini"), "[Kestal]\nDriverName=Firebird\nDatabase=" + database +
+                                                      "\nUser_Name=SYSDBA\nPassword=" + testPassword() +
+                                                      "\nSQLDialect=3\n");
         writeFile(dir.file("sqldrivers.ini"), "[Firebird]\nLibraryName=" + binFolder() +
                                                   "/libfbsqldrv.so\nVendorLib=libfbclient.so.2\n"
                                                   "GetDriverFunc=GetFirebirdDriver\n");
@@ -127,7 +133,8 @@ int main(int argc, char** argv) {
         const double cpuStart = processCpuSeconds();
         const auto start = std::chrono::steady_clock::now();
         runHistoryReset(shell, scan, work, transactions);
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         const double cpu = processCpuSeconds() - cpuStart;
         std::printf("%ld lines in %.3f s (%.0f lines/s), %.3f s of CPU (%.1f us per line)\n", lines, seconds,
                     lines / seconds, cpu, cpu * 1e6 / static_cast<double>(lines));

@@ -42,9 +42,9 @@ std::string figures(const ProgressSnapshot& progress, const char* between, bool 
     const long long pace = std::llround(linesPerSecond(progress));
     const std::string left = durationText(secondsLeft(progress));
     if (percentFirst)
-        std::snprintf(text, sizeof text, "%3d%%%s%lld/%lld lines%s%lld lines/s%s%s left", percentDone(progress),
-                      between, static_cast<long long>(progress.position), static_cast<long long>(progress.maximum),
-                      between, pace, between, left.c_str());
+        std::snprintf(text, sizeof text, "%3d%%%s%lld/%lld lines%s%lld lines/s%s%s left",
+                      percentDone(progress), between, static_cast<long long>(progress.position),
+                      static_cast<long long>(progress.maximum), between, pace, between, left.c_str());
     else
         std::snprintf(text, sizeof text, "%lld/%lld lines (%d%%),%s%lld lines/s,%s%s left",
                       static_cast<long long>(progress.position), static_cast<long long>(progress.maximum),

@@ -42,7 +42,8 @@ std::string unattendedRefusal(const RebuildArguments& arguments, bool inputIsTer
 
 bool isYesAnswer(const std::string& line) {
     auto first = std::find_if_not(line.begin(), line.end(), [](unsigned char c) { return std::isspace(c); });
-    auto last = std::find_if_not(line.rbegin(), line.rend(), [](unsigned char c) { return std::isspace(c); }).base();
+    auto last =
+        std::find_if_not(line.rbegin(), line.rend(), [](unsigned char c) { return std::isspace(c); }).base();
     if (first >= last) return false;
     std::string word(first, last);
     std::transform(word.begin(), word.end(), word.begin(), [](unsigned char c) { return std::tolower(c); });

@@ -57,8 +57,8 @@ int runRebuildCommand(const std::vector<std::string>& arguments) {
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
     ProgressReporter progress(terminal, terminalColumns(STDERR_FILENO), &writeToStandardError);
     StopSignals stops;
-    ConsoleShell shell(parsed.arguments.historyIndex, parsed.arguments.assumeYes, progress, stops, stdin, stderr,
-                       stdout);
+    ConsoleShell shell(parsed.arguments.historyIndex, parsed.arguments.assumeYes, progress, stops, stdin,
+                       stderr, stdout);
     try {
         reloadCurrentFormats();
         // Declared in this order so the queries let their statements go

@@ -54,8 +54,8 @@ DriverLibrary DriverLibrary::load(const std::string& libraryName, const std::str
     }
     std::uint32_t reported = version();
     if (reported != sqldriver::kInterfaceVersion) {
-        throw Error("Unable to Load " + libraryName + ": driver interface version " + std::to_string(reported) +
-                    ", expected " + std::to_string(sqldriver::kInterfaceVersion));
+        throw Error("Unable to Load " + libraryName + ": driver interface version " +
+                    std::to_string(reported) + ", expected " + std::to_string(sqldriver::kInterfaceVersion));
     }
     std::vector<void*>& loaded = loadedLibraries();
     if (std::find(loaded.begin(), loaded.end(), handle) == loaded.end()) loaded.push_back(handle);

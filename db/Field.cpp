@@ -60,7 +60,7 @@ std::optional<Field> fieldFromColumn(const CursorColumn& column, std::uint16_t c
             break;
         case k::Int32:
             field.kind = column.subkind == sqldriver::subkind::AutoIncrement ? FieldKind::AutoIncrement
-                                                                              : FieldKind::Int32;
+                                                                             : FieldKind::Int32;
             break;
         case k::UInt32:
             field.kind = FieldKind::Int32;

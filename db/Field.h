@@ -45,10 +45,10 @@ struct CursorColumn {
 struct Field {
     std::string name;
     FieldKind kind = FieldKind::Text;
-    std::uint16_t column = 0;    // the driver's column number, from 1
-    std::uint32_t length = 0;    // bytes of a value as the driver reports them
-    int size = 0;                // text: width in characters; BCD: decimal places
-    int precision = 0;           // BCD: significant digits
+    std::uint16_t column = 0;  // the driver's column number, from 1
+    std::uint32_t length = 0;  // bytes of a value as the driver reports them
+    int size = 0;              // text: width in characters; BCD: decimal places
+    int precision = 0;         // BCD: significant digits
     bool required = false;
     bool readOnly = false;
 };

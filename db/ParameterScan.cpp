@@ -6,9 +6,7 @@ namespace {
 
 bool isQuote(char c) { return c == '\'' || c == '"' || c == '`'; }
 
-bool endsName(char c) {
-    return c == ' ' || c == ',' || c == ';' || c == ')' || c == '\r' || c == '\n';
-}
+bool endsName(char c) { return c == ' ' || c == ',' || c == ';' || c == ')' || c == '\r' || c == '\n'; }
 
 }  // namespace
 

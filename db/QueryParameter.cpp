@@ -79,8 +79,8 @@ bool wholeNumberOf(const ParameterValue& value, long double* result) {
 bool floatOf(const ParameterValue& value, double* result) {
     if (const auto* text = std::get_if<std::string>(&value)) {
         // The reader never yields a NaN itself, so one marks "not a number".
-        const long double parsed =
-            floatFromText(*text, std::numeric_limits<long double>::quiet_NaN(), currentFormats().decimalSeparator);
+        const long double parsed = floatFromText(*text, std::numeric_limits<long double>::quiet_NaN(),
+                                                 currentFormats().decimalSeparator);
         if (std::isnan(parsed)) return false;
         *result = static_cast<double>(parsed);
         return true;
@@ -104,7 +104,8 @@ bool textOf(const ParameterValue& value, std::string* result) {
         *result = floatText(number, currentFormats());
         return true;
     }
-    if (std::holds_alternative<DateTimeValue>(value) || std::holds_alternative<sqldriver::SqlTimestamp>(value) ||
+    if (std::holds_alternative<DateTimeValue>(value) ||
+        std::holds_alternative<sqldriver::SqlTimestamp>(value) ||
         std::holds_alternative<sqldriver::Bcd>(value) || std::holds_alternative<Currency>(value)) {
         return false;
     }
@@ -318,7 +319,8 @@ ParameterBinding bindingOf(const QueryParameter& parameter) {
         }
     }
     // Fixed-size kinds give their byte count as precision, as a double gives 8.
-    if (parameter.dataType != ParameterType::Text) binding.precision = static_cast<std::int32_t>(binding.length());
+    if (parameter.dataType != ParameterType::Text)
+        binding.precision = static_cast<std::int32_t>(binding.length());
     return binding;
 }
 

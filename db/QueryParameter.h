@@ -33,9 +33,10 @@ struct DateTimeValue {
 };
 
 // A value a parameter can be given.
-using ParameterValue = std::variant<Unassigned, NullValue, std::string, double, float, std::int8_t, std::int16_t,
-                                    std::uint8_t, std::uint16_t, std::int32_t, std::uint32_t, std::int64_t, bool,
-                                    Currency, DateTimeValue, sqldriver::SqlTimestamp, sqldriver::Bcd>;
+using ParameterValue =
+    std::variant<Unassigned, NullValue, std::string, double, float, std::int8_t, std::int16_t, std::uint8_t,
+                 std::uint16_t, std::int32_t, std::uint32_t, std::int64_t, bool, Currency, DateTimeValue,
+                 sqldriver::SqlTimestamp, sqldriver::Bcd>;
 
 enum class ParameterType {
     Unknown,

@@ -6,7 +6,15 @@ namespace {
 
 bool mayPrecedeMarker(char c) {
     switch (c) {
-        case ' ': case '(': case ')': case ',': case '=': case '<': case '>': case '\r': case '\n':
+        case ' ':
+        case '(':
+        case ')':
+        case ',':
+        case '=':
+        case '<':
+        case '>':
+        case '\r':
+        case '\n':
             return true;
         default:
             return false;

@@ -1,10 +1,11 @@
 #include "SettingsFile.h"
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "Error.h"
 #include "SettingsText.h"
@@ -14,10 +15,12 @@ namespace tarvel {
 namespace {
 
 // Stores one trimmed, non-empty line in the current section.
-void addLine(std::vector<std::pair<std::string, std::vector<std::string>>>& sections, const std::string& line) {
+void addLine(std::vector<std::pair<std::string, std::vector<std::string>>>& sections,
+             const std::string& line) {
     if (line.empty() || line.front() == ';') return;
     if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
-        sections.emplace_back(trimmed(std::string_view(line).substr(1, line.size() - 2)), std::vector<std::string>{});
+        sections.emplace_back(trimmed(std::string_view(line).substr(1, line.size() - 2)),
+                              std::vector<std::string>{});
         return;
     }
     if (sections.empty()) return;  // before the first section
@@ -26,7 +29,8 @@ void addLine(std::vector<std::pair<std::string, std::vector<std::string>>>& sect
         sections.back().second.push_back(line);
     } else {
         std::string_view view(line);
-        sections.back().second.push_back(trimmed(view.substr(0, equals)) + "=" + trimmed(view.substr(equals + 1)));
+        sections.back().second.push_back(trimmed(view.substr(0, equals)) + "=" +
+                                         trimmed(view.substr(equals + 1)));
     }
 }
 

@@ -33,7 +33,9 @@ public:
     bool hasSection(std::string_view name) const;
 
     // Sections in file order, duplicates included.
-    const std::vector<std::pair<std::string, std::vector<std::string>>>& sections() const { return m_sections; }
+    const std::vector<std::pair<std::string, std::vector<std::string>>>& sections() const {
+        return m_sections;
+    }
 
 private:
     std::vector<std::pair<std::string, std::vector<std::string>>> m_sections;

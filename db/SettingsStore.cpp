@@ -1,10 +1,11 @@
 #include "SettingsStore.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <cctype>
 #include <cstdlib>
 #include <optional>
-#include <pwd.h>
-#include <unistd.h>
 #include <vector>
 
 #include "Error.h"
@@ -17,7 +18,8 @@ namespace tarvel {
 namespace {
 
 std::string unquoted(std::string_view text) {
-    if (text.size() >= 2 && text.front() == '"' && text.back() == '"') return std::string(text.substr(1, text.size() - 2));
+    if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
+        return std::string(text.substr(1, text.size() - 2));
     return std::string(text);
 }
 
@@ -185,14 +187,16 @@ std::string SettingsStore::readText(const std::string& valueName) const {
         std::size_t equals = line.find('=');
         if (equals == std::string::npos) continue;
         if (!equalsIgnoringCase(unquoted(std::string_view(line).substr(0, equals)), valueName)) continue;
-        std::optional<std::string> text = textOf(continuedValue(lines, at, std::string_view(line).substr(equals + 1)));
+        std::optional<std::string> text =
+            textOf(continuedValue(lines, at, std::string_view(line).substr(equals + 1)));
         if (!text) throw Error("Invalid data type for '" + valueName + "'");
         return *text;
     }
     return {};
 }
 
-std::string SettingsStore::resolvePath(const std::string& valueName, const std::string& defaultFileName) const {
+std::string SettingsStore::resolvePath(const std::string& valueName,
+                                       const std::string& defaultFileName) const {
     std::string path = readText(valueName);
     if (path.empty()) path = m_location.executableDir + "/" + defaultFileName;
     return path;

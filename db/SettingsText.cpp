@@ -45,7 +45,8 @@ std::optional<std::int32_t> parseInt32(std::string_view text) {
         char c = text[i];
         if (c < '0' || c > '9') return std::nullopt;
         value = value * 10 + (c - '0');
-        if (value > static_cast<std::int64_t>(std::numeric_limits<std::int32_t>::max()) + 1) return std::nullopt;
+        if (value > static_cast<std::int64_t>(std::numeric_limits<std::int32_t>::max()) + 1)
+            return std::nullopt;
     }
     if (negative) value = -value;
     if (value > std::numeric_limits<std::int32_t>::max()) return std::nullopt;

@@ -119,7 +119,8 @@ struct SqlConnection::State {
     State(std::string n, SettingsLocation location) : name(std::move(n)), store(std::move(location)) {}
 };
 
-SqlConnection::SqlConnection(std::string name) : SqlConnection(std::move(name), SettingsLocation::ofProgram()) {}
+SqlConnection::SqlConnection(std::string name)
+    : SqlConnection(std::move(name), SettingsLocation::ofProgram()) {}
 
 SqlConnection::SqlConnection(std::string name, SettingsLocation location)
     : params(builtInParams()), m_state(std::make_unique<State>(std::move(name), std::move(location))) {
@@ -196,7 +197,8 @@ void SqlConnection::open() {
         getDriverFunc = driverSetting("GetDriverFunc");
     } else {
         if (driverName.empty()) throw Error("Missing DriverName property");
-        if (libraryName.empty() || vendorLib.empty()) throw Error(s.name + ": DLL/Shared Library Name not Set");
+        if (libraryName.empty() || vendorLib.empty())
+            throw Error(s.name + ": DLL/Shared Library Name not Set");
     }
     if (!params.given("Database")) {
         throw Error(connectionName.empty() ? "Connection name missing" : "Missing Database property");
@@ -213,7 +215,9 @@ void SqlConnection::open() {
     if (s.openedCallback) s.openedCallback();
 }
 
-void SqlConnection::setOpenedCallback(std::function<void()> callback) { m_state->openedCallback = std::move(callback); }
+void SqlConnection::setOpenedCallback(std::function<void()> callback) {
+    m_state->openedCallback = std::move(callback);
+}
 
 void SqlConnection::noteFailedCall() {
     State& s = *m_state;
@@ -302,15 +306,13 @@ void SqlConnection::connectDriver() {
     s.connection->setIntOption(sqldriver::connopt::BlobSize, blobSize);
 
     std::int32_t answer = 0;
-    s.supportsTransaction =
-        s.metaData->getOption(sqldriver::metaopt::SupportsTransaction, &answer, sizeof answer, &length) ==
-            sqldriver::status::Ok &&
-        answer != 0;
+    s.supportsTransaction = s.metaData->getOption(sqldriver::metaopt::SupportsTransaction, &answer,
+                                                  sizeof answer, &length) == sqldriver::status::Ok &&
+                            answer != 0;
     answer = 0;
-    s.supportsMultipleTransactions =
-        s.metaData->getOption(sqldriver::metaopt::SupportsTransactions, &answer, sizeof answer, &length) ==
-            sqldriver::status::Ok &&
-        answer != 0;
+    s.supportsMultipleTransactions = s.metaData->getOption(sqldriver::metaopt::SupportsTransactions, &answer,
+                                                           sizeof answer, &length) == sqldriver::status::Ok &&
+                                     answer != 0;
 }
 
 void SqlConnection::applyOptions() {
@@ -434,7 +436,8 @@ void SqlConnection::check(sqldriver::Status status, sqldriver::ISQLObject* faile
 }
 
 void SqlConnection::registerClient(ConnectionClient* client) {
-    if (client && std::find(m_state->clients.begin(), m_state->clients.end(), client) == m_state->clients.end()) {
+    if (client &&
+        std::find(m_state->clients.begin(), m_state->clients.end(), client) == m_state->clients.end()) {
         m_state->clients.push_back(client);
     }
 }

@@ -23,7 +23,6 @@ constexpr std::size_t kFixedTextBuffer = 8192;
 
 bool isBlank(char c) { return c == ' ' || (static_cast<unsigned char>(c) < 32); }
 
-
 template <class T>
 T valueAs(const std::vector<char>& buffer) {
     T value;
@@ -62,7 +61,8 @@ std::size_t valueBufferSize(const Field& field) {
 
 }  // namespace
 
-SqlQuery::SqlQuery(std::string name, SqlConnection& connection) : m_name(std::move(name)), m_connection(connection) {
+SqlQuery::SqlQuery(std::string name, SqlConnection& connection)
+    : m_name(std::move(name)), m_connection(connection) {
     m_connection.registerClient(this);
 }
 
@@ -112,7 +112,8 @@ void SqlQuery::linesChanged() {
             }
         }
         if (m_shape) {
-            carryOverParameters(m_params, fresh, [this](std::string_view name) { return m_shape->find(name); });
+            carryOverParameters(m_params, fresh,
+                                [this](std::string_view name) { return m_shape->find(name); });
         } else {
             carryOverParameters(m_params, fresh);
         }
@@ -140,7 +141,8 @@ void SqlQuery::unprepare() {
 
 bool SqlQuery::takeKeptStatement(sqldriver::ISQLConnection* connection) {
     const auto kept = std::find_if(m_kept.begin(), m_kept.end(), [&](const KeptStatement& k) {
-        return k.driverConnection == connection && k.paramCount == m_params.size() && k.commandText == m_commandText;
+        return k.driverConnection == connection && k.paramCount == m_params.size() &&
+               k.commandText == m_commandText;
     });
     if (kept == m_kept.end()) return false;
     m_command = std::move(kept->command);
@@ -227,7 +229,8 @@ void SqlQuery::prepareStatement() {
     m_command->setOption(sqldriver::cmdopt::RowsetSize, rowsetSize());
 
     if (m_serverText.empty()) {
-        m_serverText = m_params.empty() ? m_commandText : serverTextFromCommand(m_commandText, m_connection.quoteChar());
+        m_serverText =
+            m_params.empty() ? m_commandText : serverTextFromCommand(m_commandText, m_connection.quoteChar());
     }
     const auto count = static_cast<std::uint16_t>(std::min<std::size_t>(m_params.size(), 0xFFFF));
     ++m_preparations;
@@ -263,15 +266,16 @@ void SqlQuery::bindParameters() {
     }
     for (std::size_t i = 0; i < bindings.size(); ++i) {
         QueryParameter& parameter = *standIns[i];
-        if (parameter.direction == sqldriver::direction::Unknown) parameter.direction = sqldriver::direction::Input;
+        if (parameter.direction == sqldriver::direction::Unknown)
+            parameter.direction = sqldriver::direction::Input;
         const ParameterBinding& b = bindings[i];
         const sqldriver::Status status = m_command->setParameter(
-            static_cast<std::uint16_t>(i + 1), 0, parameter.direction, b.kind, b.subkind, b.precision, b.scale,
-            b.length(), b.isNull ? nullptr : b.bytes.data(), b.isNull);
+            static_cast<std::uint16_t>(i + 1), 0, parameter.direction, b.kind, b.subkind, b.precision,
+            b.scale, b.length(), b.isNull ? nullptr : b.bytes.data(), b.isNull);
         // A refused value is reported with the connection's message, and the
         // connection's last error text stands in when it has none.
-        checkDriverCall(m_lastErrorText, status, m_driverConnection, m_connection.lastErrorText(), std::string(),
-                        [this] { m_connection.noteFailedCall(); });
+        checkDriverCall(m_lastErrorText, status, m_driverConnection, m_connection.lastErrorText(),
+                        std::string(), [this] { m_connection.noteFailedCall(); });
     }
 }
 
@@ -415,7 +419,8 @@ const Field& SqlQuery::fieldByName(std::string_view name) const {
     }
     for (std::size_t position = 0; position < m_fields.size(); ++position) {
         if (sameNameIgnoringCase(m_fields[position].name, name)) {
-            if (m_fieldLookups.size() < m_fields.size() * 4) m_fieldLookups.emplace_back(std::string(name), position);
+            if (m_fieldLookups.size() < m_fields.size() * 4)
+                m_fieldLookups.emplace_back(std::string(name), position);
             return m_fields[position];
         }
     }
@@ -426,8 +431,8 @@ std::string SqlQuery::fieldText(const Field& field) {
     if (!m_active || m_eof) return std::string();
     m_valueBuffer.assign(valueBufferSize(field), '\0');
     bool isNull = false;
-    check(m_cursor->getValue(field.column, m_valueBuffer.data(), static_cast<std::uint32_t>(m_valueBuffer.size()),
-                             &isNull),
+    check(m_cursor->getValue(field.column, m_valueBuffer.data(),
+                             static_cast<std::uint32_t>(m_valueBuffer.size()), &isNull),
           m_cursor.get());
     if (isNull) return std::string();
 
@@ -456,7 +461,8 @@ std::string SqlQuery::fieldText(const Field& field) {
             return floatText(valueAs<double>(m_valueBuffer), formats);
         case FieldKind::Bcd:
         case FieldKind::ExtendedBcd:
-            return bcdText(normalizeBcd(valueAs<sqldriver::Bcd>(m_valueBuffer), field.precision, field.size), formats);
+            return bcdText(normalizeBcd(valueAs<sqldriver::Bcd>(m_valueBuffer), field.precision, field.size),
+                           formats);
         case FieldKind::Date:
             return dateText(valueAs<std::int32_t>(m_valueBuffer), formats);
         case FieldKind::Time:

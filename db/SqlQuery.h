@@ -10,10 +10,10 @@
 
 #include "DriverHandle.h"
 #include "Field.h"
-#include "StatementShape.h"
 #include "QueryParameter.h"
 #include "SqlConnection.h"
 #include "SqlDriver.h"
+#include "StatementShape.h"
 
 namespace tarvel {
 
@@ -140,7 +140,7 @@ private:
         DriverHandle<sqldriver::ISQLCommand> command;
     };
     bool m_statementReuse = false;
-    bool m_statementFailed = false;  // the current statement failed to run
+    bool m_statementFailed = false;     // the current statement failed to run
     std::vector<KeptStatement> m_kept;  // least recently used first
     // Shapes of the command texts seen while reuse is on (the partial texts
     // of a statement being added line by line included), oldest first.

@@ -23,11 +23,15 @@ public:
         return m_state;
     }
     // Uniform in [low, high].
-    int between(int low, int high) { return low + static_cast<int>(next() % static_cast<std::uint64_t>(high - low + 1)); }
+    int between(int low, int high) {
+        return low + static_cast<int>(next() % static_cast<std::uint64_t>(high - low + 1));
+    }
     // True with the given chance in ten thousand.
     bool chance(int perTenThousand) { return between(0, 9999) < perTenThousand; }
     template <typename T, std::size_t N>
-    const T& pick(const std::array<T, N>& items) { return items[next() % N]; }
+    const T& pick(const std::array<T, N>& items) {
+        return items[next() % N];
+    }
 
 private:
     std::uint64_t m_state;
@@ -76,13 +80,15 @@ const std::array<const char*, 16> kSurnames{"陳", "林", "黃", "張", "李", "
 const std::array<const char*, 24> kGivenParts{"志", "明", "淑", "芬", "家", "豪", "怡", "君",
                                               "建", "宏", "美", "玲", "俊", "傑", "雅", "婷",
                                               "文", "雄", "秀", "英", "嘉", "慧", "冠", "廷"};
-const std::array<const char*, 18> kBrands{"統一", "味全", "義美", "光泉", "黑松", "金車", "泰山", "愛之味", "維力",
-                                          "桂格", "舒潔", "白蘭", "花王", "好自在", "康寧", "大同", "台糖", "新東陽"};
-const std::array<const char*, 24> kGoods{"鮮乳", "綠茶", "紅茶", "豆漿", "蘇打餅乾", "牛肉麵", "礦泉水", "咖啡",
-                                         "洗衣精", "衛生紙", "洗髮乳", "沐浴乳", "醬油", "米酒", "白米", "麵線",
-                                         "肉鬆", "鳳梨酥", "牛奶糖", "口香糖", "烏龍茶", "麥片", "沙拉油", "肉醬罐頭"};
-const std::array<const char*, 10> kSizes{"290ml", "600ml", "1000ml", "12入", "6入", "大包", "家庭號", "500g",
-                                         "1kg", "單包"};
+const std::array<const char*, 18> kBrands{"統一", "味全",   "義美", "光泉", "黑松", "金車",
+                                          "泰山", "愛之味", "維力", "桂格", "舒潔", "白蘭",
+                                          "花王", "好自在", "康寧", "大同", "台糖", "新東陽"};
+const std::array<const char*, 24> kGoods{"鮮乳",   "綠茶",   "紅茶",   "豆漿",   "蘇打餅乾", "牛肉麵",
+                                         "礦泉水", "咖啡",   "洗衣精", "衛生紙", "洗髮乳",   "沐浴乳",
+                                         "醬油",   "米酒",   "白米",   "麵線",   "肉鬆",     "鳳梨酥",
+                                         "牛奶糖", "口香糖", "烏龍茶", "麥片",   "沙拉油",   "肉醬罐頭"};
+const std::array<const char*, 10> kSizes{"290ml", "600ml",  "1000ml", "12入", "6入",
+                                         "大包",  "家庭號", "500g",   "1kg",  "單包"};
 const std::array<const char*, 6> kUnits{"瓶", "包", "盒", "罐", "箱", "袋"};
 
 struct Product {
@@ -111,8 +117,8 @@ struct Line {
 // One document line's values, with the gaps real data has: a few prices null,
 // zero (free goods) or negative (returns), a few null sale prices, discounts
 // and barcodes.
-void writeLine(Random& random, const char* table, const char* partyColumn, const std::string& billNo, int item,
-               const Line& line, bool selling) {
+void writeLine(Random& random, const char* table, const char* partyColumn, const std::string& billNo,
+               int item, const Line& line, bool selling) {
     const Product& p = *line.product;
     std::string price;
     if (random.chance(50)) {
@@ -130,21 +136,23 @@ void writeLine(Random& random, const char* table, const char* partyColumn, const
         random.chance(100) ? "NULL" : money(random.chance(2500) ? random.between(1, 4) * 500 : 0, 2);
     const std::string code = random.chance(100) ? "NULL" : quoted(p.barcode);
     const std::string tempId = random.chance(10) ? "NULL" : quoted(p.tempProdId);
-    std::printf("INSERT INTO %s (BILL_NO, ITEM_NO, %s, PROD_ID, TEMPPRODID, PROD_BARCODE, QTY, B_PRICE, "
-                "SALE_PRICE, U_DIS, BILL_DATE) VALUES ('%s', %d, '%s', '%s', %s, %s, %s, %s, %s, %s, '%s');\n",
-                table, partyColumn, billNo.c_str(), item, line.party.c_str(), p.prodId.c_str(), tempId.c_str(),
-                code.c_str(), money(random.between(1, 48) * 100, 2).c_str(), price.c_str(), salePrice.c_str(),
-                discount.c_str(), dateText(line.day).c_str());
+    std::printf(
+        "INSERT INTO %s (BILL_NO, ITEM_NO, %s, PROD_ID, TEMPPRODID, PROD_BARCODE, QTY, B_PRICE, "
+        "SALE_PRICE, U_DIS, BILL_DATE) VALUES ('%s', %d, '%s', '%s', %s, %s, %s, %s, %s, %s, '%s');\n",
+        table, partyColumn, billNo.c_str(), item, line.party.c_str(), p.prodId.c_str(), tempId.c_str(),
+        code.c_str(), money(random.between(1, 48) * 100, 2).c_str(), price.c_str(), salePrice.c_str(),
+        discount.c_str(), dateText(line.day).c_str());
 }
 
 void writeHistory(Random& random, const char* table, const char* partyColumn, const char* priceColumn,
                   const std::string& party, const Product& p) {
-    std::printf("INSERT INTO %s (%s, PROD_ID, %s, CHG_DATE, TEMPPRODID, PROD_BARCODE, SALE_PRICE, U_DIS) "
-                "VALUES ('%s', '%s', %s, '%s', '%s', '%s', %s, 0);\n",
-                table, partyColumn, priceColumn, party.c_str(), p.prodId.c_str(),
-                money(p.cost * random.between(80, 95) / 100, 4).c_str(),
-                dateText(kOldDay + random.between(0, 364)).c_str(), p.tempProdId.c_str(), p.barcode.c_str(),
-                money(p.price, 2).c_str());
+    std::printf(
+        "INSERT INTO %s (%s, PROD_ID, %s, CHG_DATE, TEMPPRODID, PROD_BARCODE, SALE_PRICE, U_DIS) "
+        "VALUES ('%s', '%s', %s, '%s', '%s', '%s', %s, 0);\n",
+        table, partyColumn, priceColumn, party.c_str(), p.prodId.c_str(),
+        money(p.cost * random.between(80, 95) / 100, 4).c_str(),
+        dateText(kOldDay + random.between(0, 364)).c_str(), p.tempProdId.c_str(), p.barcode.c_str(),
+        money(p.price, 2).c_str());
 }
 
 }  // namespace
@@ -172,8 +180,8 @@ int main() {
         char id[16];
         std::snprintf(id, sizeof id, "C%05d", i);
         customers.emplace_back(id);
-        const std::string name = std::string(random.pick(kSurnames)) + random.pick(kGivenParts) +
-                                 random.pick(kGivenParts);
+        const std::string name =
+            std::string(random.pick(kSurnames)) + random.pick(kGivenParts) + random.pick(kGivenParts);
         std::printf("INSERT INTO CUSTOMER VALUES ('%s', '%s', '09%08d', '%s');\n", id, name.c_str(),
                     random.between(0, 99999999), random.chance(1500) ? "W" : "R");
     }
@@ -245,7 +253,8 @@ int main() {
         if (random.chance(100)) writeHistory(random, "STORY_IN", "PROVIDER_ID", "STD_COST", party, *product);
     }
     for (int i = 0; i < 60; ++i)
-        writeHistory(random, "STORY_IN", "PROVIDER_ID", "STD_COST", providers[random.between(0, kProviders - 1)],
+        writeHistory(random, "STORY_IN", "PROVIDER_ID", "STD_COST",
+                     providers[random.between(0, kProviders - 1)],
                      products[random.between(0, kProducts - 1)]);
     for (const auto& [party, product] : sold) {
         if (random.chance(2500)) writeHistory(random, "STORY_SAL", "CUST_ID", "U_PRICE", party, *product);

@@ -59,57 +59,57 @@ constexpr Status SqlError = 101;
 // kind as getValue() delivers it and setParameter() takes it.
 namespace kind {
 constexpr std::uint16_t Unknown = 0;
-constexpr std::uint16_t Text = 1;          // bytes followed by one NUL byte
-constexpr std::uint16_t Int16 = 2;         // std::int16_t
-constexpr std::uint16_t UInt16 = 3;        // std::uint16_t
-constexpr std::uint16_t Int32 = 4;         // std::int32_t
-constexpr std::uint16_t UInt32 = 5;        // std::uint32_t
-constexpr std::uint16_t Int64 = 6;         // std::int64_t
-constexpr std::uint16_t Double = 7;        // IEEE 754 double
-constexpr std::uint16_t Bcd = 8;           // sqldriver::Bcd
-constexpr std::uint16_t ExtendedBcd = 9;   // sqldriver::Bcd
-constexpr std::uint16_t Date = 10;         // std::int32_t, days since 1899-12-30 (day 0)
-constexpr std::uint16_t Time = 11;         // std::uint32_t, milliseconds since midnight
-constexpr std::uint16_t SqlTimestamp = 12; // sqldriver::SqlTimestamp
-constexpr std::uint16_t DateTime = 13;     // sqldriver::SqlTimestamp (never produced by the Firebird driver)
-constexpr std::uint16_t Boolean = 14;      // std::int16_t, 0 false, 1 true
-constexpr std::uint16_t Bytes = 15;        // raw bytes, getColumnLength() of them
-constexpr std::uint16_t Blob = 16;         // raw bytes; subkind tells memo or binary
+constexpr std::uint16_t Text = 1;           // bytes followed by one NUL byte
+constexpr std::uint16_t Int16 = 2;          // std::int16_t
+constexpr std::uint16_t UInt16 = 3;         // std::uint16_t
+constexpr std::uint16_t Int32 = 4;          // std::int32_t
+constexpr std::uint16_t UInt32 = 5;         // std::uint32_t
+constexpr std::uint16_t Int64 = 6;          // std::int64_t
+constexpr std::uint16_t Double = 7;         // IEEE 754 double
+constexpr std::uint16_t Bcd = 8;            // sqldriver::Bcd
+constexpr std::uint16_t ExtendedBcd = 9;    // sqldriver::Bcd
+constexpr std::uint16_t Date = 10;          // std::int32_t, days since 1899-12-30 (day 0)
+constexpr std::uint16_t Time = 11;          // std::uint32_t, milliseconds since midnight
+constexpr std::uint16_t SqlTimestamp = 12;  // sqldriver::SqlTimestamp
+constexpr std::uint16_t DateTime = 13;      // sqldriver::SqlTimestamp (never produced by the Firebird driver)
+constexpr std::uint16_t Boolean = 14;       // std::int16_t, 0 false, 1 true
+constexpr std::uint16_t Bytes = 15;         // raw bytes, getColumnLength() of them
+constexpr std::uint16_t Blob = 16;          // raw bytes; subkind tells memo or binary
 }  // namespace kind
 
 // Subkinds refine a kind; 0 means none.
 namespace subkind {
 constexpr std::uint16_t None = 0;
-constexpr std::uint16_t FixedText = 1;     // Text: fixed width (CHAR); VARCHAR has None
-constexpr std::uint16_t AutoIncrement = 2; // Int32: an auto-increment column
-constexpr std::uint16_t Money = 3;         // Double: a currency column
-constexpr std::uint16_t Memo = 4;          // Blob: text blob
-constexpr std::uint16_t Binary = 5;        // Blob: binary blob
+constexpr std::uint16_t FixedText = 1;      // Text: fixed width (CHAR); VARCHAR has None
+constexpr std::uint16_t AutoIncrement = 2;  // Int32: an auto-increment column
+constexpr std::uint16_t Money = 3;          // Double: a currency column
+constexpr std::uint16_t Memo = 4;           // Blob: text blob
+constexpr std::uint16_t Binary = 5;         // Blob: binary blob
 }  // namespace subkind
 
 // Option codes of ISQLConnection::setIntOption/setTextOption/getOption.
 namespace connopt {
-constexpr std::int32_t AutoCommit = 0;           // int: 1 commit every statement at once
-constexpr std::int32_t BlockingMode = 1;         // int: accepted, ignored
-constexpr std::int32_t BlobSize = 2;             // int: kilobytes of blob to read, -1 all
-constexpr std::int32_t RoleName = 3;             // text: the SQL role
-constexpr std::int32_t WaitOnLocks = 4;          // int: 1 wait for locks, 0 fail at once
-constexpr std::int32_t CommitRetain = 5;         // int: 1 commit retaining
-constexpr std::int32_t TransIsolation = 6;       // int: 0 read committed, 1 repeatable read, 2 dirty read
-constexpr std::int32_t NativeHandle = 9;         // int: set to 0 at closing
-constexpr std::int32_t HostName = 10;            // text: host for the database
-constexpr std::int32_t ServerVersionHint = 12;   // int: set to 0 at closing
-constexpr std::int32_t MaxStatements = 14;       // get, int32: active statements allowed at once (0 no limit)
-constexpr std::int32_t ServerCharSet = 15;       // text: connection character set
-constexpr std::int32_t SqlDialect = 16;          // int: SQL dialect
-constexpr std::int32_t OsAuthentication = 20;    // int: accepted, ignored
-constexpr std::int32_t MultipleTransaction = 22; // int: accepted, ignored
-constexpr std::int32_t ServerPort = 23;          // text: TCP port of the server
-constexpr std::int32_t TrimChar = 25;            // int: 1 trim trailing blanks of CHAR values
-constexpr std::int32_t CustomString = 31;        // text: accepted, ignored
-constexpr std::int32_t ConnectionTimeout = 32;   // int: seconds to wait for the server
-constexpr std::int32_t ConnectionLost = 33;      // get, int32: 1 when the attachment is gone (server unreachable,
-                                                 // connection or database shut down); asked after a failed call
+constexpr std::int32_t AutoCommit = 0;          // int: 1 commit every statement at once
+constexpr std::int32_t BlockingMode = 1;        // int: accepted, ignored
+constexpr std::int32_t BlobSize = 2;            // int: kilobytes of blob to read, -1 all
+constexpr std::int32_t RoleName = 3;            // text: the SQL role
+constexpr std::int32_t WaitOnLocks = 4;         // int: 1 wait for locks, 0 fail at once
+constexpr std::int32_t CommitRetain = 5;        // int: 1 commit retaining
+constexpr std::int32_t TransIsolation = 6;      // int: 0 read committed, 1 repeatable read, 2 dirty read
+constexpr std::int32_t NativeHandle = 9;        // int: set to 0 at closing
+constexpr std::int32_t HostName = 10;           // text: host for the database
+constexpr std::int32_t ServerVersionHint = 12;  // int: set to 0 at closing
+constexpr std::int32_t MaxStatements = 14;      // get, int32: active statements allowed at once (0 no limit)
+constexpr std::int32_t ServerCharSet = 15;      // text: connection character set
+constexpr std::int32_t SqlDialect = 16;         // int: SQL dialect
+constexpr std::int32_t OsAuthentication = 20;   // int: accepted, ignored
+constexpr std::int32_t MultipleTransaction = 22;  // int: accepted, ignored
+constexpr std::int32_t ServerPort = 23;           // text: TCP port of the server
+constexpr std::int32_t TrimChar = 25;             // int: 1 trim trailing blanks of CHAR values
+constexpr std::int32_t CustomString = 31;         // text: accepted, ignored
+constexpr std::int32_t ConnectionTimeout = 32;    // int: seconds to wait for the server
+constexpr std::int32_t ConnectionLost = 33;  // get, int32: 1 when the attachment is gone (server unreachable,
+                                             // connection or database shut down); asked after a failed call
 }  // namespace connopt
 
 // Option codes of ISQLMetaData.
@@ -117,12 +117,13 @@ namespace metaopt {
 constexpr std::int32_t SchemaName = 1;           // set, text: the schema (user) name
 constexpr std::int32_t SupportsTransaction = 5;  // get, int32: non-zero when transactions are supported
 constexpr std::int32_t QuoteChar = 11;           // get, one char: identifier quote character, 0 for none
-constexpr std::int32_t SupportsTransactions = 15; // get, int32: non-zero when several transactions at once are supported
+constexpr std::int32_t SupportsTransactions =
+    15;  // get, int32: non-zero when several transactions at once are supported
 }  // namespace metaopt
 
 // Option codes of ISQLCommand.
 namespace cmdopt {
-constexpr std::int32_t RowsetSize = 1;           // int: rows fetched per round trip
+constexpr std::int32_t RowsetSize = 1;  // int: rows fetched per round trip
 }  // namespace cmdopt
 
 // Parameter direction for setParameter().
@@ -235,7 +236,8 @@ public:
     // Sets a text option (namespace metaopt).
     virtual Status setOption(std::int32_t option, const char* value) = 0;
     // Reads an option into buffer (size bytes); resultLength gets the bytes written.
-    virtual Status getOption(std::int32_t option, void* buffer, std::int32_t size, std::int32_t* resultLength) = 0;
+    virtual Status getOption(std::int32_t option, void* buffer, std::int32_t size,
+                             std::int32_t* resultLength) = 0;
 
 protected:
     ~ISQLMetaData() = default;
@@ -249,7 +251,8 @@ public:
     // Sets a text option (namespace connopt).
     virtual Status setTextOption(std::int32_t option, const char* value) = 0;
     // Reads an option into buffer (size bytes); resultLength gets the bytes written.
-    virtual Status getOption(std::int32_t option, void* buffer, std::int32_t size, std::int32_t* resultLength) = 0;
+    virtual Status getOption(std::int32_t option, void* buffer, std::int32_t size,
+                             std::int32_t* resultLength) = 0;
     // Attaches to the database.
     virtual Status connect(const char* database, const char* userName, const char* password) = 0;
     // Detaches; statements and cursors made by this connection must be released first.

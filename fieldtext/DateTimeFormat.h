@@ -29,6 +29,7 @@ struct DateTimeParts {
 };
 
 // The pattern applied to a valid moment (year 1..9999, hour 0..23 and so on).
-std::string applyDateTimePattern(std::string_view pattern, const DateTimeParts& moment, const RegionalFormats& formats);
+std::string applyDateTimePattern(std::string_view pattern, const DateTimeParts& moment,
+                                 const RegionalFormats& formats);
 
 }  // namespace tarvel

@@ -15,6 +15,7 @@ bool parseDateText(std::string_view text, const RegionalFormats& formats, std::i
 // A text formed under the long time format; milliseconds since midnight.
 bool parseTimeText(std::string_view text, const RegionalFormats& formats, std::uint32_t* milliseconds);
 // A timestamp's field text: the date alone, or the date, a blank and the time.
-bool parseTimestampText(std::string_view text, const RegionalFormats& formats, sqldriver::SqlTimestamp* value);
+bool parseTimestampText(std::string_view text, const RegionalFormats& formats,
+                        sqldriver::SqlTimestamp* value);
 
 }  // namespace tarvel

@@ -12,25 +12,25 @@
 namespace tarvel {
 
 enum class DateTimeCode {
-    Literal,        // text copied as is
-    DateSeparator,  // "/"
-    TimeSeparator,  // ":"
-    Day,            // d, dd
-    ShortDayName,   // ddd
-    LongDayName,    // dddd and longer
-    Month,          // m, mm (not after an hour code)
-    ShortMonthName, // mmm
-    LongMonthName,  // mmmm and longer
-    TwoDigitYear,   // y, yy
-    FourDigitYear,  // yyy and longer
-    EraYear,        // e, ee, eeee
-    EraName,        // g, gg, ggg
-    Hour,           // h, hh
-    Minute,         // n, nn; m, mm right after an hour code
-    Second,         // s, ss
-    AmPmString,     // AMPM: the morning or afternoon string
-    AmPmLetters,    // AM/PM: the two letters as written
-    AmPmLetter,     // A/P: the one letter as written
+    Literal,         // text copied as is
+    DateSeparator,   // "/"
+    TimeSeparator,   // ":"
+    Day,             // d, dd
+    ShortDayName,    // ddd
+    LongDayName,     // dddd and longer
+    Month,           // m, mm (not after an hour code)
+    ShortMonthName,  // mmm
+    LongMonthName,   // mmmm and longer
+    TwoDigitYear,    // y, yy
+    FourDigitYear,   // yyy and longer
+    EraYear,         // e, ee, eeee
+    EraName,         // g, gg, ggg
+    Hour,            // h, hh
+    Minute,          // n, nn; m, mm right after an hour code
+    Second,          // s, ss
+    AmPmString,      // AMPM: the morning or afternoon string
+    AmPmLetters,     // AM/PM: the two letters as written
+    AmPmLetter,      // A/P: the one letter as written
 };
 
 struct DateTimeToken {
@@ -45,6 +45,6 @@ std::vector<DateTimeToken> tokenizeDateTimePattern(std::string_view pattern, Tex
 // The same, kept for the last few patterns asked on this thread: every date
 // of a scan, and every date bound, asks the same one or two patterns.
 std::shared_ptr<const std::vector<DateTimeToken>> dateTimePatternTokens(std::string_view pattern,
-                                                                       TextEncoding encoding);
+                                                                        TextEncoding encoding);
 
 }  // namespace tarvel

@@ -4,8 +4,7 @@
 
 namespace tarvel {
 
-std::string eraCalendarDatePattern(std::string_view pattern, TextEncoding encoding)
-{
+std::string eraCalendarDatePattern(std::string_view pattern, TextEncoding encoding) {
     std::string result;
     std::size_t i = 0;
     while (i < pattern.size()) {
@@ -34,21 +33,18 @@ std::string eraCalendarDatePattern(std::string_view pattern, TextEncoding encodi
     return result;
 }
 
-std::string removeEraNameCodes(std::string_view pattern, TextEncoding encoding)
-{
+std::string removeEraNameCodes(std::string_view pattern, TextEncoding encoding) {
     std::string result;
     std::size_t i = 0;
     while (i < pattern.size()) {
         const std::size_t length = characterLength(pattern, i, encoding);
-        if (length > 1 || (pattern[i] != 'g' && pattern[i] != 'G'))
-            result.append(pattern.substr(i, length));
+        if (length > 1 || (pattern[i] != 'g' && pattern[i] != 'G')) result.append(pattern.substr(i, length));
         i += length;
     }
     return result;
 }
 
-std::string widenTwoDigitYear(std::string_view pattern, TextEncoding encoding)
-{
+std::string widenTwoDigitYear(std::string_view pattern, TextEncoding encoding) {
     std::string result;
     std::size_t i = 0;
     while (i < pattern.size()) {
@@ -66,13 +62,11 @@ std::string widenTwoDigitYear(std::string_view pattern, TextEncoding encoding)
                 const bool closing = inner == 1 && pattern[i] == c;
                 result.append(pattern.substr(i, inner));
                 i += inner;
-                if (closing)
-                    break;
+                if (closing) break;
             }
         } else if (c == 'y' || c == 'Y') {
             std::size_t run = 0;
-            while (i + run < pattern.size() && (pattern[i + run] == 'y' || pattern[i + run] == 'Y'))
-                ++run;
+            while (i + run < pattern.size() && (pattern[i + run] == 'y' || pattern[i + run] == 'Y')) ++run;
             result.append(run <= 2 ? std::string_view("yyyy") : pattern.substr(i, run));
             i += run;
         } else {
@@ -83,16 +77,14 @@ std::string widenTwoDigitYear(std::string_view pattern, TextEncoding encoding)
     return result;
 }
 
-bool isCjkLanguage(std::string_view localeName)
-{
+bool isCjkLanguage(std::string_view localeName) {
     std::string language;
     for (char c : localeName) {
-        if (c == '_' || c == '.' || c == '@')
-            break;
+        if (c == '_' || c == '.' || c == '@') break;
         language += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
-    return language == "zh" || language == "ja" || language == "ko" || language == "chinese"
-        || language == "japanese" || language == "korean";
+    return language == "zh" || language == "ja" || language == "ko" || language == "chinese" ||
+           language == "japanese" || language == "korean";
 }
 
 }  // namespace tarvel

@@ -15,8 +15,7 @@ struct PosixItem {
     std::string_view text;
 };
 
-std::vector<PosixItem> splitFormat(std::string_view format, TextEncoding encoding)
-{
+std::vector<PosixItem> splitFormat(std::string_view format, TextEncoding encoding) {
     std::vector<PosixItem> items;
     std::size_t i = 0;
     while (i < format.size()) {
@@ -24,12 +23,9 @@ std::vector<PosixItem> splitFormat(std::string_view format, TextEncoding encodin
             std::size_t j = i + 1;
             PosixItem item;
             item.directive = true;
-            if (std::string_view("-_0^#").find(format[j]) != std::string_view::npos)
-                item.flag = format[j++];
-            while (j < format.size() && std::isdigit(static_cast<unsigned char>(format[j])))
-                ++j;
-            if (j < format.size() && (format[j] == 'E' || format[j] == 'O'))
-                ++j;
+            if (std::string_view("-_0^#").find(format[j]) != std::string_view::npos) item.flag = format[j++];
+            while (j < format.size() && std::isdigit(static_cast<unsigned char>(format[j]))) ++j;
+            if (j < format.size() && (format[j] == 'E' || format[j] == 'O')) ++j;
             if (j < format.size()) {
                 item.conversion = format[j];
                 item.text = format.substr(i, j + 1 - i);
@@ -47,8 +43,7 @@ std::vector<PosixItem> splitFormat(std::string_view format, TextEncoding encodin
 
 // Replaces the composite directives by what they stand for.
 std::string expandComposites(std::string_view format, std::string_view ampmFormat, TextEncoding encoding,
-                             int depth = 0)
-{
+                             int depth = 0) {
     std::string result;
     for (const PosixItem& item : splitFormat(format, encoding)) {
         if (!item.directive || depth > 2) {
@@ -56,38 +51,46 @@ std::string expandComposites(std::string_view format, std::string_view ampmForma
             continue;
         }
         switch (item.conversion) {
-        case 'D': result += "%m/%d/%y"; break;
-        case 'F': result += "%Y-%m-%d"; break;
-        case 'T': result += "%H:%M:%S"; break;
-        case 'R': result += "%H:%M"; break;
-        case 'r':
-            result += expandComposites(ampmFormat.empty() ? std::string_view("%I:%M:%S %p") : ampmFormat,
-                                       ampmFormat, encoding, depth + 1);
-            break;
-        default: result.append(item.text); break;
+            case 'D':
+                result += "%m/%d/%y";
+                break;
+            case 'F':
+                result += "%Y-%m-%d";
+                break;
+            case 'T':
+                result += "%H:%M:%S";
+                break;
+            case 'R':
+                result += "%H:%M";
+                break;
+            case 'r':
+                result += expandComposites(ampmFormat.empty() ? std::string_view("%I:%M:%S %p") : ampmFormat,
+                                           ampmFormat, encoding, depth + 1);
+                break;
+            default:
+                result.append(item.text);
+                break;
         }
     }
     return result;
 }
 
-bool isDayOrMonthField(char conversion) { return conversion == 'd' || conversion == 'e' || conversion == 'm'; }
-bool isHourField(char conversion)
-{
+bool isDayOrMonthField(char conversion) {
+    return conversion == 'd' || conversion == 'e' || conversion == 'm';
+}
+bool isHourField(char conversion) {
     return conversion == 'H' || conversion == 'I' || conversion == 'k' || conversion == 'l';
 }
 
 // A separator is one single-byte character that is neither a letter, a digit,
 // a blank nor a quote; anything else (a CJK character such as 月) is no separator.
-bool isSeparatorItem(const PosixItem& item)
-{
-    if (item.directive || item.text.size() != 1)
-        return false;
+bool isSeparatorItem(const PosixItem& item) {
+    if (item.directive || item.text.size() != 1) return false;
     const auto c = static_cast<unsigned char>(item.text[0]);
     return c > 32 && c < 127 && !std::isalnum(c) && c != '\'' && c != '"';
 }
 
-char separatorAfter(const std::vector<PosixItem>& items, bool (*isField)(char), char fallback)
-{
+char separatorAfter(const std::vector<PosixItem>& items, bool (*isField)(char), char fallback) {
     for (std::size_t i = 0; i + 1 < items.size(); ++i) {
         if (items[i].directive && isField(items[i].conversion) && isSeparatorItem(items[i + 1]))
             return items[i + 1].text[0];
@@ -97,11 +100,9 @@ char separatorAfter(const std::vector<PosixItem>& items, bool (*isField)(char), 
 
 // Appends literal text to a pattern, quoting the characters that the pattern
 // language would otherwise read as codes.
-void appendLiteral(std::string& pattern, std::string_view text, char dateSeparator)
-{
+void appendLiteral(std::string& pattern, std::string_view text, char dateSeparator) {
     const auto needsQuotes = [dateSeparator](std::string_view character) {
-        if (character.size() != 1)
-            return false;
+        if (character.size() != 1) return false;
         const auto c = static_cast<unsigned char>(character[0]);
         return std::isalpha(c) || c == '\'' || c == '"' || c == ':' || (c == '/' && dateSeparator != '/');
     };
@@ -123,10 +124,8 @@ void appendLiteral(std::string& pattern, std::string_view text, char dateSeparat
 
 }  // namespace
 
-std::string shortDatePatternFromPosix(std::string_view dateFormat, TextEncoding encoding)
-{
-    if (dateFormat.empty())
-        return "m/d/yy";
+std::string shortDatePatternFromPosix(std::string_view dateFormat, TextEncoding encoding) {
+    if (dateFormat.empty()) return "m/d/yy";
     const std::string expanded = expandComposites(dateFormat, {}, encoding);
     const char separator = dateSeparatorFromPosix(dateFormat, encoding, '/');
     std::string pattern;
@@ -137,46 +136,62 @@ std::string shortDatePatternFromPosix(std::string_view dateFormat, TextEncoding 
         }
         const bool unpadded = item.flag == '-' || item.flag == '_';
         switch (item.conversion) {
-        case 'Y': pattern += "yyyy"; break;
-        case 'y': pattern += "yy"; break;
-        case 'm': pattern += unpadded ? "m" : "mm"; break;
-        case 'd': pattern += unpadded ? "d" : "dd"; break;
-        case 'e': pattern += item.flag == '0' ? "dd" : "d"; break;
-        case 'b':
-        case 'h': pattern += "mmm"; break;
-        case 'B': pattern += "mmmm"; break;
-        case 'a': pattern += "ddd"; break;
-        case 'A': pattern += "dddd"; break;
-        case '%': appendLiteral(pattern, "%", separator); break;
-        default:
-            for (char c : item.text)
-                appendLiteral(pattern, std::string_view(&c, 1), separator);
-            break;
+            case 'Y':
+                pattern += "yyyy";
+                break;
+            case 'y':
+                pattern += "yy";
+                break;
+            case 'm':
+                pattern += unpadded ? "m" : "mm";
+                break;
+            case 'd':
+                pattern += unpadded ? "d" : "dd";
+                break;
+            case 'e':
+                pattern += item.flag == '0' ? "dd" : "d";
+                break;
+            case 'b':
+            case 'h':
+                pattern += "mmm";
+                break;
+            case 'B':
+                pattern += "mmmm";
+                break;
+            case 'a':
+                pattern += "ddd";
+                break;
+            case 'A':
+                pattern += "dddd";
+                break;
+            case '%':
+                appendLiteral(pattern, "%", separator);
+                break;
+            default:
+                for (char c : item.text) appendLiteral(pattern, std::string_view(&c, 1), separator);
+                break;
         }
     }
     return pattern;
 }
 
-std::string longTimePattern(bool leadingZero, bool twelveHour, bool markerFirst)
-{
+std::string longTimePattern(bool leadingZero, bool twelveHour, bool markerFirst) {
     std::string pattern = leadingZero ? "hh:mm:ss" : "h:mm:ss";
-    if (twelveHour)
-        pattern = markerFirst ? "AMPM " + pattern : pattern + " AMPM";
+    if (twelveHour) pattern = markerFirst ? "AMPM " + pattern : pattern + " AMPM";
     return pattern;
 }
 
-std::string longTimePatternFromPosix(std::string_view timeFormat, std::string_view ampmTimeFormat)
-{
+std::string longTimePatternFromPosix(std::string_view timeFormat, std::string_view ampmTimeFormat) {
     const std::string expanded = expandComposites(timeFormat, ampmTimeFormat, TextEncoding::SingleByte);
     bool markerSeen = false;
     for (const PosixItem& item : splitFormat(expanded, TextEncoding::SingleByte)) {
-        if (!item.directive)
-            continue;
+        if (!item.directive) continue;
         if (item.conversion == 'p' || item.conversion == 'P') {
             markerSeen = true;
         } else if (isHourField(item.conversion)) {
             const bool padsWithZero = item.conversion == 'H' || item.conversion == 'I';
-            const bool leadingZero = item.flag == '0' || (padsWithZero && item.flag != '-' && item.flag != '_');
+            const bool leadingZero =
+                item.flag == '0' || (padsWithZero && item.flag != '-' && item.flag != '_');
             const bool twelveHour = item.conversion == 'I' || item.conversion == 'l';
             return longTimePattern(leadingZero, twelveHour, twelveHour && markerSeen);
         }
@@ -185,15 +200,13 @@ std::string longTimePatternFromPosix(std::string_view timeFormat, std::string_vi
     return longTimePattern(true, false, false);
 }
 
-char dateSeparatorFromPosix(std::string_view dateFormat, TextEncoding encoding, char fallback)
-{
+char dateSeparatorFromPosix(std::string_view dateFormat, TextEncoding encoding, char fallback) {
     const std::string expanded = expandComposites(dateFormat, {}, encoding);
     return separatorAfter(splitFormat(expanded, encoding), isDayOrMonthField, fallback);
 }
 
-char timeSeparatorFromPosix(std::string_view timeFormat, std::string_view ampmTimeFormat, TextEncoding encoding,
-                            char fallback)
-{
+char timeSeparatorFromPosix(std::string_view timeFormat, std::string_view ampmTimeFormat,
+                            TextEncoding encoding, char fallback) {
     const std::string expanded = expandComposites(timeFormat, ampmTimeFormat, encoding);
     return separatorAfter(splitFormat(expanded, encoding), isHourField, fallback);
 }

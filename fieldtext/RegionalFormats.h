@@ -27,7 +27,7 @@ struct Era {
 
 struct RegionalFormats {
     char decimalSeparator = '.';
-    std::string shortDateFormat = "m/d/yy";   // date pattern (d, m, y, e, g codes)
+    std::string shortDateFormat = "m/d/yy";  // date pattern (d, m, y, e, g codes)
     std::string longTimeFormat = "h:mm:ss AMPM";
     char dateSeparator = '/';
     char timeSeparator = ':';

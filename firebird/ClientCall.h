@@ -34,8 +34,7 @@ private:
 // with Firebird's text when it fails; returns what the call returned.
 template <typename... Params, typename... Args>
 ISC_STATUS callChecked(const ClientLibrary& client, sqldriver::Status failStatus,
-                       ISC_STATUS (*function)(ISC_STATUS*, Params...), Args&&... args)
-{
+                       ISC_STATUS (*function)(ISC_STATUS*, Params...), Args&&... args) {
     StatusVector status;
     const ISC_STATUS result = function(status.get(), std::forward<Args>(args)...);
     status.check(client, failStatus);
@@ -45,8 +44,7 @@ ISC_STATUS callChecked(const ClientLibrary& client, sqldriver::Status failStatus
 // Calls `function` where a failure changes nothing for the caller: a handle
 // released on the way out, which the server frees with its attachment anyway.
 template <typename... Params, typename... Args>
-void callIgnoringFailure(ISC_STATUS (*function)(ISC_STATUS*, Params...), Args&&... args) noexcept
-{
+void callIgnoringFailure(ISC_STATUS (*function)(ISC_STATUS*, Params...), Args&&... args) noexcept {
     StatusVector status;
     function(status.get(), std::forward<Args>(args)...);
 }

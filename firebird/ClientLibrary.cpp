@@ -13,8 +13,7 @@ namespace tarvel::fb {
 namespace {
 
 template <typename Function>
-void resolve(void* handle, const char* symbol, Function* target)
-{
+void resolve(void* handle, const char* symbol, Function* target) {
     void* address = ::dlsym(handle, symbol);
     if (!address)
         throw DriverFailure(sqldriver::status::DriverInitFailed,
@@ -26,8 +25,7 @@ void resolve(void* handle, const char* symbol, Function* target)
 std::mutex loadedMutex;
 std::vector<void*> loadedHandles;
 
-void remember(void* handle)
-{
+void remember(void* handle) {
     std::lock_guard<std::mutex> lock(loadedMutex);
     if (std::find(loadedHandles.begin(), loadedHandles.end(), handle) == loadedHandles.end())
         loadedHandles.push_back(handle);
@@ -35,22 +33,18 @@ void remember(void* handle)
 
 }  // namespace
 
-bool ClientLibrary::shutDownAll(unsigned timeoutMs)
-{
+bool ClientLibrary::shutDownAll(unsigned timeoutMs) {
     std::lock_guard<std::mutex> lock(loadedMutex);
     bool ok = true;
     for (void* handle : loadedHandles) {
         auto shutdown = reinterpret_cast<decltype(&::fb_shutdown)>(::dlsym(handle, "fb_shutdown"));
-        if (shutdown && shutdown(timeoutMs, fb_shutrsn_app_stopped) != 0)
-            ok = false;
+        if (shutdown && shutdown(timeoutMs, fb_shutrsn_app_stopped) != 0) ok = false;
     }
     return ok;
 }
 
-std::shared_ptr<const ClientLibrary> ClientLibrary::load(const std::string& name)
-{
-    if (name.empty())
-        throw DriverFailure(sqldriver::status::DriverInitFailed, "no client library named");
+std::shared_ptr<const ClientLibrary> ClientLibrary::load(const std::string& name) {
+    if (name.empty()) throw DriverFailure(sqldriver::status::DriverInitFailed, "no client library named");
     // The handle is never closed: the client library starts threads and registers
     // exit handlers of its own, which must outlive every use of it in the process.
     void* handle = ::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);

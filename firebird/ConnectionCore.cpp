@@ -6,19 +6,16 @@ namespace tarvel::fb {
 
 using namespace sqldriver::status;
 
-void ConnectionCore::connect(const std::string& database, const std::string& userName, const std::string& password)
-{
-    if (m_attachment.isOpen())
-        throw DriverFailure(ConnectionFailed, "the connection is already open");
+void ConnectionCore::connect(const std::string& database, const std::string& userName,
+                             const std::string& password) {
+    if (m_attachment.isOpen()) throw DriverFailure(ConnectionFailed, "the connection is already open");
     bool embedded = false;
     const std::string target = attachTarget(database, m_options, &embedded);
     m_attachment = Attachment(m_client, target, databaseParameters(m_options, userName, password, embedded));
 }
 
-void ConnectionCore::disconnect()
-{
-    if (!m_attachment.isOpen())
-        return;
+void ConnectionCore::disconnect() {
+    if (!m_attachment.isOpen()) return;
     if (m_lost) {
         // Nothing can be committed over a lost attachment: every handle is
         // let go quietly, so the connection can be opened afresh.
@@ -30,17 +27,13 @@ void ConnectionCore::disconnect()
         return;
     }
     m_explicit = Transaction();
-    if (m_retained.isActive())
-        m_retained.commit();
-    if (m_prepare.isActive())
-        m_prepare.commit();
+    if (m_retained.isActive()) m_retained.commit();
+    if (m_prepare.isActive()) m_prepare.commit();
     m_attachment.detach();
 }
 
-bool ConnectionCore::isLost()
-{
-    if (m_lost || !m_attachment.isOpen())
-        return m_lost;
+bool ConnectionCore::isLost() {
+    if (m_lost || !m_attachment.isOpen()) return m_lost;
     const char items[] = {isc_info_attachment_id, isc_info_end};
     char answer[32];
     ISC_STATUS_ARRAY status{};
@@ -49,15 +42,12 @@ bool ConnectionCore::isLost()
     return m_lost;
 }
 
-isc_db_handle* ConnectionCore::database()
-{
-    if (!m_attachment.isOpen())
-        throw DriverFailure(InvalidHandle, "not connected");
+isc_db_handle* ConnectionCore::database() {
+    if (!m_attachment.isOpen()) throw DriverFailure(InvalidHandle, "not connected");
     return m_attachment.handle();
 }
 
-isc_tr_handle* ConnectionCore::prepareTransaction()
-{
+isc_tr_handle* ConnectionCore::prepareTransaction() {
     if (!m_prepare.isActive()) {
         ConnectionOptions readOnly = m_options;
         readOnly.isolation = 0;
@@ -66,27 +56,23 @@ isc_tr_handle* ConnectionCore::prepareTransaction()
     return m_prepare.handle();
 }
 
-Transaction ConnectionCore::startCursorTransaction()
-{
+Transaction ConnectionCore::startCursorTransaction() {
     return Transaction(m_client, database(), transactionParameters(m_options, true));
 }
 
-void ConnectionCore::beginTransaction()
-{
+void ConnectionCore::beginTransaction() {
     if (m_explicit.isActive())
         throw DriverFailure(TransactionActive, "a transaction is already active on this connection");
     m_explicit = Transaction(m_client, database(), transactionParameters(m_options, false));
 }
 
-void ConnectionCore::commit()
-{
+void ConnectionCore::commit() {
     if (!m_explicit.isActive())
         throw DriverFailure(InvalidTransactionId, "no transaction is active on this connection");
     m_explicit.commit();
 }
 
-void ConnectionCore::rollback()
-{
+void ConnectionCore::rollback() {
     if (!m_explicit.isActive())
         throw DriverFailure(InvalidTransactionId, "no transaction is active on this connection");
     m_explicit.rollback();

@@ -44,10 +44,8 @@ public:
     // (or when auto commit is off, which begins one), else in a transaction that
     // is committed (or commit-retained) as soon as `execute` has returned.
     template <typename Execute>
-    void runWriting(Execute&& execute)
-    {
-        if (!m_explicit.isActive() && !m_options.autoCommit)
-            beginTransaction();
+    void runWriting(Execute&& execute) {
+        if (!m_explicit.isActive() && !m_options.autoCommit) beginTransaction();
         if (m_explicit.isActive()) {
             execute(m_explicit.handle());
         } else if (m_options.commitRetain) {

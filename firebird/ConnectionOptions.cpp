@@ -11,40 +11,34 @@ namespace tarvel::fb {
 namespace {
 
 // The failure names the item, never its value: the value may be the password.
-void appendText(std::string* buffer, char item, const char* itemName, const std::string& value)
-{
+void appendText(std::string* buffer, char item, const char* itemName, const std::string& value) {
     if (value.size() > 255)
-        throw DriverFailure(sqldriver::status::InvalidParameter,
-                            std::string(itemName) + " too long: " + std::to_string(value.size()) + " bytes, at most 255");
+        throw DriverFailure(
+            sqldriver::status::InvalidParameter,
+            std::string(itemName) + " too long: " + std::to_string(value.size()) + " bytes, at most 255");
     *buffer += item;
     *buffer += static_cast<char>(value.size());
     *buffer += value;
 }
 
-void appendNumber(std::string* buffer, char item, std::uint32_t value)
-{
+void appendNumber(std::string* buffer, char item, std::uint32_t value) {
     *buffer += item;
     *buffer += static_cast<char>(4);
-    for (int shift = 0; shift < 32; shift += 8)
-        *buffer += static_cast<char>((value >> shift) & 0xFF);
+    for (int shift = 0; shift < 32; shift += 8) *buffer += static_cast<char>((value >> shift) & 0xFF);
 }
 
 // True when the text before the first ':' names a host (Firebird's "host:path",
 // "host/port:path" and "protocol://host/path" forms); a plain path has none.
-bool namesHost(const std::string& database)
-{
-    if (database.empty() || database[0] == '/')
-        return false;
+bool namesHost(const std::string& database) {
+    if (database.empty() || database[0] == '/') return false;
     return database.find(':') != std::string::npos;
 }
 
 }  // namespace
 
-std::string attachTarget(const std::string& database, const ConnectionOptions& options, bool* embedded)
-{
+std::string attachTarget(const std::string& database, const ConnectionOptions& options, bool* embedded) {
     std::string target = database;
-    if (!namesHost(target) && !options.hostName.empty())
-        target = options.hostName + ":" + target;
+    if (!namesHost(target) && !options.hostName.empty()) target = options.hostName + ":" + target;
     if (namesHost(target) && !options.serverPort.empty() && target.find("://") == std::string::npos) {
         const std::size_t colon = target.find(':');
         const std::string host = target.substr(0, colon);
@@ -56,15 +50,11 @@ std::string attachTarget(const std::string& database, const ConnectionOptions& o
 }
 
 std::string databaseParameters(const ConnectionOptions& options, const std::string& userName,
-                               const std::string& password, bool embedded)
-{
+                               const std::string& password, bool embedded) {
     std::string buffer(1, static_cast<char>(isc_dpb_version1));
-    if (!userName.empty())
-        appendText(&buffer, isc_dpb_user_name, "user name", userName);
-    if (!password.empty())
-        appendText(&buffer, isc_dpb_password, "password", password);
-    if (!options.roleName.empty())
-        appendText(&buffer, isc_dpb_sql_role_name, "role name", options.roleName);
+    if (!userName.empty()) appendText(&buffer, isc_dpb_user_name, "user name", userName);
+    if (!password.empty()) appendText(&buffer, isc_dpb_password, "password", password);
+    if (!options.roleName.empty()) appendText(&buffer, isc_dpb_sql_role_name, "role name", options.roleName);
     appendText(&buffer, isc_dpb_lc_ctype, "character set",
                options.charSet.empty() ? std::string("NONE") : options.charSet);
     appendNumber(&buffer, isc_dpb_sql_dialect, static_cast<std::uint32_t>(options.dialect));
@@ -72,13 +62,11 @@ std::string databaseParameters(const ConnectionOptions& options, const std::stri
         appendNumber(&buffer, isc_dpb_connect_timeout, static_cast<std::uint32_t>(options.connectionTimeout));
     // A plain path must open the file in this process, never slip through a
     // server that happens to run on this machine.
-    if (embedded)
-        appendText(&buffer, isc_dpb_config, "configuration", "Providers=Engine12");
+    if (embedded) appendText(&buffer, isc_dpb_config, "configuration", "Providers=Engine12");
     return buffer;
 }
 
-std::string transactionParameters(const ConnectionOptions& options, bool readOnly)
-{
+std::string transactionParameters(const ConnectionOptions& options, bool readOnly) {
     std::string buffer(1, static_cast<char>(isc_tpb_version3));
     buffer += static_cast<char>(readOnly ? isc_tpb_read : isc_tpb_write);
     if (options.isolation == 1) {

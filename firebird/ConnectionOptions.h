@@ -8,9 +8,9 @@ namespace tarvel::fb {
 
 struct ConnectionOptions {
     std::string roleName;
-    std::string hostName;     // used when the database names no host
-    std::string charSet;      // connection character set; empty: NONE
-    std::string serverPort;   // inserted as host/port when the database names none
+    std::string hostName;    // used when the database names no host
+    std::string charSet;     // connection character set; empty: NONE
+    std::string serverPort;  // inserted as host/port when the database names none
     bool waitOnLocks = true;
     bool commitRetain = false;
     bool autoCommit = true;
@@ -19,8 +19,8 @@ struct ConnectionOptions {
     // uncommitted data, so "dirty read" is served as read committed.
     int isolation = 0;
     int dialect = 3;
-    int blobSizeKb = -1;          // -1: whole blobs
-    int connectionTimeout = 0;    // seconds; 0: the client's default
+    int blobSizeKb = -1;        // -1: whole blobs
+    int connectionTimeout = 0;  // seconds; 0: the client's default
 };
 
 // Where the attachment goes: `database` with the host name and port options

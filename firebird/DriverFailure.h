@@ -12,7 +12,8 @@ namespace tarvel::fb {
 
 class DriverFailure : public tarvel::Error {
 public:
-    DriverFailure(sqldriver::Status status, const std::string& message) : tarvel::Error(message), m_status(status) {}
+    DriverFailure(sqldriver::Status status, const std::string& message)
+        : tarvel::Error(message), m_status(status) {}
     sqldriver::Status status() const { return m_status; }
 
 private:

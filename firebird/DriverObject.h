@@ -26,8 +26,7 @@ protected:
 
     // Runs one interface call's work through the slot (ErrorSlot::run).
     template <typename Work>
-    sqldriver::Status run(Work&& work)
-    {
+    sqldriver::Status run(Work&& work) {
         return errors().run(std::forward<Work>(work));
     }
 

@@ -17,8 +17,7 @@ public:
     // Runs `work`; a success clears nothing (the message of the last failed
     // call stays readable), a failure records its message and returns its status.
     template <typename Work>
-    sqldriver::Status run(Work&& work) noexcept
-    {
+    sqldriver::Status run(Work&& work) noexcept {
         try {
             work();
             return sqldriver::status::Ok;
@@ -33,12 +32,10 @@ public:
         }
     }
 
-    sqldriver::Status record(sqldriver::Status status, const char* message) noexcept
-    {
+    sqldriver::Status record(sqldriver::Status status, const char* message) noexcept {
         try {
             m_message = message;
-            if (m_message.size() > 65535)
-                m_message.resize(65535);
+            if (m_message.size() > 65535) m_message.resize(65535);
         } catch (...) {
             m_message.clear();
         }
@@ -47,18 +44,14 @@ public:
 
     const std::string& message() const noexcept { return m_message; }
 
-    sqldriver::Status length(std::uint16_t* length) const noexcept
-    {
-        if (!length)
-            return sqldriver::status::InvalidParameter;
+    sqldriver::Status length(std::uint16_t* length) const noexcept {
+        if (!length) return sqldriver::status::InvalidParameter;
         *length = static_cast<std::uint16_t>(m_message.size());
         return sqldriver::status::Ok;
     }
 
-    sqldriver::Status copy(char* buffer) const noexcept
-    {
-        if (!buffer)
-            return sqldriver::status::InvalidParameter;
+    sqldriver::Status copy(char* buffer) const noexcept {
+        if (!buffer) return sqldriver::status::InvalidParameter;
         std::memcpy(buffer, m_message.c_str(), m_message.size() + 1);
         return sqldriver::status::Ok;
     }

@@ -15,9 +15,10 @@ public:
 
     sqldriver::Status setOption(std::int32_t option, std::int32_t value) override;
     sqldriver::Status prepare(const char* sql, std::uint16_t paramCount) override;
-    sqldriver::Status setParameter(std::uint16_t position, std::uint16_t childPosition, std::uint16_t direction,
-                                   std::uint16_t kind, std::uint16_t subkind, std::int32_t precision,
-                                   std::int32_t scale, std::uint32_t length, const void* value, bool isNull) override;
+    sqldriver::Status setParameter(std::uint16_t position, std::uint16_t childPosition,
+                                   std::uint16_t direction, std::uint16_t kind, std::uint16_t subkind,
+                                   std::int32_t precision, std::int32_t scale, std::uint32_t length,
+                                   const void* value, bool isNull) override;
     sqldriver::Status execute(sqldriver::ISQLCursor** cursor) override;
     sqldriver::Status getRowsAffected(std::int32_t* rows) override;
     sqldriver::Status close() override;

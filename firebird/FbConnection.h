@@ -15,7 +15,8 @@ public:
 
     sqldriver::Status setIntOption(std::int32_t option, std::int32_t value) override;
     sqldriver::Status setTextOption(std::int32_t option, const char* value) override;
-    sqldriver::Status getOption(std::int32_t option, void* buffer, std::int32_t size, std::int32_t* resultLength) override;
+    sqldriver::Status getOption(std::int32_t option, void* buffer, std::int32_t size,
+                                std::int32_t* resultLength) override;
     sqldriver::Status connect(const char* database, const char* userName, const char* password) override;
     sqldriver::Status disconnect() override;
     sqldriver::Status getSQLCommand(sqldriver::ISQLCommand** command) override;

@@ -17,7 +17,8 @@ public:
 
     sqldriver::Status getColumnCount(std::uint16_t* count) override;
     sqldriver::Status getColumnName(std::uint16_t column, char* buffer) override;
-    sqldriver::Status getColumnType(std::uint16_t column, std::uint16_t* kind, std::uint16_t* subkind) override;
+    sqldriver::Status getColumnType(std::uint16_t column, std::uint16_t* kind,
+                                    std::uint16_t* subkind) override;
     sqldriver::Status getColumnLength(std::uint16_t column, std::uint32_t* length) override;
     sqldriver::Status getColumnPrecision(std::uint16_t column, std::int16_t* precision) override;
     sqldriver::Status getColumnScale(std::uint16_t column, std::int16_t* scale) override;

@@ -15,8 +15,7 @@ class FbDriver final : public DriverObject<sqldriver::ISQLDriver> {
 public:
     explicit FbDriver(ClientRef client) : m_client(std::move(client)) {}
 
-    sqldriver::Status getSQLConnection(sqldriver::ISQLConnection** connection) override
-    {
+    sqldriver::Status getSQLConnection(sqldriver::ISQLConnection** connection) override {
         return run([&] {
             if (!connection)
                 throw DriverFailure(sqldriver::status::InvalidParameter, "no place for the connection");
@@ -34,12 +33,9 @@ private:
 
 }  // namespace tarvel::fb
 
-extern "C" __attribute__((visibility("default"))) sqldriver::Status GetFirebirdDriver(const char* vendorLib,
-                                                                                      const char* /*errorResourceFile*/,
-                                                                                      sqldriver::ISQLDriver** driver)
-{
-    if (!driver)
-        return sqldriver::status::InvalidParameter;
+extern "C" __attribute__((visibility("default"))) sqldriver::Status GetFirebirdDriver(
+    const char* vendorLib, const char* /*errorResourceFile*/, sqldriver::ISQLDriver** driver) {
+    if (!driver) return sqldriver::status::InvalidParameter;
     *driver = nullptr;
     try {
         *driver = new tarvel::fb::FbDriver(tarvel::fb::ClientLibrary::load(vendorLib ? vendorLib : ""));
@@ -51,14 +47,14 @@ extern "C" __attribute__((visibility("default"))) sqldriver::Status GetFirebirdD
     }
 }
 
-extern "C" __attribute__((visibility("default"))) std::uint32_t SqlDriverInterfaceVersion()
-{
+extern "C" __attribute__((visibility("default"))) std::uint32_t SqlDriverInterfaceVersion() {
     return sqldriver::kInterfaceVersion;
 }
 
-extern "C" __attribute__((visibility("default"))) sqldriver::Status SqlDriverShutdown(std::uint32_t timeoutMs)
-{
-    return tarvel::fb::ClientLibrary::shutDownAll(timeoutMs) ? sqldriver::status::Ok : sqldriver::status::SqlError;
+extern "C" __attribute__((visibility("default"))) sqldriver::Status SqlDriverShutdown(
+    std::uint32_t timeoutMs) {
+    return tarvel::fb::ClientLibrary::shutDownAll(timeoutMs) ? sqldriver::status::Ok
+                                                             : sqldriver::status::SqlError;
 }
 
 // The signatures must stay those the program looks the functions up with.

@@ -15,7 +15,8 @@ public:
     explicit FbMetaData(std::shared_ptr<ConnectionCore> connection) : m_connection(std::move(connection)) {}
 
     sqldriver::Status setOption(std::int32_t option, const char* value) override;
-    sqldriver::Status getOption(std::int32_t option, void* buffer, std::int32_t size, std::int32_t* resultLength) override;
+    sqldriver::Status getOption(std::int32_t option, void* buffer, std::int32_t size,
+                                std::int32_t* resultLength) override;
 
 private:
     ~FbMetaData() override = default;

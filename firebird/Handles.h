@@ -23,11 +23,8 @@ public:
     explicit OwnedHandle(ClientRef client) : m_client(std::move(client)) {}
     ~OwnedHandle() { reset(); }
     OwnedHandle(OwnedHandle&& other) noexcept
-        : m_client(std::move(other.m_client)), m_handle(std::exchange(other.m_handle, 0))
-    {
-    }
-    OwnedHandle& operator=(OwnedHandle&& other) noexcept
-    {
+        : m_client(std::move(other.m_client)), m_handle(std::exchange(other.m_handle, 0)) {}
+    OwnedHandle& operator=(OwnedHandle&& other) noexcept {
         if (this != &other) {
             reset();
             m_client = std::move(other.m_client);
@@ -40,8 +37,7 @@ public:
     Handle* get() { return &m_handle; }
     const ClientLibrary& client() const { return *m_client; }
     // Hands the handle to Release now.
-    void reset() noexcept
-    {
+    void reset() noexcept {
         if (m_handle) {
             Release(*m_client, &m_handle);
             m_handle = 0;

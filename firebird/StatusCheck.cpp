@@ -8,55 +8,45 @@
 
 namespace tarvel::fb {
 
-std::string interpretStatus(const ClientLibrary& client, const ISC_STATUS* vector)
-{
+std::string interpretStatus(const ClientLibrary& client, const ISC_STATUS* vector) {
     std::string text;
     const ISC_STATUS* cursor = vector;
     char line[1024];
     while (client.interpret(line, sizeof line, &cursor) > 0) {
-        if (!text.empty())
-            text += '\n';
+        if (!text.empty()) text += '\n';
         text += line;
     }
     const ISC_LONG sqlcode = client.sqlcode(vector);
     if (sqlcode != 0 && text.find("SQL error code") == std::string::npos) {
-        if (!text.empty())
-            text += '\n';
+        if (!text.empty()) text += '\n';
         text += "SQL error code = " + std::to_string(sqlcode);
     }
     return text;
 }
 
-void check(const ClientLibrary& client, const ISC_STATUS* vector, sqldriver::Status failStatus)
-{
-    if (StatusVector::failed(vector))
-        throw DriverFailure(failStatus, interpretStatus(client, vector));
+void check(const ClientLibrary& client, const ISC_STATUS* vector, sqldriver::Status failStatus) {
+    if (StatusVector::failed(vector)) throw DriverFailure(failStatus, interpretStatus(client, vector));
 }
 
-bool connectionLost(const ISC_STATUS* vector)
-{
+bool connectionLost(const ISC_STATUS* vector) {
     static constexpr ISC_STATUS kLost[] = {
-        isc_network_error, isc_net_read_err, isc_net_write_err, isc_lost_db_connection, isc_conn_lost,
-        isc_net_server_shutdown, isc_shutdown, isc_att_shutdown, isc_bad_db_handle,
+        isc_network_error,       isc_net_read_err, isc_net_write_err, isc_lost_db_connection, isc_conn_lost,
+        isc_net_server_shutdown, isc_shutdown,     isc_att_shutdown,  isc_bad_db_handle,
     };
     // The vector is a list of (argument kind, value) pairs ended by isc_arg_end;
     // a network failure usually comes as a general code followed by the detail.
     for (const ISC_STATUS* item = vector; item[0] != isc_arg_end; item += 2) {
-        if (item[0] == isc_arg_gds && std::find(std::begin(kLost), std::end(kLost), item[1]) != std::end(kLost))
+        if (item[0] == isc_arg_gds &&
+            std::find(std::begin(kLost), std::end(kLost), item[1]) != std::end(kLost))
             return true;
-        if (item[0] == isc_arg_cstring)
-            ++item;  // a counted string takes a length and a pointer
+        if (item[0] == isc_arg_cstring) ++item;  // a counted string takes a length and a pointer
     }
     return false;
 }
 
-ISC_STATUS errorCode(const ISC_STATUS* vector)
-{
-    return StatusVector::failed(vector) ? vector[1] : 0;
-}
+ISC_STATUS errorCode(const ISC_STATUS* vector) { return StatusVector::failed(vector) ? vector[1] : 0; }
 
-void StatusVector::check(const ClientLibrary& client, sqldriver::Status failStatus) const
-{
+void StatusVector::check(const ClientLibrary& client, sqldriver::Status failStatus) const {
     tarvel::fb::check(client, m_vector, failStatus);
 }
 

@@ -2,7 +2,8 @@
 
 namespace tarvel {
 
-CommitGroup::CommitGroup(ResetTransactions& transactions, Apply apply, const CommitLimits& limits, CommitClock clock)
+CommitGroup::CommitGroup(ResetTransactions& transactions, Apply apply, const CommitLimits& limits,
+                         CommitClock clock)
     : m_transactions(transactions), m_apply(std::move(apply)), m_limits(limits), m_clock(std::move(clock)) {
     if (m_limits.maxLines == 0) m_limits.maxLines = 1;
 }

@@ -25,8 +25,8 @@ TEST(ProgressBar, PositionStaysWithinTheRange) {
     const struct {
         int maximum, position, readBack;
     } cases[] = {
-        {100, 50, 50}, {100, 150, 100}, {100, -5, 0}, {0, 0, 0}, {0, 7, 0},
-        {intMax, intMax, intMax}, {10, intMin, 0}, {3, 4, 3},
+        {100, 50, 50}, {100, 150, 100},          {100, -5, 0},    {0, 0, 0},
+        {0, 7, 0},     {intMax, intMax, intMax}, {10, intMin, 0}, {3, 4, 3},
     };
     for (const auto& c : cases) {
         ProgressBar bar;
@@ -93,7 +93,8 @@ TEST(ProgressBar, PaintsAtOnceButOnlyWhenTheLitBlocksChange) {
     EXPECT_GT(changes, 10);
     EXPECT_EQ(counter.paints, changes);
     const QRect inner = bar.rect().adjusted(2, 2, -2, -2);
-    EXPECT_EQ(bar.litSegments(), visibleSegments(0, rows, rows, inner.width(), segmentGeometry(inner.height())));
+    EXPECT_EQ(bar.litSegments(),
+              visibleSegments(0, rows, rows, inner.width(), segmentGeometry(inner.height())));
 }
 
 TEST(SpeedButton, RunsOnlyOnALeftReleaseOverItself) {

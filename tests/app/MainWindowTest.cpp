@@ -96,13 +96,12 @@ TEST_F(MainWindowTest, LayoutAtTheDesignDensity) {
 
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QSize desktop = screen->virtualSize();
-    EXPECT_EQ(window->frameGeometry().topLeft(),
-              screen->geometry().topLeft() + QPoint((desktop.width() - 243) / 2, (desktop.height() - 164) / 2));
+    EXPECT_EQ(
+        window->frameGeometry().topLeft(),
+        screen->geometry().topLeft() + QPoint((desktop.width() - 243) / 2, (desktop.height() - 164) / 2));
 
     // The bar stays on the bottom edge across the whole width; the others stay put.
-    const struct {
-        QSize client;
-    } sizes[] = {{QSize(400, 300)}, {QSize(120, 90)}, {QSize(235, 130)}};
+    const struct { QSize client; } sizes[] = {{QSize(400, 300)}, {QSize(120, 90)}, {QSize(235, 130)}};
     for (const auto& s : sizes) {
         window->resize(s.client);
         EXPECT_EQ(window->ProgressBar1->geometry(), QRect(0, s.client.height() - 17, s.client.width(), 17));
@@ -283,7 +282,10 @@ TEST_F(MainWindowTest, LocaleChangeReadsTheRegionalFormatsAgain) {
         QCoreApplication::sendEvent(window.get(), &change);
         EXPECT_EQ(currentFormats().decimalSeparator, c.decimalSeparator) << c.locale;
     }
-    if (before) ::setenv("LC_ALL", saved.c_str(), 1); else ::unsetenv("LC_ALL");
+    if (before)
+        ::setenv("LC_ALL", saved.c_str(), 1);
+    else
+        ::unsetenv("LC_ALL");
     reloadCurrentFormats();
 }
 
@@ -306,9 +308,11 @@ TEST_F(MainWindowTest, AnErrorEscapingStartUpGivesTheFatalBoxAndExitCodeOne) {
         const char* pattern;
     } cases[] = {
         {[] { throw Error("Window cannot be created"); },
-         "^Exception tarvel::Error in module TarvelReset at [0-9A-F]{8,}\\.\\r\\nWindow cannot be created\\.\\r\\n$"},
+         "^Exception tarvel::Error in module TarvelReset at [0-9A-F]{8,}\\.\\r\\nWindow cannot be "
+         "created\\.\\r\\n$"},
         {[] { throw std::runtime_error("Ends in a stop."); },
-         "^Exception std::runtime_error in module TarvelReset at [0-9A-F]{8,}\\.\\r\\nEnds in a stop\\.\\r\\n$"},
+         "^Exception std::runtime_error in module TarvelReset at [0-9A-F]{8,}\\.\\r\\nEnds in a "
+         "stop\\.\\r\\n$"},
     };
     for (const auto& c : cases) {
         boxes.shown.clear();
@@ -322,7 +326,8 @@ TEST_F(MainWindowTest, AnErrorEscapingStartUpGivesTheFatalBoxAndExitCodeOne) {
         EXPECT_EQ(code, 1);
         ASSERT_EQ(boxes.shown.size(), 1);
         EXPECT_EQ(boxes.shown.at(0).kind, BoxKind::Fatal);
-        EXPECT_TRUE(QRegularExpression(QString::fromUtf8(c.pattern)).match(boxes.shown.at(0).message).hasMatch())
+        EXPECT_TRUE(
+            QRegularExpression(QString::fromUtf8(c.pattern)).match(boxes.shown.at(0).message).hasMatch())
             << boxes.shown.at(0).message.toStdString();
     }
 }

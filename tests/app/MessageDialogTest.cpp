@@ -129,7 +129,8 @@ TEST(MessageDialog, AClipboardThatCannotBeTakenIsReportedAndTheBoxStaysOpen) {
     dialog.setBeep([] {});
     dialog.setClipboardWriter([](const QString&) { return false; });
     QStringList reported;
-    dialog.setErrorReporter([&](const std::string& error) { reported.append(QString::fromStdString(error)); });
+    dialog.setErrorReporter(
+        [&](const std::string& error) { reported.append(QString::fromStdString(error)); });
     showActive(dialog);
     press(dialog, {Qt::Key_C, Qt::ControlModifier});
     EXPECT_EQ(reported, QStringList{QStringLiteral("Cannot open clipboard")});
@@ -213,8 +214,9 @@ TEST(MessageText, AmpersandsAndLineBreaksAsShown) {
     };
     for (const auto& c : cases) {
         MessageText text(QString::fromUtf8(c.text), 400);
-        const QSize expected =
-            text.fontMetrics().boundingRect(QRect(0, 0, 400, 1000), flags, QString::fromUtf8(c.shownAs)).size();
+        const QSize expected = text.fontMetrics()
+                                   .boundingRect(QRect(0, 0, 400, 1000), flags, QString::fromUtf8(c.shownAs))
+                                   .size();
         EXPECT_EQ(text.sizeHint(), expected) << c.text;
     }
 }

@@ -22,13 +22,16 @@ TEST(ApplicationTitle, FollowsTheProgramFileName) {
         {"/opt/tarvel/Tarvel.Reset.exe", "Tarvel"},  // cut at the first full stop
         {"/opt/tarvel/tarvelreset", "tarvelreset"},  // the first letter keeps its case
         {"/opt/tarvel/TARVEL.EXE", "Tarvel"},
-        {"TarvelReset", "Tarvelreset"},              // no folder at all
-        {"/opt/v1.2/TarvelReset", "Tarvelreset"},    // a full stop in a folder does not count
+        {"TarvelReset", "Tarvelreset"},            // no folder at all
+        {"/opt/v1.2/TarvelReset", "Tarvelreset"},  // a full stop in a folder does not count
         {"/opt/tarvel/.hidden", ""},
         {"/opt/tarvel/", ""},
-        {"/opt/tarvel/ÄRGER.bin", "Ärger"},          // multi-byte first character stays whole
+        {"/opt/tarvel/ÄRGER.bin", "Ärger"},  // multi-byte first character stays whole
         {"/opt/tarvel/進貨TOOL", "進貨tool"},
-        {"/opt/tarvel/\xF0\x9D\x90\x80" "BC", "\xF0\x9D\x90\x80" "bc"},  // beyond 16 bits
+        {"/opt/tarvel/\xF0\x9D\x90\x80"
+         "BC",
+         "\xF0\x9D\x90\x80"
+         "bc"},  // beyond 16 bits
     };
     for (const auto& c : cases)
         EXPECT_EQ(applicationTitleFromPath(QByteArray(c.path)), QString::fromUtf8(c.title)) << c.path;
@@ -144,7 +147,7 @@ TEST(AccessKey, IsTheCharacterAfterALoneAmpersand) {
         const char* caption;
         QChar key;
     } cases[] = {
-        {"&Yes", u'Y'}, {"&no", u'N'}, {"OK", QChar()}, {"&&Yes", QChar()},
+        {"&Yes", u'Y'},         {"&no", u'N'},          {"OK", QChar()}, {"&&Yes", QChar()},
         {"Fish&&&Chips", u'C'}, {"Trailing&", QChar()}, {"Sa&ve", u'V'},
     };
     for (const auto& c : cases) EXPECT_EQ(accessKeyOf(QString::fromUtf8(c.caption)), c.key) << c.caption;

@@ -1,9 +1,9 @@
+#include <gtest/gtest.h>
+
 #include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "ChildResult.h"
 #include "HistoryChecksum.h"
@@ -15,10 +15,10 @@ using Columns = std::vector<std::optional<std::string>>;
 
 TEST(RowHash, TellsApartRowsThatLookAlikeAsText) {
     const std::vector<std::pair<Columns, Columns>> pairs = {
-        {{std::nullopt, "a"}, {"", "a"}},      // null is not the empty text
-        {{"ab", "c"}, {"a", "bc"}},            // column boundaries count
-        {{"a", ""}, {"a"}},                    // so does a trailing empty column
-        {{"1.0000", "x"}, {"x", "1.0000"}},    // and the order of the columns
+        {{std::nullopt, "a"}, {"", "a"}},    // null is not the empty text
+        {{"ab", "c"}, {"a", "bc"}},          // column boundaries count
+        {{"a", ""}, {"a"}},                  // so does a trailing empty column
+        {{"1.0000", "x"}, {"x", "1.0000"}},  // and the order of the columns
     };
     for (const auto& [left, right] : pairs)
         EXPECT_NE(rowHash(left), rowHash(right)) << ::testing::PrintToString(left);
@@ -58,14 +58,15 @@ TEST_P(ReferenceCutoff, TakesReachedProvidersFromTheRunAndTheOthersFromBefore) {
     EXPECT_EQ(HistoryReference(before, after).expected(c.lastParty), sumOfRows(expected));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cutoffs, ReferenceCutoff,
-    ::testing::Values(CutoffCase{"Complete", std::nullopt, {0, 1, 2, 3}, {}},
-                      CutoffCase{"AfterS1", "S1", {0}, {1, 2, 3, 4}},
-                      CutoffCase{"AfterS2", "S2", {0, 1}, {3, 4}},
-                      CutoffCase{"BeforeEveryProvider", "A", {}, {0, 1, 2, 3, 4}},
-                      CutoffCase{"AfterTheBig5Provider", "\xA4\x40", {0, 1, 2}, {4}}),
-    [](const ::testing::TestParamInfo<CutoffCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cutoffs, ReferenceCutoff,
+                         ::testing::Values(CutoffCase{"Complete", std::nullopt, {0, 1, 2, 3}, {}},
+                                           CutoffCase{"AfterS1", "S1", {0}, {1, 2, 3, 4}},
+                                           CutoffCase{"AfterS2", "S2", {0, 1}, {3, 4}},
+                                           CutoffCase{"BeforeEveryProvider", "A", {}, {0, 1, 2, 3, 4}},
+                                           CutoffCase{"AfterTheBig5Provider", "\xA4\x40", {0, 1, 2}, {4}}),
+                         [](const ::testing::TestParamInfo<CutoffCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST(ChildResult, TravelsThroughItsFileUnchanged) {
     ChildResult result;

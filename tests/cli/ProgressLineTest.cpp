@@ -10,8 +10,8 @@ namespace {
 
 TEST(ProgressLine, DurationsAndTimeLeft) {
     const std::pair<double, const char*> durations[] = {
-        {0, "0:00"}, {0.2, "0:01"}, {59.5, "1:00"}, {61, "1:01"}, {3599, "59:59"}, {3600, "1:00:00"},
-        {36061, "10:01:01"}, {-1, "--:--"},
+        {0, "0:00"},     {0.2, "0:01"},     {59.5, "1:00"},      {61, "1:01"},
+        {3599, "59:59"}, {3600, "1:00:00"}, {36061, "10:01:01"}, {-1, "--:--"},
     };
     for (const auto& [seconds, text] : durations) EXPECT_EQ(durationText(seconds), text) << seconds;
 
@@ -23,8 +23,8 @@ TEST(ProgressLine, DurationsAndTimeLeft) {
 
 TEST(ProgressLine, PercentStaysWithinTheBar) {
     const std::tuple<std::int64_t, std::int64_t, int> cases[] = {
-        {0, 100, 0}, {1, 3, 33}, {2, 3, 66}, {3, 3, 100}, {7, 3, 100}, {0, 0, 100}, {5, -1, 100},
-        {2'000'000'000, 2'100'000'000, 95},
+        {0, 100, 0}, {1, 3, 33},  {2, 3, 66},   {3, 3, 100},
+        {7, 3, 100}, {0, 0, 100}, {5, -1, 100}, {2'000'000'000, 2'100'000'000, 95},
     };
     for (const auto& [position, maximum, percent] : cases)
         EXPECT_EQ(percentDone({position, maximum, 1}), percent) << position << "/" << maximum;
@@ -69,7 +69,8 @@ struct ManualClock {
 TEST(ProgressReporter, RedrawsATerminalAtMostTenTimesASecond) {
     ManualClock clock;
     std::vector<std::string> shown;
-    ProgressReporter reporter(true, 80, [&](const std::string& text) { shown.push_back(text); }, clock.function());
+    ProgressReporter reporter(
+        true, 80, [&](const std::string& text) { shown.push_back(text); }, clock.function());
     reporter.start(3000);
     for (int line = 1; line <= 3000; ++line) {
         clock.now += std::chrono::milliseconds(1);
@@ -87,7 +88,8 @@ TEST(ProgressReporter, RedrawsATerminalAtMostTenTimesASecond) {
 TEST(ProgressReporter, WritesAPlainLineEveryTenSecondsToALog) {
     ManualClock clock;
     std::vector<std::string> shown;
-    ProgressReporter reporter(false, 80, [&](const std::string& text) { shown.push_back(text); }, clock.function());
+    ProgressReporter reporter(
+        false, 80, [&](const std::string& text) { shown.push_back(text); }, clock.function());
     reporter.start(350);
     for (int line = 1; line <= 350; ++line) {
         clock.now += std::chrono::milliseconds(100);

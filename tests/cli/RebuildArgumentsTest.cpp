@@ -54,9 +54,8 @@ TEST(RebuildArguments, WithoutATerminalOnlyYesMayRun) {
 
 TEST(RebuildArguments, OnlyYesAnswersConfirm) {
     const std::pair<const char*, bool> cases[] = {
-        {"y\n", true},  {"Y", true},    {"yes\n", true}, {"  YeS \r\n", true}, {"", false},
-        {"\n", false},  {"n\n", false}, {"no", false},   {"ye", false},        {"yess", false},
-        {"y es", false}, {"是", false},
+        {"y\n", true},  {"Y", true},   {"yes\n", true}, {"  YeS \r\n", true}, {"", false},     {"\n", false},
+        {"n\n", false}, {"no", false}, {"ye", false},   {"yess", false},      {"y es", false}, {"是", false},
     };
     for (const auto& [line, yes] : cases) EXPECT_EQ(isYesAnswer(line), yes) << '"' << line << '"';
 }
@@ -64,7 +63,8 @@ TEST(RebuildArguments, OnlyYesAnswersConfirm) {
 TEST(ConsoleErrorText, ShowsTheBoxTextWithPlainLineBreaks) {
     const std::pair<const char*, const char*> cases[] = {
         {"", ""},
-        {"Driver/Connection Registry File '/etc/x.ini' not found", "Driver/Connection Registry File '/etc/x.ini' not found."},
+        {"Driver/Connection Registry File '/etc/x.ini' not found",
+         "Driver/Connection Registry File '/etc/x.ini' not found."},
         {"Driver Error: Unknown Error\r\nSQL Server Error: table unknown\r\nSTORY_IN",
          "Driver Error: Unknown Error\nSQL Server Error: table unknown\nSTORY_IN."},
         {"ends in a mark!", "ends in a mark!"},

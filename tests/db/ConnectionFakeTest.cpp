@@ -57,7 +57,8 @@ protected:
         m_folder.write("sqldrivers.ini", drivers);
     }
     SqlConnection& connection() {
-        if (!m_connection) m_connection = std::make_unique<SqlConnection>("SQLConnection1", m_folder.location());
+        if (!m_connection)
+            m_connection = std::make_unique<SqlConnection>("SQLConnection1", m_folder.location());
         return *m_connection;
     }
     // The text of the error the opening raises, "" when it opens.
@@ -73,7 +74,8 @@ protected:
     static std::vector<std::string> optionCalls() {
         std::vector<std::string> out;
         for (const std::string& line : fakedriver::log()) {
-            if (line.rfind("connection.setIntOption", 0) == 0 || line.rfind("connection.setTextOption", 0) == 0) {
+            if (line.rfind("connection.setIntOption", 0) == 0 ||
+                line.rfind("connection.setTextOption", 0) == 0) {
                 out.push_back(line);
             }
         }
@@ -89,23 +91,16 @@ TEST_F(ConnectionTest, BuiltInListOpensWithTheseCallsInOrder) {
     ASSERT_EQ(openError(), "");
     EXPECT_TRUE(connection().isOpen());
     EXPECT_THAT(fakedriver::log(),
-                ElementsAreArray(std::vector<std::string>{"entry \"libfbclient.so.2\" \"\"",
-                            "driver.getSQLConnection",
-                            "connection.setTextOption 3 \"RoleName\"",
-                            "connection.setIntOption 4 1",
-                            "connection.setIntOption 5 0",
-                            "connection.setIntOption 6 0",
-                            "connection.setIntOption 16 3",
-                            "connection.setIntOption 25 0",
-                            "connection.connect \"127.0.0.1:d:\\\\Kestal\\\\Data\\\\Data45\\\\POSDATA.GDB\" "
-                            "\"SYSDBA\" \"quernmill\"",
-                            "connection.getOption 14 4",
-                            "connection.getSQLMetaData",
-                            "metadata.setOption 1 \"SYSDBA\"",
-                            "metadata.getOption 11 1",
-                            "connection.setIntOption 2 -1",
-                            "metadata.getOption 5 4",
-                            "metadata.getOption 15 4"}));
+                ElementsAreArray(std::vector<std::string>{
+                    "entry \"libfbclient.so.2\" \"\"", "driver.getSQLConnection",
+                    "connection.setTextOption 3 \"RoleName\"", "connection.setIntOption 4 1",
+                    "connection.setIntOption 5 0", "connection.setIntOption 6 0",
+                    "connection.setIntOption 16 3", "connection.setIntOption 25 0",
+                    "connection.connect \"127.0.0.1:d:\\\\Kestal\\\\Data\\\\Data45\\\\POSDATA.GDB\" "
+                    "\"SYSDBA\" \"quernmill\"",
+                    "connection.getOption 14 4", "connection.getSQLMetaData",
+                    "metadata.setOption 1 \"SYSDBA\"", "metadata.getOption 11 1",
+                    "connection.setIntOption 2 -1", "metadata.getOption 5 4", "metadata.getOption 15 4"}));
     EXPECT_EQ(connection().quoteChar(), '"');
     EXPECT_EQ(connection().isolationLevel(), 0);
     EXPECT_TRUE(connection().supportsTransaction());
@@ -139,7 +134,7 @@ TEST_F(ConnectionTest, BuiltInSettingsBeforeOpening) {
 
 struct OptionCase {
     const char* what;
-    std::string lines;  // added to the minimal entry
+    std::string lines;                 // added to the minimal entry
     std::vector<std::string> options;  // option calls before the blob size
     int isolation;
 };
@@ -158,42 +153,58 @@ TEST_P(OptionTest, HandsOver) {
 
 const OptionCase kOptionCases[] = {
     {"nothing given: no dialect at all", "", {}, 0},
-    {"booleans: only TRUE is true", "WaitOnLocks=true\nCommitRetain=Yes\nAutoCommit=TRUE\nBlockingMode=1\n",
+    {"booleans: only TRUE is true",
+     "WaitOnLocks=true\nCommitRetain=Yes\nAutoCommit=TRUE\nBlockingMode=1\n",
      {"connection.setIntOption 4 1", "connection.setIntOption 5 0", "connection.setIntOption 0 1",
       "connection.setIntOption 1 0"},
      0},
     {"boolean trimmed", "Trim Char=  True \n", {"connection.setIntOption 25 1"}, 0},
     {"whole table in its order",
-     "Connection Timeout=30\nCustom String= c s \nTrim Char=False\nMultiple Transaction=True\nServer Port=3051\n"
+     "Connection Timeout=30\nCustom String= c s \nTrim Char=False\nMultiple Transaction=True\nServer "
+     "Port=3051\n"
      "OS Authentication=False\nSqlDialect=1\nFirebird TransIsolation=DirtyRead\nServerCharSet=UTF8\n"
-     "BlockingMode=False\nAutoCommit=False\nCommitRetain=True\nWaitOnLocks=False\nRoleName=R\nHostName=db.local\n",
-     {"connection.setTextOption 10 \"db.local\"", "connection.setTextOption 3 \"R\"", "connection.setIntOption 4 0",
-      "connection.setIntOption 5 1", "connection.setIntOption 0 0", "connection.setIntOption 1 0",
-      "connection.setTextOption 15 \"UTF8\"", "connection.setIntOption 6 2", "connection.setIntOption 16 1",
-      "connection.setIntOption 20 0", "connection.setTextOption 23 \"3051\"", "connection.setIntOption 22 1",
-      "connection.setIntOption 25 0", "connection.setTextOption 31 \"c s\"", "connection.setIntOption 32 30"},
+     "BlockingMode=False\nAutoCommit=False\nCommitRetain=True\nWaitOnLocks=False\nRoleName=R\nHostName=db."
+     "local\n",
+     {"connection.setTextOption 10 \"db.local\"", "connection.setTextOption 3 \"R\"",
+      "connection.setIntOption 4 0", "connection.setIntOption 5 1", "connection.setIntOption 0 0",
+      "connection.setIntOption 1 0", "connection.setTextOption 15 \"UTF8\"", "connection.setIntOption 6 2",
+      "connection.setIntOption 16 1", "connection.setIntOption 20 0", "connection.setTextOption 23 \"3051\"",
+      "connection.setIntOption 22 1", "connection.setIntOption 25 0", "connection.setTextOption 31 \"c s\"",
+      "connection.setIntOption 32 30"},
      2},
-    {"isolation repeatable read", "Firebird TransIsolation=RepeatableRead\n", {"connection.setIntOption 6 1"}, 1},
+    {"isolation repeatable read",
+     "Firebird TransIsolation=RepeatableRead\n",
+     {"connection.setIntOption 6 1"},
+     1},
     {"isolation upper case", "FIREBIRD TRANSISOLATION=DIRTYREAD\n", {"connection.setIntOption 6 2"}, 2},
-    {"isolation ReadCommitted is 0", "Firebird TransIsolation=ReadCommitted\n", {"connection.setIntOption 6 0"}, 0},
+    {"isolation ReadCommitted is 0",
+     "Firebird TransIsolation=ReadCommitted\n",
+     {"connection.setIntOption 6 0"},
+     0},
     {"isolation other word is 0", "Firebird TransIsolation=Snapshot\n", {"connection.setIntOption 6 0"}, 0},
     {"isolation of another driver name is not read", "Other TransIsolation=DirtyRead\n", {}, 0},
     {"empty value is not given", "RoleName=\nSQLDialect=\n", {}, 0},
     {"first of two lines wins", "SQLDialect=1\nSqlDialect=3\n", {"connection.setIntOption 16 1"}, 0},
-    {"numbers with signs", "SQLDialect=+3\nConnection Timeout=-5\n",
-     {"connection.setIntOption 16 3", "connection.setIntOption 32 -5"}, 0},
-    {"role text passed byte for byte", "RoleName=\xa4\xa4 \"x\"\n", {"connection.setTextOption 3 \"\\xa4\\xa4 \\\"x\\\"\""},
+    {"numbers with signs",
+     "SQLDialect=+3\nConnection Timeout=-5\n",
+     {"connection.setIntOption 16 3", "connection.setIntOption 32 -5"},
+     0},
+    {"role text passed byte for byte",
+     "RoleName=\xa4\xa4 \"x\"\n",
+     {"connection.setTextOption 3 \"\\xa4\\xa4 \\\"x\\\"\""},
      0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, OptionTest, ::testing::ValuesIn(kOptionCases));
 
 TEST_F(ConnectionTest, BlobSizeAndLoginValues) {
-    writeFiles("[Kestal]\nDriverName=Firebird\nDatabase=  127.0.0.1:/x.fdb  \nBlobSize= 64\n"
-               "ErrorResourceFile= err.txt \n");
+    writeFiles(
+        "[Kestal]\nDriverName=Firebird\nDatabase=  127.0.0.1:/x.fdb  \nBlobSize= 64\n"
+        "ErrorResourceFile= err.txt \n");
     ASSERT_EQ(openError(), "");
     EXPECT_THAT(fakedriver::logOf("entry"), ElementsAre("entry \"libfbclient.so.2\" \"err.txt\""));
-    EXPECT_THAT(fakedriver::logOf("connection.connect"), ElementsAre("connection.connect \"127.0.0.1:/x.fdb\" \"\" \"\""));
+    EXPECT_THAT(fakedriver::logOf("connection.connect"),
+                ElementsAre("connection.connect \"127.0.0.1:/x.fdb\" \"\" \"\""));
     EXPECT_TRUE(fakedriver::logOf("metadata.setOption").empty()) << "schema set without a user name";
     EXPECT_THAT(fakedriver::logOf("connection.setIntOption"), ElementsAre("connection.setIntOption 2 64"));
 }
@@ -227,8 +238,8 @@ TEST_F(ConnectionTest, FailedAnswersAreNotKept) {
 struct FailureCase {
     const char* what;
     std::function<void(SettingsFolder&, SqlConnection&)> arrange;  // after default files are written
-    std::string expected;  // "@" stands for the folder's path
-    bool driverReached;    // the fake's entry function was called
+    std::string expected;                                          // "@" stands for the folder's path
+    bool driverReached;                                            // the fake's entry function was called
 };
 
 class FailureTest : public ConnectionTest, public ::testing::WithParamInterface<FailureCase> {};
@@ -238,7 +249,8 @@ TEST_P(FailureTest, GivesItsText) {
     writeFiles(kBuiltInEntry);
     c.arrange(m_folder, connection());
     std::string expected = c.expected;
-    for (std::size_t at; (at = expected.find('@')) != std::string::npos;) expected.replace(at, 1, m_folder.path());
+    for (std::size_t at; (at = expected.find('@')) != std::string::npos;)
+        expected.replace(at, 1, m_folder.path());
     EXPECT_EQ(openError(), expected) << c.what;
     EXPECT_FALSE(connection().isOpen()) << c.what;
     EXPECT_EQ(fakedriver::liveObjects(), 0) << c.what;
@@ -280,7 +292,8 @@ const FailureCase kFailureCases[] = {
     {"driver file value not text",
      [](SettingsFolder& f, SqlConnection&) { f.writeStore("Driver Registry File=dword:00000001\n"); },
      "Invalid data type for 'Driver Registry File'", false},
-    {"section missing", entry("[Other]\nDriverName=Firebird\nDatabase=x\n"), "Missing DriverName property", false},
+    {"section missing", entry("[Other]\nDriverName=Firebird\nDatabase=x\n"), "Missing DriverName property",
+     false},
     {"no DriverName", entry("[Kestal]\nDatabase=x\n"), "Missing DriverName property", false},
     {"no driver settings file",
      [](SettingsFolder& f, SqlConnection&) { std::remove(f.file("sqldrivers.ini").c_str()); },
@@ -293,11 +306,13 @@ const FailureCase kFailureCases[] = {
      "SQLConnection1: DLL/Shared Library Name not Set", false},
     {"no VendorLib", drivers("[Firebird]\nLibraryName=libfakesqldrv.so\nGetDriverFunc=GetFakeDriver\n"),
      "SQLConnection1: DLL/Shared Library Name not Set", false},
-    {"no Database", entry("[Kestal]\nDriverName=Firebird\nUser_Name=SYSDBA\n"), "Missing Database property", false},
-    {"library cannot be loaded", drivers(kDriverStart + "LibraryName=libnothere-tarvel.so\nGetDriverFunc=X\n"),
-     "Unable to Load libnothere-tarvel.so", false},
-    {"no GetDriverFunc", drivers(kDriverStart + "LibraryName=libfakesqldrv.so\n"), "Unable to Find Procedure ",
+    {"no Database", entry("[Kestal]\nDriverName=Firebird\nUser_Name=SYSDBA\n"), "Missing Database property",
      false},
+    {"library cannot be loaded",
+     drivers(kDriverStart + "LibraryName=libnothere-tarvel.so\nGetDriverFunc=X\n"),
+     "Unable to Load libnothere-tarvel.so", false},
+    {"no GetDriverFunc", drivers(kDriverStart + "LibraryName=libfakesqldrv.so\n"),
+     "Unable to Find Procedure ", false},
     {"entry function not in the library",
      drivers(kDriverStart + "LibraryName=libfakesqldrv.so\nGetDriverFunc=GetFirebirdDriver\n"),
      "Unable to Find Procedure GetFirebirdDriver", false},
@@ -308,23 +323,24 @@ const FailureCase kFailureCases[] = {
      "Unable to Load libfakesqldrv.so: driver interface version 99, expected " +
          std::to_string(sqldriver::kInterfaceVersion),
      false},
-    {"entry function fails", script([] { fakedriver::failNext("entry", sqldriver::status::DriverInitFailed); }),
+    {"entry function fails",
+     script([] { fakedriver::failNext("entry", sqldriver::status::DriverInitFailed); }),
      "Unable to Load libfbclient.so.2", true},
-    {"dialect not a number", entry(kMinimalEntry + "SQLDialect= three \n"), "'three' is not a valid integer value",
+    {"dialect not a number", entry(kMinimalEntry + "SQLDialect= three \n"),
+     "'three' is not a valid integer value", true},
+    {"timeout not a number", entry(kMinimalEntry + "Connection Timeout=1.5\n"),
+     "'1.5' is not a valid integer value", true},
+    {"blob size not a number", entry(kMinimalEntry + "BlobSize=all\n"), "'all' is not a valid integer value",
      true},
-    {"timeout not a number", entry(kMinimalEntry + "Connection Timeout=1.5\n"), "'1.5' is not a valid integer value",
-     true},
-    {"blob size not a number", entry(kMinimalEntry + "BlobSize=all\n"), "'all' is not a valid integer value", true},
-    {"connection object refused",
-     script([] {
+    {"connection object refused", script([] {
          fakedriver::failNext("driver.getSQLConnection", sqldriver::status::NoMemory);
          fakedriver::setErrorMessage("driver", "not asked");
      }),
      "Driver Error: [0x0002]: Insufficient Memory for Operation", true},
-    {"connect refused with server message",
-     script([] {
+    {"connect refused with server message", script([] {
          fakedriver::failNext("connection.connect", sqldriver::status::ConnectionFailed);
-         fakedriver::setErrorMessage("connection", "Unable to complete network request to host \"127.0.0.1\".");
+         fakedriver::setErrorMessage("connection",
+                                     "Unable to complete network request to host \"127.0.0.1\".");
      }),
      "Driver Error: [0x0015]: Connection failed\r\n"
      "SQL Server Error: Unable to complete network request to host \"127.0.0.1\".",
@@ -368,7 +384,8 @@ TEST_F(ConnectionTest, FailureAfterConnectDetachesAndReleasesEverything) {
     std::vector<std::string> log = fakedriver::log();
     ASSERT_GE(log.size(), 4u);
     std::vector<std::string> tail(log.end() - 4, log.end());
-    EXPECT_THAT(tail, ElementsAre("metadata.release", "connection.disconnect", "connection.release", "driver.release"));
+    EXPECT_THAT(tail, ElementsAre("metadata.release", "connection.disconnect", "connection.release",
+                                  "driver.release"));
 }
 
 TEST_F(ConnectionTest, MissingSectionCountsAsLoadedUntilRestart) {
@@ -389,8 +406,9 @@ TEST_F(ConnectionTest, RetryKeepsLoadedListButRereadsDriverSettings) {
     EXPECT_EQ(openError(), "Driver Error: [0x0015]: Connection failed");
     EXPECT_EQ(connection().lastErrorText(), "Driver Error: [0x0015]: Connection failed");
 
-    writeFiles("[Kestal]\nDriverName=Other\nDatabase=/changed.fdb\nUser_Name=second\n",
-               "[Other]\nLibraryName=libfakesqldrv.so\nVendorLib= libother.so \nGetDriverFunc=GetFakeDriver\n");
+    writeFiles(
+        "[Kestal]\nDriverName=Other\nDatabase=/changed.fdb\nUser_Name=second\n",
+        "[Other]\nLibraryName=libfakesqldrv.so\nVendorLib= libother.so \nGetDriverFunc=GetFakeDriver\n");
     fakedriver::clearLog();
     EXPECT_EQ(openError(), "");
     EXPECT_EQ(connection().driverName, "Other");
@@ -472,7 +490,8 @@ TEST_F(ConnectionTest, ReopeningReadsTheEntryAgain) {
     writeFiles("[Kestal]\nDriverName=Firebird\nDatabase=/second.fdb\n");
     fakedriver::clearLog();
     ASSERT_EQ(openError(), "");
-    EXPECT_THAT(fakedriver::logOf("connection.connect"), ElementsAre("connection.connect \"/second.fdb\" \"\" \"\""));
+    EXPECT_THAT(fakedriver::logOf("connection.connect"),
+                ElementsAre("connection.connect \"/second.fdb\" \"\" \"\""));
 }
 
 TEST_F(ConnectionTest, RefusedClosingOptionIsReportedAfterClosingCompletely) {
@@ -504,29 +523,34 @@ TEST_F(ConnectionTest, DestructionClosesWithoutThrowing) {
 struct ErrorTextCase {
     const char* what;
     sqldriver::Status status;
-    const char* message;     // the failed object's message ("" none)
+    const char* message;  // the failed object's message ("" none)
     sqldriver::Status lenStatus;
     sqldriver::Status msgStatus;
-    const char* fallback;    // nullptr: none passed
-    const char* lastError;   // the connection's last error before
+    const char* fallback;   // nullptr: none passed
+    const char* lastError;  // the connection's last error before
     const char* expected;
 };
 
 TEST_F(ConnectionTest, DriverErrorTextComposition) {
     const ErrorTextCase cases[] = {
-        {"static and server text", 21, "refused", 0, 0, nullptr, "", "Driver Error: [0x0015]: Connection failed\r\nSQL Server Error: refused"},
+        {"static and server text", 21, "refused", 0, 0, nullptr, "",
+         "Driver Error: [0x0015]: Connection failed\r\nSQL Server Error: refused"},
         {"static text only", 10, "", 0, 0, nullptr, "", "Driver Error: [0x000A]: Result set at EOF"},
         {"server text alone", 18, "msg", 0, 0, nullptr, "", "SQL Server Error: msg"},
-        {"own-format static texts", 11, "", 0, 0, nullptr, "", "Driver Error: Driver Error [0x000B]: Parameter Not Set"},
+        {"own-format static texts", 11, "", 0, 0, nullptr, "",
+         "Driver Error: Driver Error [0x000B]: Parameter Not Set"},
         {"length call fails", 101, "msg", 4, 0, nullptr, "", "Driver Error: [0x0065]: SQL Error"},
         {"message call fails", 101, "msg", 0, 4, nullptr, "", "Driver Error: [0x0065]: SQL Error"},
-        {"unknown code, nothing before", 999, "", 0, 0, nullptr, "", "Driver Error: Unknown Error Code '999'"},
+        {"unknown code, nothing before", 999, "", 0, 0, nullptr, "",
+         "Driver Error: Unknown Error Code '999'"},
         {"unknown code uses last error", 999, "", 0, 0, nullptr, "earlier", "earlier"},
         {"caller's text before the last error", 18, "", 0, 0, "query text", "earlier", "query text"},
         {"empty caller's text falls to the last error", 18, "", 0, 0, "", "earlier", "earlier"},
-        {"lines win over fallbacks", 4, "", 0, 0, "query text", "earlier", "Driver Error: [0x0004]: Invalid Handle"},
+        {"lines win over fallbacks", 4, "", 0, 0, "query text", "earlier",
+         "Driver Error: [0x0004]: Invalid Handle"},
         {"status 65535 unknown", 65535, "", 0, 0, nullptr, "", "Driver Error: Unknown Error Code '65535'"},
-        {"message bytes unchanged", 18, "\xa4\xa4\r\nline2", 0, 0, nullptr, "", "SQL Server Error: \xa4\xa4\r\nline2"},
+        {"message bytes unchanged", 18, "\xa4\xa4\r\nline2", 0, 0, nullptr, "",
+         "SQL Server Error: \xa4\xa4\r\nline2"},
     };
     writeFiles(kMinimalEntry);
     ASSERT_EQ(openError(), "");
@@ -566,8 +590,8 @@ TEST_F(ConnectionTest, NoServerTextWithoutObject) {
 struct LimitCase {
     const char* what;
     std::int32_t limit;
-    std::vector<bool> selects;   // one statement each
-    std::vector<bool> onClone;   // whether each ran on a new connection
+    std::vector<bool> selects;  // one statement each
+    std::vector<bool> onClone;  // whether each ran on a new connection
     bool inTransaction;
 };
 
@@ -575,7 +599,11 @@ TEST_F(ConnectionTest, StatementLimitAndClone) {
     const LimitCase cases[] = {
         {"no limit", 0, {true, true, false}, {false, false, false}, false},
         {"limit 1: every SELECT gets a new connection", 1, {true, false, true}, {true, false, true}, false},
-        {"limit 2: the count is reset after each choice", 2, {true, true, true}, {false, false, false}, false},
+        {"limit 2: the count is reset after each choice",
+         2,
+         {true, true, true},
+         {false, false, false},
+         false},
         {"limit 1 in a transaction", 1, {true, true}, {false, false}, true},
     };
     for (const LimitCase& c : cases) {

@@ -32,10 +32,12 @@ protected:
     void SetUp() override {
         if (GetParam() == Access::Server) TARVEL_SKIP_WITHOUT_SERVER();
         m_databaseFile = m_folder.file("pos.fdb");
-        tarvel::testing::createDatabase(m_databaseFile,
-                                        "CREATE TABLE STORY_IN (PROD_ID VARCHAR(20) NOT NULL, PRICE NUMERIC(12,4));"
-                                        "INSERT INTO STORY_IN VALUES ('P1', 10.5);");
-        m_database = GetParam() == Access::Server ? tarvel::testing::serverDatabase(m_databaseFile) : m_databaseFile;
+        tarvel::testing::createDatabase(
+            m_databaseFile,
+            "CREATE TABLE STORY_IN (PROD_ID VARCHAR(20) NOT NULL, PRICE NUMERIC(12,4));"
+            "INSERT INTO STORY_IN VALUES ('P1', 10.5);");
+        m_database =
+            GetParam() == Access::Server ? tarvel::testing::serverDatabase(m_databaseFile) : m_databaseFile;
         writeEntry(tarvel::testing::testPassword());
         m_folder.write("sqldrivers.ini",
                        "[Firebird]\r\nLibraryName=libfbsqldrv.so\r\nVendorLib=libfbclient.so.2\r\n"

@@ -3,11 +3,11 @@
 // the driver would refuse to follow with another. The fake driver plays the
 // failures a real server produces only by accident: a refused rollback, and
 // an attachment that is gone.
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "Error.h"
 #include "FakeDriverFixture.h"
@@ -40,8 +40,8 @@ struct RecoveryCase {
     const char* what;
     // Scripts the failure and makes the call that meets it.
     std::function<void(SqlConnection&, SqlQuery& scan, SqlQuery& work)> fail;
-    const char* text;     // the failure's text, as shown to the operator
-    bool openAfter;       // the connection still counts as open
+    const char* text;  // the failure's text, as shown to the operator
+    bool openAfter;    // the connection still counts as open
 };
 
 void PrintTo(const RecoveryCase& c, std::ostream* out) { *out << c.what; }
@@ -180,9 +180,10 @@ TEST_F(RunRecovery, ARunAfterARefusedRollbackStartsOnAFreshAttachment) {
     }
     lines.rows = {std::vector<fakedriver::Value>(8, fakedriver::Value::text("1"))};
     fakedriver::setResultFor("SELECT COUNT(*) FROM INSTORAGE_SUB \r\n", count);
-    fakedriver::setResultFor("SELECT PROVIDER_ID,PROD_ID,B_PRICE,BILL_DATE,TEMPPRODID,PROD_BARCODE,SALE_PRICE,U_DIS "
-                             "FROM INSTORAGE_SUB \r\n ORDER BY PROVIDER_ID,PROD_ID,BILL_DATE \r\n",
-                             lines);
+    fakedriver::setResultFor(
+        "SELECT PROVIDER_ID,PROD_ID,B_PRICE,BILL_DATE,TEMPPRODID,PROD_BARCODE,SALE_PRICE,U_DIS "
+        "FROM INSTORAGE_SUB \r\n ORDER BY PROVIDER_ID,PROD_ID,BILL_DATE \r\n",
+        lines);
     YesShell shell;
     SqlQueryOperations scan(*query1);
     SqlQueryOperations work(*query2);

@@ -1,10 +1,10 @@
 // The one path from a failed driver call to an error: what is kept as the
 // owner's last error text, what is thrown, and that a fallback may be the very
 // text being replaced.
+#include <gtest/gtest.h>
+
 #include <optional>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "DriverError.h"
 #include "Error.h"
@@ -26,14 +26,18 @@ struct CheckCase {
 
 TEST(DriverErrorTest, CheckKeepsAndThrowsOneText) {
     const CheckCase cases[] = {
-        {"success leaves the last error alone", 0, "earlier", Fallback::Given, Fallback::LastError, std::nullopt, "earlier"},
+        {"success leaves the last error alone", 0, "earlier", Fallback::Given, Fallback::LastError,
+         std::nullopt, "earlier"},
         {"known status replaces the last error", 21, "earlier", Fallback::None, Fallback::LastError,
          "Driver Error: [0x0015]: Connection failed", "Driver Error: [0x0015]: Connection failed"},
-        {"last error as first fallback survives", 18, "earlier", Fallback::LastError, Fallback::None, "earlier", "earlier"},
-        {"last error as second fallback survives", 18, "earlier", Fallback::None, Fallback::LastError, "earlier", "earlier"},
-        {"given text before the last error", 18, "earlier", Fallback::Given, Fallback::LastError, "given", "given"},
-        {"nothing to fall back on", 18, "", Fallback::LastError, Fallback::None, "Driver Error: Unknown Error Code '18'",
-         "Driver Error: Unknown Error Code '18'"},
+        {"last error as first fallback survives", 18, "earlier", Fallback::LastError, Fallback::None,
+         "earlier", "earlier"},
+        {"last error as second fallback survives", 18, "earlier", Fallback::None, Fallback::LastError,
+         "earlier", "earlier"},
+        {"given text before the last error", 18, "earlier", Fallback::Given, Fallback::LastError, "given",
+         "given"},
+        {"nothing to fall back on", 18, "", Fallback::LastError, Fallback::None,
+         "Driver Error: Unknown Error Code '18'", "Driver Error: Unknown Error Code '18'"},
     };
     for (const CheckCase& c : cases) {
         std::string lastError = c.lastBefore;

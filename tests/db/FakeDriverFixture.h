@@ -1,11 +1,11 @@
 // A connection that loads the scriptable fake driver, and the two queries on it.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "FakeDriverScript.h"
 #include "RegionalFormats.h"

@@ -1,8 +1,8 @@
 // Which field each driver column gives, and the names of repeated columns.
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "Field.h"
 #include "SqlDriver.h"
@@ -14,7 +14,7 @@ namespace k = sqldriver::kind;
 namespace sk = sqldriver::subkind;
 
 CursorColumn column(const char* name, std::uint16_t kind, std::uint16_t subkind = sk::None,
-                         std::uint32_t length = 0, std::int16_t precision = 0, std::int16_t scale = 0) {
+                    std::uint32_t length = 0, std::int16_t precision = 0, std::int16_t scale = 0) {
     CursorColumn c;
     c.name = name;
     c.kind = kind;
@@ -73,8 +73,11 @@ TEST(FieldFromColumn, KindsAndSizes) {
 
 TEST(FieldFromColumn, KindsWithoutAField) {
     const CursorColumn cases[] = {
-        column("A", k::Unknown), column("A", 99), column("A", k::Text, sk::None, 0, 0),
-        column("A", k::Int16, sk::None, 4), column("A", k::UInt16, sk::None, 0),
+        column("A", k::Unknown),
+        column("A", 99),
+        column("A", k::Text, sk::None, 0, 0),
+        column("A", k::Int16, sk::None, 4),
+        column("A", k::UInt16, sk::None, 0),
     };
     for (const CursorColumn& c : cases) {
         EXPECT_FALSE(fieldFromColumn(c, 1).has_value()) << "kind " << c.kind << " length " << c.length;
@@ -93,7 +96,7 @@ TEST(FieldFromColumn, RequiredAndReadOnly) {
 
 TEST(FieldsFromColumns, RepeatedNamesAndLeftOutColumns) {
     const std::vector<CursorColumn> columns{
-        column("COUNT", k::Int64), column("count", k::Int64), column("Count", k::Int64),
+        column("COUNT", k::Int64),     column("count", k::Int64),   column("Count", k::Int64),
         column("SKIPPED", k::Unknown), column("COUNT_1", k::Int32), column("B_PRICE", k::Double),
     };
     const std::vector<Field> fields = fieldsFromColumns(columns);

@@ -1,13 +1,13 @@
 // The marker scan, the command text and the server text, byte for byte.
+#include <gtest/gtest.h>
+
 #include <clocale>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
-#include "TextEncoding.h"
 #include "ParameterScan.h"
 #include "ServerText.h"
+#include "TextEncoding.h"
 
 namespace tarvel {
 namespace {
@@ -17,7 +17,8 @@ using Names = std::vector<std::string>;
 TEST(CommandText, EveryLineEndsWithCarriageReturnLineFeed) {
     EXPECT_EQ(commandTextFromLines({}), "");
     EXPECT_EQ(commandTextFromLines({"A", "B"}), "A\r\nB\r\n");
-    EXPECT_EQ(commandTextFromLines({"SELECT COUNT(*) FROM INSTORAGE_SUB "}), "SELECT COUNT(*) FROM INSTORAGE_SUB \r\n");
+    EXPECT_EQ(commandTextFromLines({"SELECT COUNT(*) FROM INSTORAGE_SUB "}),
+              "SELECT COUNT(*) FROM INSTORAGE_SUB \r\n");
     EXPECT_EQ(commandTextFromLines({"", "  x  "}), "\r\n  x  \r\n");
 }
 
@@ -37,10 +38,13 @@ TEST_P(ParameterScan, FindsTheMarkers) {
 
 const ScanCase kScanCases[] = {
     {"none", "SELECT COUNT(*) FROM SAL_SUB \r\n", TextEncoding::SingleByte, {}},
-    {"delete", "DELETE FROM STORY_IN \r\n WHERE TEMPPRODID = :TEMPPRODID \r\n and PROVIDER_ID = :PROVIDER_ID \r\n",
-     TextEncoding::SingleByte, {"TEMPPRODID", "PROVIDER_ID"}},
+    {"delete",
+     "DELETE FROM STORY_IN \r\n WHERE TEMPPRODID = :TEMPPRODID \r\n and PROVIDER_ID = :PROVIDER_ID \r\n",
+     TextEncoding::SingleByte,
+     {"TEMPPRODID", "PROVIDER_ID"}},
     {"insert values",
-     "insert into STORY_SAL(CUST_ID)\r\n VALUES(:CUST_ID,:PROD_ID,:U_PRICE,:CHG_DATE,:TEMPPRODID,:PROD_BARCODE,"
+     "insert into STORY_SAL(CUST_ID)\r\n "
+     "VALUES(:CUST_ID,:PROD_ID,:U_PRICE,:CHG_DATE,:TEMPPRODID,:PROD_BARCODE,"
      ":SALE_PRICE,:U_DIS)\r\n",
      TextEncoding::SingleByte,
      {"CUST_ID", "PROD_ID", "U_PRICE", "CHG_DATE", "TEMPPRODID", "PROD_BARCODE", "SALE_PRICE", "U_DIS"}},
@@ -56,7 +60,10 @@ const ScanCase kScanCases[] = {
     {"double-quote literal", "SELECT \":NOT\" FROM T WHERE B=:YES", TextEncoding::SingleByte, {"YES"}},
     {"backquote literal", "`:NOT` :YES", TextEncoding::SingleByte, {"YES"}},
     {"quotes are not told apart", "'a\" :X '", TextEncoding::SingleByte, {"X"}},
-    {"quoted name loses its quotes", "WHERE A = :\"My Name\" AND B = :C", TextEncoding::SingleByte, {"My Name", "C"}},
+    {"quoted name loses its quotes",
+     "WHERE A = :\"My Name\" AND B = :C",
+     TextEncoding::SingleByte,
+     {"My Name", "C"}},
     {"quoted name with apostrophes", ":'x y',:z", TextEncoding::SingleByte, {"x y", "z"}},
     {"quote inside a plain name is kept", ":A'b c' d", TextEncoding::SingleByte, {"A'b c'"}},
     {"unclosed quoted name runs to the end", ":\"abc def", TextEncoding::SingleByte, {"abc def"}},
@@ -68,16 +75,25 @@ const ScanCase kScanCases[] = {
     {"Big5 character inside a name", ":\xB2\x60\xAB~ x", TextEncoding::DoubleByte, {"\xB2\x60\xAB~"}},
     {"Big5 lead byte at the very end", ":A \xA4", TextEncoding::DoubleByte, {"A"}},
     {"Big5 lead byte hides a colon", "\x81:A :B", TextEncoding::DoubleByte, {"B"}},
-    {"UTF-8 name", "WHERE x = :\xE7\x94\xA2\xE5\x93\x81,:B", TextEncoding::Utf8, {"\xE7\x94\xA2\xE5\x93\x81", "B"}},
+    {"UTF-8 name",
+     "WHERE x = :\xE7\x94\xA2\xE5\x93\x81,:B",
+     TextEncoding::Utf8,
+     {"\xE7\x94\xA2\xE5\x93\x81", "B"}},
     {"UTF-8 literal", "'\xE5\x90\x8D :NOT' :YES", TextEncoding::Utf8, {"YES"}},
     {"broken UTF-8 sequence does not swallow a quote", "\xE5'\x90 :NOT' :YES", TextEncoding::Utf8, {"YES"}},
     // GB18030 and Shift-JIS trail bytes reach into ASCII too: 0x81 0x60 and
     // 0x83 0x60 are one character each, as are 0x81 0x5C and 0x95 0x5C.
     {"GB18030 trail byte is no quote", "SELECT '\x81\x60' , :A", TextEncoding::DoubleByte, {"A"}},
     {"GB18030 four-byte character before a quote", "'\x81\x30\x81\x30' :A", TextEncoding::DoubleByte, {"A"}},
-    {"GB18030 backslash trail byte inside a name", ":\x81\x5C\x81\x60 x", TextEncoding::DoubleByte, {"\x81\x5C\x81\x60"}},
+    {"GB18030 backslash trail byte inside a name",
+     ":\x81\x5C\x81\x60 x",
+     TextEncoding::DoubleByte,
+     {"\x81\x5C\x81\x60"}},
     {"Shift-JIS trail byte is no quote", "SELECT '\x83\x60' , :A", TextEncoding::ShiftJis, {"A"}},
-    {"Shift-JIS backslash trail byte inside a name", ":\x95\x5C\x83\x60 x", TextEncoding::ShiftJis, {"\x95\x5C\x83\x60"}},
+    {"Shift-JIS backslash trail byte inside a name",
+     ":\x95\x5C\x83\x60 x",
+     TextEncoding::ShiftJis,
+     {"\x95\x5C\x83\x60"}},
     // A half-width katakana is one byte: the quote after it closes the literal.
     {"Shift-JIS half-width katakana takes no trail byte", "'\xB1' , :A", TextEncoding::ShiftJis, {"A"}},
     {"EUC-JP three-byte character before a quote", "'\x8F\xB0\xA1' :A", TextEncoding::EucJp, {"A"}},
@@ -99,7 +115,9 @@ TEST(CharacterLength, StepsOverWholeCharactersAndNeverPastTheEnd) {
         {"\xE7\x94\xA2", 0, TextEncoding::Utf8, 3},
         {"\xF0\x9F\x98\x80", 0, TextEncoding::Utf8, 4},
         {"\xE7\x94", 0, TextEncoding::Utf8, 2},
-        {"\xE7" "a", 0, TextEncoding::Utf8, 1},
+        {"\xE7"
+         "a",
+         0, TextEncoding::Utf8, 1},
         {"\xA4\x60", 0, TextEncoding::DoubleByte, 2},
         {"\x80\x60", 0, TextEncoding::DoubleByte, 1},
         {"\xFF\x60", 0, TextEncoding::DoubleByte, 1},
@@ -137,18 +155,18 @@ TEST(CharacterLength, EveryMultiByteCodesetOfTheSystemLibrary) {
         const char* codeset;
         TextEncoding encoding;
     } cases[] = {
-        {"BIG5", TextEncoding::DoubleByte},        {"BIG5-HKSCS", TextEncoding::DoubleByte},
-        {"CP950", TextEncoding::DoubleByte},       {"GBK", TextEncoding::DoubleByte},
-        {"CP936", TextEncoding::DoubleByte},       {"GB18030", TextEncoding::DoubleByte},
-        {"GB2312", TextEncoding::DoubleByte},      {"EUC-CN", TextEncoding::DoubleByte},
-        {"EUC-KR", TextEncoding::DoubleByte},      {"CP949", TextEncoding::DoubleByte},
-        {"UHC", TextEncoding::DoubleByte},         {"JOHAB", TextEncoding::DoubleByte},
-        {"EUC-TW", TextEncoding::DoubleByte},      {"SHIFT_JIS", TextEncoding::ShiftJis},
-        {"SJIS", TextEncoding::ShiftJis},          {"CP932", TextEncoding::ShiftJis},
-        {"WINDOWS-31J", TextEncoding::ShiftJis},   {"SHIFT_JISX0213", TextEncoding::ShiftJis},
-        {"EUC-JP", TextEncoding::EucJp},           {"EUC-JP-MS", TextEncoding::EucJp},
-        {"EUC-JISX0213", TextEncoding::EucJp},     {"KOI8-R", TextEncoding::SingleByte},
-        {"TIS-620", TextEncoding::SingleByte},     {"", TextEncoding::SingleByte},
+        {"BIG5", TextEncoding::DoubleByte},      {"BIG5-HKSCS", TextEncoding::DoubleByte},
+        {"CP950", TextEncoding::DoubleByte},     {"GBK", TextEncoding::DoubleByte},
+        {"CP936", TextEncoding::DoubleByte},     {"GB18030", TextEncoding::DoubleByte},
+        {"GB2312", TextEncoding::DoubleByte},    {"EUC-CN", TextEncoding::DoubleByte},
+        {"EUC-KR", TextEncoding::DoubleByte},    {"CP949", TextEncoding::DoubleByte},
+        {"UHC", TextEncoding::DoubleByte},       {"JOHAB", TextEncoding::DoubleByte},
+        {"EUC-TW", TextEncoding::DoubleByte},    {"SHIFT_JIS", TextEncoding::ShiftJis},
+        {"SJIS", TextEncoding::ShiftJis},        {"CP932", TextEncoding::ShiftJis},
+        {"WINDOWS-31J", TextEncoding::ShiftJis}, {"SHIFT_JISX0213", TextEncoding::ShiftJis},
+        {"EUC-JP", TextEncoding::EucJp},         {"EUC-JP-MS", TextEncoding::EucJp},
+        {"EUC-JISX0213", TextEncoding::EucJp},   {"KOI8-R", TextEncoding::SingleByte},
+        {"TIS-620", TextEncoding::SingleByte},   {"", TextEncoding::SingleByte},
     };
     for (const auto& c : cases) EXPECT_EQ(encodingOfCodeset(c.codeset), c.encoding) << c.codeset;
 }
@@ -158,7 +176,8 @@ TEST(CharacterLength, FollowsTheLocaleOfTheProcess) {
     struct {
         const char* locale;
         TextEncoding charset;
-    } const cases[] = {{"zh_TW.BIG5", TextEncoding::DoubleByte}, {"en_US.UTF-8", TextEncoding::Utf8},
+    } const cases[] = {{"zh_TW.BIG5", TextEncoding::DoubleByte},
+                       {"en_US.UTF-8", TextEncoding::Utf8},
                        {"C", TextEncoding::SingleByte}};
     for (const auto& c : cases) {
         ASSERT_NE(std::setlocale(LC_CTYPE, c.locale), nullptr) << c.locale << " is not installed";
@@ -182,7 +201,8 @@ TEST_P(ServerText, ReplacesMarkersWhereTheyStand) {
 }
 
 const ServerCase kServerCases[] = {
-    {"delete", "DELETE FROM STORY_IN \r\n WHERE TEMPPRODID = :TEMPPRODID \r\n and PROVIDER_ID = :PROVIDER_ID \r\n", '"',
+    {"delete",
+     "DELETE FROM STORY_IN \r\n WHERE TEMPPRODID = :TEMPPRODID \r\n and PROVIDER_ID = :PROVIDER_ID \r\n", '"',
      "DELETE FROM STORY_IN \r\n WHERE TEMPPRODID =  ?  \r\n and PROVIDER_ID =  ?  \r\n"},
     {"insert", "insert into T(A,B)\r\n VALUES(:A,:B)\r\n", '"', "insert into T(A,B)\r\n VALUES( ? , ? )\r\n"},
     {"every preceding byte", "x=:a <:b >:c ,:d):e\r:f\n:g (:h)", '"',
@@ -191,7 +211,8 @@ const ServerCase kServerCases[] = {
     {"first byte is never a marker", ":a :b", '"', ":a  ? "},
     {"colon, less, equal, greater do not end a marker", "(:a:b<c=d>e)", '"', "( ? )"},
     {"apostrophe literal", "WHERE A = ' :no' AND B = :yes", '"', "WHERE A = ' :no' AND B =  ? "},
-    {"quote char literal", "SELECT \" :no\" FROM T WHERE B = :yes", '"', "SELECT \" :no\" FROM T WHERE B =  ? "},
+    {"quote char literal", "SELECT \" :no\" FROM T WHERE B = :yes", '"',
+     "SELECT \" :no\" FROM T WHERE B =  ? "},
     {"no quote char: double quote is plain", "SELECT \" :x\"", '\0', "SELECT \"  ? "},
     {"blank quote char: double quote is plain", "SELECT \" :x\"", ' ', "SELECT \"  ? "},
     {"backquote as quote char", "` :no` :yes", '`', "` :no`  ? "},

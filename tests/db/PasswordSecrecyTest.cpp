@@ -108,13 +108,14 @@ const RealCase kRealCases[] = {
      "Your user name and password are not defined"},
     {"unknown user over the server", Access::Server, kPassword, "NOBODY_TARVEL", true, "",
      "Your user name and password are not defined"},
-    {"missing database over the server", Access::Server, kPassword, "SYSDBA", false, "", "SQL Server Error: "},
+    {"missing database over the server", Access::Server, kPassword, "SYSDBA", false, "",
+     "SQL Server Error: "},
     {"missing database embedded", Access::Embedded, kPassword, "SYSDBA", false, "", "SQL Server Error: "},
     {"too long password over the server", Access::Server, longPassword(), "SYSDBA", true, "",
      "password too long"},
     {"too long password embedded", Access::Embedded, longPassword(), "SYSDBA", true, "", "password too long"},
-    {"no server at the host's port", Access::Embedded, kPassword, "SYSDBA", true, "Server Port=1\r\nHostName=127.0.0.1\r\n",
-     "SQL Server Error: "},
+    {"no server at the host's port", Access::Embedded, kPassword, "SYSDBA", true,
+     "Server Port=1\r\nHostName=127.0.0.1\r\n", "SQL Server Error: "},
     {"unknown character set over the server", Access::Server, kPassword, "SYSDBA", true,
      "ServerCharSet=NO_SUCH_SET\r\n", "SQL Server Error: "},
 };
@@ -137,10 +138,13 @@ protected:
 TEST_P(FakeDriverSecrecy, ErrorTextsHoldNoPieceOfThePassword) {
     const FakeCase& c = GetParam();
     SettingsFolder folder;
-    folder.write("sqlconnections.ini", "[Kestal]\r\nDriverName=Firebird\r\nDatabase=/db/pos.fdb\r\nUser_Name=SYSDBA"
-                                       "\r\nPassword=" + kPassword + "\r\n");
-    folder.write("sqldrivers.ini", "[Firebird]\nLibraryName=libfakesqldrv.so\nVendorLib=libfbclient.so.2\n"
-                                   "GetDriverFunc=GetFakeDriver\n");
+    folder.write("sqlconnections.ini",
+                 "[Kestal]\r\nDriverName=Firebird\r\nDatabase=/db/pos.fdb\r\nUser_Name=SYSDBA"
+                 "\r\nPassword=" +
+                     kPassword + "\r\n");
+    folder.write("sqldrivers.ini",
+                 "[Firebird]\nLibraryName=libfakesqldrv.so\nVendorLib=libfbclient.so.2\n"
+                 "GetDriverFunc=GetFakeDriver\n");
     c.script();
     {
         SqlConnection connection("SQLConnection1", folder.location());

@@ -1,10 +1,10 @@
 // Parameter values, the data types they give, and what binding hands over.
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "Error.h"
 #include "QueryParameter.h"
@@ -96,11 +96,17 @@ TEST(ParameterBinding, OtherKindsAndConversions) {
         {"int32", std::int32_t{0}, std::int32_t{70000}, sqldriver::kind::Int32, bytesOf(&i32, 4)},
         {"int64", std::int64_t{0}, std::int64_t{5000000000LL}, sqldriver::kind::Int64, bytesOf(&i64, 8)},
         {"boolean", true, true, sqldriver::kind::Boolean, bytesOf(&yes, 2)},
-        {"text to a float parameter", 0.0, std::string("12.5"), sqldriver::kind::Double, bytesOf(&converted, 8)},
+        {"text to a float parameter", 0.0, std::string("12.5"), sqldriver::kind::Double,
+         bytesOf(&converted, 8)},
         {"integer to a float parameter", 0.0, std::int32_t{3}, sqldriver::kind::Double, bytesOf(&fromInt, 8)},
         {"float to a text parameter", std::string(), 12.5, sqldriver::kind::Text, {'1', '2', '.', '5', 0}},
-        {"integer to a text parameter", std::string(), std::int32_t{-40}, sqldriver::kind::Text, {'-', '4', '0', 0}},
-        {"text to an int16 parameter", std::int16_t{0}, std::string("-2"), sqldriver::kind::Int16, bytesOf(&i16, 2)},
+        {"integer to a text parameter",
+         std::string(),
+         std::int32_t{-40},
+         sqldriver::kind::Text,
+         {'-', '4', '0', 0}},
+        {"text to an int16 parameter", std::int16_t{0}, std::string("-2"), sqldriver::kind::Int16,
+         bytesOf(&i16, 2)},
     };
     for (const Case& c : cases) {
         QueryParameter parameter = named("P");
@@ -119,8 +125,8 @@ TEST(ParameterBinding, OtherKindsAndConversions) {
 TEST(ParameterBinding, NumbersOfOtherKinds) {
     struct Case {
         const char* label;
-        ParameterValue first;  // fixes the data type
-        ParameterValue value;  // then bound
+        ParameterValue first;              // fixes the data type
+        ParameterValue value;              // then bound
         std::vector<unsigned char> bytes;  // empty: the value is refused
     };
     const std::int32_t two = 2;
@@ -200,8 +206,12 @@ TEST(ParameterBinding, Failures) {
         {"never given a value", {}, "No value for parameter 'P'"},
         {"only a null", {NullValue{}}, "No value for parameter 'P'"},
         {"text that is no number", {0.0, std::string("abc")}, "Invalid value for parameter 'P'"},
-        {"out of the 16-bit range", {std::int16_t{0}, std::int32_t{40000}}, "Invalid value for parameter 'P'"},
-        {"timestamp into text", {std::string(), sqldriver::SqlTimestamp{}}, "Invalid value for parameter 'P'"},
+        {"out of the 16-bit range",
+         {std::int16_t{0}, std::int32_t{40000}},
+         "Invalid value for parameter 'P'"},
+        {"timestamp into text",
+         {std::string(), sqldriver::SqlTimestamp{}},
+         "Invalid value for parameter 'P'"},
     };
     for (const auto& c : cases) {
         QueryParameter parameter = named("P");

@@ -1,6 +1,5 @@
 // The settings-file reader and the small text rules under it.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,22 +35,38 @@ const ParseCase kParseCases[] = {
     {"lone LF", "[Kestal]\nA=1\nB=2", "Kestal", {"A=1", "B=2"}},
     {"lone CR", "[Kestal]\rA=1\rB=2\r", "Kestal", {"A=1", "B=2"}},
     {"mixed ends, LF CR is two ends", "[Kestal]\n\rA=1\r\n\r\nB=2", "Kestal", {"A=1", "B=2"}},
-    {"name and value trimmed and joined", "[Kestal]\n  user_name \t=  SYSDBA  \n", "Kestal", {"user_name=SYSDBA"}},
+    {"name and value trimmed and joined",
+     "[Kestal]\n  user_name \t=  SYSDBA  \n",
+     "Kestal",
+     {"user_name=SYSDBA"}},
     {"value split at the first equals", "[Kestal]\nPassword = a = b\n", "Kestal", {"Password=a = b"}},
     {"line without equals kept trimmed", "[Kestal]\n   just words  \n", "Kestal", {"just words"}},
-    {"comments and empty lines skipped", "[Kestal]\n; a comment\n\n   \n  ;indented comment\nA=1\n", "Kestal", {"A=1"}},
+    {"comments and empty lines skipped",
+     "[Kestal]\n; a comment\n\n   \n  ;indented comment\nA=1\n",
+     "Kestal",
+     {"A=1"}},
     {"a semicolon inside a value stays", "[Kestal]\nA=x;y\n", "Kestal", {"A=x;y"}},
     {"lines before the first section ignored", "A=0\nloose\n[Kestal]\nA=1\n", "Kestal", {"A=1"}},
     {"section found without regard to case", "[KESTAL]\nA=1\n", "kestal", {"A=1"}},
     {"section name trimmed inside brackets", "[ kestal ]\nA=1\n", "Kestal", {"A=1"}},
-    {"last of duplicate sections wins", "[Kestal]\nA=1\nB=1\n[Other]\nC=3\n[kestal]\nA=2\n", "Kestal", {"A=2"}},
+    {"last of duplicate sections wins",
+     "[Kestal]\nA=1\nB=1\n[Other]\nC=3\n[kestal]\nA=2\n",
+     "Kestal",
+     {"A=2"}},
     {"missing section gives no lines", "[Other]\nA=1\n", "Kestal", {}},
-    {"byte-order mark hides the first header",
-     "\xEF\xBB\xBF[Kestal]\nA=1\n[Next]\nB=2\n", "Kestal", {}},
+    {"byte-order mark hides the first header", "\xEF\xBB\xBF[Kestal]\nA=1\n[Next]\nB=2\n", "Kestal", {}},
     {"NUL ends the text", std::string("[Kestal]\nA=1\0\nB=2\n", 18), "Kestal", {"A=1"}},
-    {"NUL inside a line cuts it", std::string("[Kestal]\nA=12\0" "3\n", 16), "Kestal", {"A=12"}},
+    {"NUL inside a line cuts it",
+     std::string("[Kestal]\nA=12\0"
+                 "3\n",
+                 16),
+     "Kestal",
+     {"A=12"}},
     {"control characters trimmed", "[Kestal]\n\x01\tA=1\x1f\n", "Kestal", {"A=1"}},
-    {"bytes above 0x7f kept as they are", "[Kestal]\nName=\xe9\x80\xb2\xa4\x40\n", "Kestal", {"Name=\xe9\x80\xb2\xa4\x40"}},
+    {"bytes above 0x7f kept as they are",
+     "[Kestal]\nName=\xe9\x80\xb2\xa4\x40\n",
+     "Kestal",
+     {"Name=\xe9\x80\xb2\xa4\x40"}},
     {"a lone opening bracket is a plain line", "[Kestal]\n[\nA]\n", "Kestal", {"[", "A]"}},
     {"empty brackets open a nameless section", "[Kestal]\nA=1\n[]\nB=2\n", "", {"B=2"}},
     {"header with text after the bracket is no header", "[Kestal] x\nA=1\n", "Kestal", {}},
@@ -61,7 +76,8 @@ const ParseCase kParseCases[] = {
 INSTANTIATE_TEST_SUITE_P(Cases, ParseTest, ::testing::ValuesIn(kParseCases));
 
 TEST(SettingsFileTest, DuplicateNamesFirstWinsInLookup) {
-    ParameterList section = SettingsFile::parse("[Kestal]\nPassword=first\nPASSWORD=second\n").section("Kestal");
+    ParameterList section =
+        SettingsFile::parse("[Kestal]\nPassword=first\nPASSWORD=second\n").section("Kestal");
     EXPECT_EQ(section.value("password"), "first");
     EXPECT_EQ(section.lines().size(), 2u);
 }
@@ -159,11 +175,21 @@ TEST(SettingsTextTest, WholeNumbers) {
         std::optional<std::int32_t> value;
     };
     const Case cases[] = {
-        {"3", 3},          {"-1", -1},         {"+7", 7},           {"007", 7},
-        {"2147483647", 2147483647},            {"-2147483648", -2147483647 - 1},
-        {"2147483648", std::nullopt},          {"-2147483649", std::nullopt},
-        {"99999999999999999999", std::nullopt}, {"", std::nullopt},  {"-", std::nullopt},
-        {"three", std::nullopt}, {"1.5", std::nullopt}, {"0x10", std::nullopt}, {" 1", std::nullopt},
+        {"3", 3},
+        {"-1", -1},
+        {"+7", 7},
+        {"007", 7},
+        {"2147483647", 2147483647},
+        {"-2147483648", -2147483647 - 1},
+        {"2147483648", std::nullopt},
+        {"-2147483649", std::nullopt},
+        {"99999999999999999999", std::nullopt},
+        {"", std::nullopt},
+        {"-", std::nullopt},
+        {"three", std::nullopt},
+        {"1.5", std::nullopt},
+        {"0x10", std::nullopt},
+        {" 1", std::nullopt},
         {"1 ", std::nullopt},
     };
     for (const Case& c : cases) EXPECT_EQ(tarvel::parseInt32(c.text), c.value) << c.text;

@@ -1,9 +1,10 @@
 #include "SettingsFolder.h"
 
-#include <cstring>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
+
+#include <cstring>
 
 namespace tarvel::testing {
 

@@ -1,9 +1,9 @@
 // The per-user settings store: where the two settings files are looked for.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <optional>
-#include <unistd.h>
 
 #include "Error.h"
 #include "SettingsFolder.h"
@@ -40,18 +40,22 @@ const StoreCase kStoreCases[] = {
     {"no section", "[Software\\Other]\nDriver Registry File=/etc/x.ini\n", "<default>"},
     {"no value", std::string(kSection) + "Connection Registry File=/etc/c.ini\n", "<default>"},
     {"empty value", std::string(kSection) + "Driver Registry File=\n", "<default>"},
-    {"plain text", std::string(kSection) + "Driver Registry File=/srv/kestal/drivers.ini\n", "/srv/kestal/drivers.ini"},
+    {"plain text", std::string(kSection) + "Driver Registry File=/srv/kestal/drivers.ini\n",
+     "/srv/kestal/drivers.ini"},
     {"value name and section case", "[software\\KESTAL\\sqlaccess]\ndriver registry file=/a.ini\n", "/a.ini"},
-    {"quoted name and value", std::string(kSection) + "\"Driver Registry File\"=\"/a b/c\\\\d \\\"q\\\".ini\"\n",
+    {"quoted name and value",
+     std::string(kSection) + "\"Driver Registry File\"=\"/a b/c\\\\d \\\"q\\\".ini\"\n",
      "/a b/c\\d \"q\".ini"},
-    {"expandable text left unexpanded", std::string(kSection) + "Driver Registry File=str(2):\"$HOME/%USER%.ini\"\n",
-     "$HOME/%USER%.ini"},
-    {"UTF-16LE hex text", std::string(kSection) + "Driver Registry File=hex(2):2f,00,78,00,e9,00,00,00,41,00\n",
-     "/x\xc3\xa9"},
-    {"relative path kept as given", std::string(kSection) + "Driver Registry File=conf/d.ini\n", "conf/d.ini"},
-    {"first of two values", std::string(kSection) + "Driver Registry File=/1.ini\nDriver Registry File=/2.ini\n",
-     "/1.ini"},
-    {"lines before the section ignored", "Driver Registry File=/x.ini\n" + std::string(kSection), "<default>"},
+    {"expandable text left unexpanded",
+     std::string(kSection) + "Driver Registry File=str(2):\"$HOME/%USER%.ini\"\n", "$HOME/%USER%.ini"},
+    {"UTF-16LE hex text",
+     std::string(kSection) + "Driver Registry File=hex(2):2f,00,78,00,e9,00,00,00,41,00\n", "/x\xc3\xa9"},
+    {"relative path kept as given", std::string(kSection) + "Driver Registry File=conf/d.ini\n",
+     "conf/d.ini"},
+    {"first of two values",
+     std::string(kSection) + "Driver Registry File=/1.ini\nDriver Registry File=/2.ini\n", "/1.ini"},
+    {"lines before the section ignored", "Driver Registry File=/x.ini\n" + std::string(kSection),
+     "<default>"},
     // Byte lists continued over several lines, as exported settings are written.
     {"exported hex(2) continued on the next line",
      std::string(kSection) + "\"Driver Registry File\"=hex(2):2f,00,73,00,72,00,76,00,2f,00,\\\r\n"
@@ -60,15 +64,18 @@ const StoreCase kStoreCases[] = {
     {"hex(1) continued over three lines",
      std::string(kSection) + "Driver Registry File=hex(1):2f,00,\\\n  61,00,\\\n\t62,00\nOther=1\n", "/ab"},
     {"the value after a continued one is its own",
-     std::string(kSection) + "Connection Registry File=hex(2):2f,00,\\\n  63,00\nDriver Registry File=/d.ini\n",
+     std::string(kSection) +
+         "Connection Registry File=hex(2):2f,00,\\\n  63,00\nDriver Registry File=/d.ini\n",
      "/d.ini"},
     {"empty hex(2)", std::string(kSection) + "Driver Registry File=hex(2):\n", "<default>"},
-    {"hex(2) with a dangling odd byte", std::string(kSection) + "Driver Registry File=hex(2):2f,00,61,00,62\n", "/a"},
+    {"hex(2) with a dangling odd byte",
+     std::string(kSection) + "Driver Registry File=hex(2):2f,00,61,00,62\n", "/a"},
     {"upper-case hex(2)", std::string(kSection) + "Driver Registry File=HEX(2):2F,00,41,00\n", "/A"},
     // Texts that only start like a typed value.
     {"text starting with hex(", std::string(kSection) + "Driver Registry File=hex(2) copy/d.ini\n",
      "hex(2) copy/d.ini"},
-    {"text starting with str(", std::string(kSection) + "Driver Registry File=str(x)/d.ini\n", "str(x)/d.ini"},
+    {"text starting with str(", std::string(kSection) + "Driver Registry File=str(x)/d.ini\n",
+     "str(x)/d.ini"},
     {"str of another type", std::string(kSection) + "Driver Registry File=str(7):\"x\"\n", "str(7):\"x\""},
     {"hex( head without bytes", std::string(kSection) + "Driver Registry File=hex(2):not/bytes\n",
      "hex(2):not/bytes"},
@@ -78,8 +85,10 @@ const StoreCase kStoreCases[] = {
     {"trailing comma", std::string(kSection) + "Driver Registry File=hex(2):41,00,\n", "hex(2):41,00,"},
     {"empty type number", std::string(kSection) + "Driver Registry File=hex():41\n", "hex():41"},
     {"dword of one digit", std::string(kSection) + "Driver Registry File=DWORD:1\n", "DWORD:1"},
-    {"dword of nine digits", std::string(kSection) + "Driver Registry File=dword:0000002a0\n", "dword:0000002a0"},
-    {"dword of non-hex digits", std::string(kSection) + "Driver Registry File=dword:0000002g\n", "dword:0000002g"},
+    {"dword of nine digits", std::string(kSection) + "Driver Registry File=dword:0000002a0\n",
+     "dword:0000002a0"},
+    {"dword of non-hex digits", std::string(kSection) + "Driver Registry File=dword:0000002g\n",
+     "dword:0000002g"},
     {"qword is no typed form here", std::string(kSection) + "Driver Registry File=qword:00\n", "qword:00"},
     {"backslash with nothing to continue it",
      std::string(kSection) + "Driver Registry File=hex(2):41,00,\\\n", "hex(2):41,00,\\"},
@@ -94,9 +103,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, StoreLookupTest, ::testing::ValuesIn(kStoreCases
 TEST(SettingsStoreTest, TypedValuesAreNotText) {
     // "DWORD:1", "qword:00", "hex(2):4" and "str(7):..." are not whole typed
     // forms and read as text (StoreLookupTest).
-    for (const char* value : {"dword:0000002a", "DWORD:FFFFFFFF", "hex:41,00", "hex:", "hex(b):2a,00,00,00,00,00,00,00",
-                              "hex(7):41,00,00,00", "hex(0):", "hex(4):2A,00,00,00",
-                              "hex:41,00,\\\n  42,00", "hex(7):41,00,\\\r\n  00,00,\\\r\n  00,00"}) {
+    for (const char* value :
+         {"dword:0000002a", "DWORD:FFFFFFFF", "hex:41,00", "hex:", "hex(b):2a,00,00,00,00,00,00,00",
+          "hex(7):41,00,00,00", "hex(0):", "hex(4):2A,00,00,00", "hex:41,00,\\\n  42,00",
+          "hex(7):41,00,\\\r\n  00,00,\\\r\n  00,00"}) {
         SettingsFolder folder;
         folder.writeStore(std::string("Driver Registry File=") + value + "\n");
         SettingsStore store(folder.location());
@@ -113,7 +123,8 @@ TEST(SettingsStoreTest, UnreadableStoreGivesDefault) {
     SettingsFolder folder;
     ASSERT_TRUE(tarvel::testing::makeUnopenableFile(folder.file("store.ini")));
     SettingsStore store(folder.location());
-    EXPECT_EQ(store.resolvePath("Connection Registry File", "sqlconnections.ini"), folder.path() + "/sqlconnections.ini");
+    EXPECT_EQ(store.resolvePath("Connection Registry File", "sqlconnections.ini"),
+              folder.path() + "/sqlconnections.ini");
 }
 
 TEST(SettingsStoreTest, ReadAfreshEachTime) {
@@ -130,10 +141,16 @@ class ScopedEnv {
 public:
     ScopedEnv(const char* name, const char* value) : m_name(name) {
         if (const char* old = std::getenv(name)) m_old = old;
-        if (value) ::setenv(name, value, 1); else ::unsetenv(name);
+        if (value)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
     }
     ~ScopedEnv() {
-        if (m_old) ::setenv(m_name, m_old->c_str(), 1); else ::unsetenv(m_name);
+        if (m_old)
+            ::setenv(m_name, m_old->c_str(), 1);
+        else
+            ::unsetenv(m_name);
     }
 
 private:

@@ -1,12 +1,12 @@
 // SqlQuery against the fake driver: what reaches the driver at prepare, bind
 // and execute, byte for byte; rows and field texts; the state table; failures.
+#include <gtest/gtest.h>
+
 #include <clocale>
 #include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "Error.h"
 #include "FakeDriverFixture.h"
@@ -63,7 +63,8 @@ using QueryOnFakeDriver = FakeDriverFixture;
 
 TEST_F(QueryOnFakeDriver, DeleteReachesTheDriverByteForByte) {
     openConnection();
-    setLines(*query2, {"DELETE FROM STORY_IN ", " WHERE TEMPPRODID = :TEMPPRODID ", " and PROVIDER_ID = :PROVIDER_ID "});
+    setLines(*query2, {"DELETE FROM STORY_IN ", " WHERE TEMPPRODID = :TEMPPRODID ",
+                       " and PROVIDER_ID = :PROVIDER_ID "});
     query2->paramByName("TEMPPRODID").setValue(std::string("T1"));
     query2->paramByName("provider_id").setValue(std::string("P\xA4\x40"));
     fakedriver::setRowsAffected(1);
@@ -72,8 +73,8 @@ TEST_F(QueryOnFakeDriver, DeleteReachesTheDriverByteForByte) {
     const Log expected{
         "connection.getSQLCommand",
         "command.setOption 1 20",
-        "command.prepare " + quoted("DELETE FROM STORY_IN \r\n WHERE TEMPPRODID =  ?  \r\n and PROVIDER_ID =  ?  \r\n") +
-            " 2",
+        "command.prepare " +
+            quoted("DELETE FROM STORY_IN \r\n WHERE TEMPPRODID =  ?  \r\n and PROVIDER_ID =  ?  \r\n") + " 2",
         "command.setParameter 1 0 1 1 0 2 0 3 " + quoted(std::string("T1\0", 3)) + " null=0",
         "command.setParameter 2 0 1 1 0 3 0 4 " + quoted(std::string("P\xA4\x40\0", 4)) + " null=0",
         "command.execute",
@@ -86,8 +87,11 @@ TEST_F(QueryOnFakeDriver, DeleteReachesTheDriverByteForByte) {
 
 TEST_F(QueryOnFakeDriver, InsertBindsTextsAndDoublesInMarkerOrder) {
     openConnection();
-    setLines(*query2, {"insert into STORY_IN(PROVIDER_ID,PROD_ID,STD_COST,CHG_DATE,TEMPPRODID,PROD_BARCODE,SALE_PRICE,U_DIS)",
-                       " VALUES(:PROVIDER_ID,:PROD_ID,:STD_COST,:CHG_DATE,:TEMPPRODID,:PROD_BARCODE,:SALE_PRICE,:U_DIS)"});
+    setLines(
+        *query2,
+        {"insert into "
+         "STORY_IN(PROVIDER_ID,PROD_ID,STD_COST,CHG_DATE,TEMPPRODID,PROD_BARCODE,SALE_PRICE,U_DIS)",
+         " VALUES(:PROVIDER_ID,:PROD_ID,:STD_COST,:CHG_DATE,:TEMPPRODID,:PROD_BARCODE,:SALE_PRICE,:U_DIS)"});
     ASSERT_EQ(query2->params().size(), 8u);
     query2->paramByName("PROVIDER_ID").setValue(std::string("P1"));
     query2->paramByName("PROD_ID").setValue(std::string("A"));
@@ -103,7 +107,8 @@ TEST_F(QueryOnFakeDriver, InsertBindsTextsAndDoublesInMarkerOrder) {
         "connection.getSQLCommand",
         "command.setOption 1 20",
         "command.prepare " +
-            quoted("insert into STORY_IN(PROVIDER_ID,PROD_ID,STD_COST,CHG_DATE,TEMPPRODID,PROD_BARCODE,SALE_PRICE,U_DIS)"
+            quoted("insert into "
+                   "STORY_IN(PROVIDER_ID,PROD_ID,STD_COST,CHG_DATE,TEMPPRODID,PROD_BARCODE,SALE_PRICE,U_DIS)"
                    "\r\n VALUES( ? , ? , ? , ? , ? , ? , ? , ? )\r\n") +
             " 8",
         "command.setParameter 1 0 1 1 0 2 0 3 " + quoted(std::string("P1\0", 3)) + " null=0",
@@ -143,7 +148,8 @@ TEST_F(QueryOnFakeDriver, NullParameterIsPassedWithoutBytes) {
     query2->paramByName("A").setValue(std::string("x"));
     query2->paramByName("A").setValue(NullValue{});
     query2->runStatement();
-    EXPECT_EQ(fakedriver::logOf("command.setParameter"), (Log{"command.setParameter 1 0 1 1 0 0 0 0 - null=1"}));
+    EXPECT_EQ(fakedriver::logOf("command.setParameter"),
+              (Log{"command.setParameter 1 0 1 1 0 0 0 0 - null=1"}));
 }
 
 TEST_F(QueryOnFakeDriver, ParametersAreScannedInTheLocalesCharacterSet) {
@@ -165,8 +171,9 @@ TEST_F(QueryOnFakeDriver, RowsetSizeComesFromTheConnection) {
     struct {
         const char* line;  // nullptr: no RowsetSize line
         std::int32_t size;
-    } const cases[] = {{nullptr, 20}, {"RowsetSize=50", 50}, {"rowsetsize= 7 ", 7}, {"RowsetSize=", 20},
-                       {"RowsetSize=many", 20}, {"RowsetSize=+3", 3}, {"RowsetSize=5x", 20}};
+    } const cases[] = {{nullptr, 20},        {"RowsetSize=50", 50},   {"rowsetsize= 7 ", 7},
+                       {"RowsetSize=", 20},  {"RowsetSize=many", 20}, {"RowsetSize=+3", 3},
+                       {"RowsetSize=5x", 20}};
     openConnection();
     const std::vector<std::string> loaded = connection->params.lines();
     for (const auto& c : cases) {
@@ -176,7 +183,8 @@ TEST_F(QueryOnFakeDriver, RowsetSizeComesFromTheConnection) {
         setLines(*query2, {"DELETE FROM T"});
         fakedriver::clearLog();
         query2->runStatement();
-        EXPECT_EQ(fakedriver::logOf("command.setOption"), (Log{"command.setOption 1 " + std::to_string(c.size)}))
+        EXPECT_EQ(fakedriver::logOf("command.setOption"),
+                  (Log{"command.setOption 1 " + std::to_string(c.size)}))
             << (c.line ? c.line : "(none)");
     }
 }
@@ -185,17 +193,10 @@ TEST_F(QueryOnFakeDriver, FieldTextsOfEveryKind) {
     std::uint16_t maxWord = 65535;
     ResultSet result;
     result.columns = {
-        col("NAME", k::Text, 6, 6),
-        col("SMALL", k::Int16, 2),
-        col("WORD", k::UInt16, 2),
-        col("INT", k::Int32, 4),
-        col("COUNT", k::Int64, 8),
-        col("RATE", k::Double, 8),
-        col("PRICE", k::Bcd, 0, 9, -2),
-        col("BIG", k::Bcd, 0, 18, -2),
-        col("DAY", k::Date, 4),
-        col("STAMP", k::SqlTimestamp, 16),
-        col("NOTHING", k::Text, 10, 10),
+        col("NAME", k::Text, 6, 6),        col("SMALL", k::Int16, 2),       col("WORD", k::UInt16, 2),
+        col("INT", k::Int32, 4),           col("COUNT", k::Int64, 8),       col("RATE", k::Double, 8),
+        col("PRICE", k::Bcd, 0, 9, -2),    col("BIG", k::Bcd, 0, 18, -2),   col("DAY", k::Date, 4),
+        col("STAMP", k::SqlTimestamp, 16), col("NOTHING", k::Text, 10, 10),
     };
     result.rows = {
         {Value::text("AB  "), Value::int16(-5), Value::raw(&maxWord, 2), Value::int32(-70000),
@@ -213,13 +214,14 @@ TEST_F(QueryOnFakeDriver, FieldTextsOfEveryKind) {
     ASSERT_EQ(query1->fields().size(), 11u);
 
     const std::vector<std::vector<std::string>> expected{
-        {"AB  ", "-5", "65535", "-70000", "5000000000", "1E-5", "2.5", "-1000000000000002.5", "2004/3/5", "2004/3/5",
-         ""},
+        {"AB  ", "-5", "65535", "-70000", "5000000000", "1E-5", "2.5", "-1000000000000002.5", "2004/3/5",
+         "2004/3/5", ""},
         {"", "0", "65535", "0", "-1", "1E15", "0", "7", "1899/12/30", "2004/3/5 14:05:09", "x"},
     };
     for (const auto& row : expected) {
         for (std::size_t i = 0; i < row.size(); ++i) {
-            EXPECT_EQ(query1->fieldText(query1->field(static_cast<int>(i))), row[i]) << query1->field(static_cast<int>(i)).name;
+            EXPECT_EQ(query1->fieldText(query1->field(static_cast<int>(i))), row[i])
+                << query1->field(static_cast<int>(i)).name;
         }
         query1->next();
     }
@@ -349,7 +351,8 @@ TEST_F(QueryOnFakeDriver, FailedPreparationLeavesTheQueryUnprepared) {
               "Driver Error: [0x0065]: SQL Error\r\nSQL Server Error: Table unknown NOWHERE");
     EXPECT_FALSE(query2->prepared());
     EXPECT_EQ(fakedriver::liveObjects("command"), 0);
-    EXPECT_EQ(query2->lastErrorText(), "Driver Error: [0x0065]: SQL Error\r\nSQL Server Error: Table unknown NOWHERE");
+    EXPECT_EQ(query2->lastErrorText(),
+              "Driver Error: [0x0065]: SQL Error\r\nSQL Server Error: Table unknown NOWHERE");
 }
 
 TEST_F(QueryOnFakeDriver, FailedOpenAfterPreparationStaysPrepared) {
@@ -357,7 +360,8 @@ TEST_F(QueryOnFakeDriver, FailedOpenAfterPreparationStaysPrepared) {
     setLines(*query1, {"SELECT A FROM T"});
     fakedriver::failNext("command.execute", sqldriver::status::SqlError);
     fakedriver::setErrorMessage("command", "lock conflict");
-    EXPECT_EQ(failureOf([&] { query1->open(); }), "Driver Error: [0x0065]: SQL Error\r\nSQL Server Error: lock conflict");
+    EXPECT_EQ(failureOf([&] { query1->open(); }),
+              "Driver Error: [0x0065]: SQL Error\r\nSQL Server Error: lock conflict");
     EXPECT_FALSE(query1->active());
     EXPECT_TRUE(query1->prepared());
 }
@@ -393,35 +397,67 @@ TEST_F(QueryFailures, EveryTextWithOrWithoutTheName) {
     };
 
     const std::vector<std::pair<std::string, std::function<void(SqlQuery&)>>> cases{
-        {"SQLQuery1: Field 'MISSING' not found", [&](SqlQuery& q) { openOneRow(q); q.fieldByName("MISSING"); }},
-        {"SQLQuery1: Parameter 'X' not found", [](SqlQuery& q) { setLines(q, {"DELETE FROM T WHERE A = :A"}); q.paramByName("X"); }},
+        {"SQLQuery1: Field 'MISSING' not found",
+         [&](SqlQuery& q) {
+             openOneRow(q);
+             q.fieldByName("MISSING");
+         }},
+        {"SQLQuery1: Parameter 'X' not found",
+         [](SqlQuery& q) {
+             setLines(q, {"DELETE FROM T WHERE A = :A"});
+             q.paramByName("X");
+         }},
         {"List index out of bounds (0)", [](SqlQuery& q) { q.field(0); }},
-        {"List index out of bounds (2)", [&](SqlQuery& q) { openOneRow(q); q.field(2); }},
-        {"List index out of bounds (-1)", [&](SqlQuery& q) { openOneRow(q); q.field(-1); }},
-        {"SQLQuery1: Cannot perform this operation on an open dataset", [&](SqlQuery& q) { openOneRow(q); q.runStatement(); }},
+        {"List index out of bounds (2)",
+         [&](SqlQuery& q) {
+             openOneRow(q);
+             q.field(2);
+         }},
+        {"List index out of bounds (-1)",
+         [&](SqlQuery& q) {
+             openOneRow(q);
+             q.field(-1);
+         }},
+        {"SQLQuery1: Cannot perform this operation on an open dataset",
+         [&](SqlQuery& q) {
+             openOneRow(q);
+             q.runStatement();
+         }},
         {"SQLQuery1: Cannot perform this operation on a closed dataset", [](SqlQuery& q) { q.next(); }},
         {"Missing query, table name or procedure name", [](SqlQuery& q) { q.open(); }},
-        {"SQLQuery1: Cursor not returned from Query", [](SqlQuery& q) { setLines(q, {"DELETE FROM T"}); q.open(); }},
-        {"No value for parameter 'B'", [](SqlQuery& q) {
+        {"SQLQuery1: Cursor not returned from Query",
+         [](SqlQuery& q) {
+             setLines(q, {"DELETE FROM T"});
+             q.open();
+         }},
+        {"No value for parameter 'B'",
+         [](SqlQuery& q) {
              setLines(q, {"DELETE FROM T WHERE A = :A AND B = :B"});
              q.paramByName("A").setValue(std::string("a"));
              q.runStatement();
          }},
-        {"BCD overflow", [&](SqlQuery& q) { openOneRow(q); q.fieldText(q.fieldByName("P")); }},
+        {"BCD overflow",
+         [&](SqlQuery& q) {
+             openOneRow(q);
+             q.fieldText(q.fieldByName("P"));
+         }},
         {"Unable to execute Query", [](SqlQuery& q) { q.runStatement(); }},
-        {"Driver Error: [0x0015]: Connection failed", [](SqlQuery& q) {
+        {"Driver Error: [0x0015]: Connection failed",
+         [](SqlQuery& q) {
              fakedriver::failNext("connection.getSQLCommand", sqldriver::status::ConnectionFailed);
              fakedriver::setErrorMessage("connection", "not asked: there is no statement");
              setLines(q, {"DELETE FROM T"});
              q.runStatement();
          }},
-        {"Driver Error: [0x0065]: SQL Error\r\nSQL Server Error: string right truncation", [](SqlQuery& q) {
+        {"Driver Error: [0x0065]: SQL Error\r\nSQL Server Error: string right truncation",
+         [](SqlQuery& q) {
              fakedriver::failNext("command.execute", sqldriver::status::SqlError);
              fakedriver::setErrorMessage("command", "string right truncation");
              setLines(q, {"DELETE FROM T"});
              q.runStatement();
          }},
-        {"Driver Error: [0x0009]: Invalid Parameter\r\nSQL Server Error: bad bind", [](SqlQuery& q) {
+        {"Driver Error: [0x0009]: Invalid Parameter\r\nSQL Server Error: bad bind",
+         [](SqlQuery& q) {
              fakedriver::failNext("command.setParameter", sqldriver::status::InvalidParameter);
              fakedriver::setErrorMessage("command", "not asked: binding asks the connection");
              fakedriver::setErrorMessage("connection", "bad bind");
@@ -429,24 +465,28 @@ TEST_F(QueryFailures, EveryTextWithOrWithoutTheName) {
              q.paramByName("A").setValue(1.0);
              q.runStatement();
          }},
-        {"SQL Server Error: cursor broke", [&](SqlQuery& q) {
+        {"SQL Server Error: cursor broke",
+         [&](SqlQuery& q) {
              openOneRow(q);
              fakedriver::failNext("cursor.next", 77);
              fakedriver::setErrorMessage("cursor", "cursor broke");
              q.next();
          }},
-        {"SQL Server Error: value broke", [&](SqlQuery& q) {
+        {"SQL Server Error: value broke",
+         [&](SqlQuery& q) {
              openOneRow(q);
              fakedriver::failNext("cursor.getValue", 77);
              fakedriver::setErrorMessage("cursor", "value broke");
              q.fieldText(q.field(0));
          }},
-        {"Driver Error: Unknown Error Code '999'", [](SqlQuery& q) {
+        {"Driver Error: Unknown Error Code '999'",
+         [](SqlQuery& q) {
              fakedriver::failNext("command.prepare", 999);
              setLines(q, {"DELETE FROM T"});
              q.runStatement();
          }},
-        {"Driver Error: [0x0065]: SQL Error\r\nSQL Server Error: rows", [](SqlQuery& q) {
+        {"Driver Error: [0x0065]: SQL Error\r\nSQL Server Error: rows",
+         [](SqlQuery& q) {
              fakedriver::failNext("command.getRowsAffected", sqldriver::status::SqlError);
              fakedriver::setErrorMessage("command", "rows");
              setLines(q, {"DELETE FROM T"});

@@ -1,12 +1,12 @@
 // Statements kept prepared across changes of the lines (statement reuse, on
 // during a rebuild run) against the fake driver: what reaches the driver, how
 // many statements are held, and when they are let go.
+#include <gtest/gtest.h>
+
 #include <array>
 #include <functional>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "FakeDriverFixture.h"
 
@@ -48,14 +48,16 @@ protected:
     // What `steps` leaves in `seen` and in the driver's setParameter calls,
     // done twice on a query without reuse (query2) and twice on one with
     // reuse (query1, whose second round finds everything kept): [0] without, [1] with.
-    std::array<Log, 2> withAndWithoutReuse(const std::function<void(SqlQuery&, int round, Log& seen)>& steps) {
+    std::array<Log, 2> withAndWithoutReuse(
+        const std::function<void(SqlQuery&, int round, Log& seen)>& steps) {
         query1->setStatementReuse(true);
         std::array<Log, 2> seen;
         for (int reuse = 0; reuse < 2; ++reuse) {
             SqlQuery& query = reuse ? *query1 : *query2;
             fakedriver::clearLog();
             for (int round = 0; round < 2; ++round) steps(query, round, seen[reuse]);
-            for (const std::string& line : fakedriver::logOf("command.setParameter")) seen[reuse].push_back(line);
+            for (const std::string& line : fakedriver::logOf("command.setParameter"))
+                seen[reuse].push_back(line);
         }
         return seen;
     }
@@ -85,10 +87,13 @@ TEST_F(StatementReuse, EachTextIsPreparedOnceAndEverythingElseReachesTheDriverAs
     runPairs(*query1, 3);
     EXPECT_EQ(workLog(), without);
     EXPECT_EQ(preparesWithout, 6u);
-    EXPECT_EQ(fakedriver::logOf("command.prepare"),
-              (Log{"command.prepare \"DELETE FROM STORY_IN \\r\\n WHERE TEMPPRODID =  ?  \\r\\n and PROVIDER_ID =  ?  "
-                   "\\r\\n\" 2",
-                   "command.prepare \"insert into STORY_IN(PROVIDER_ID,STD_COST)\\r\\n VALUES( ? , ? )\\r\\n\" 2"}));
+    EXPECT_EQ(
+        fakedriver::logOf("command.prepare"),
+        (Log{
+            "command.prepare \"DELETE FROM STORY_IN \\r\\n WHERE TEMPPRODID =  ?  \\r\\n and PROVIDER_ID =  "
+            "?  "
+            "\\r\\n\" 2",
+            "command.prepare \"insert into STORY_IN(PROVIDER_ID,STD_COST)\\r\\n VALUES( ? , ? )\\r\\n\" 2"}));
     EXPECT_EQ(query1->preparations(), 2u);
     EXPECT_EQ(query2->preparations(), 6u);
     EXPECT_EQ(query1->keptStatements(), 1u) << "the DELETE waits while the INSERT is current";

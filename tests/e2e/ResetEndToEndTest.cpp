@@ -3,6 +3,8 @@
 // the loopback server, in both modes. The history table the run leaves is
 // compared, every column of every row, with what one set-based query over the
 // document lines and the history as it was computes.
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -10,8 +12,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "Error.h"
 #include "HistoryReset.h"
@@ -105,8 +105,10 @@ const char* const kData =
     "INSERT INTO INSTORAGE_SUB VALUES (7, 'P2', 'C', 0, '2024-02-02', 'T2', 'Z', 1, 1);\n"
     "INSERT INTO INSTORAGE_SUB VALUES (8, 'P2', 'C', -1, '2024-02-03', 'T2', 'M', 1, 1);\n"
     "INSERT INTO INSTORAGE_SUB VALUES (9, 'P3', 'D', 7.25, '2024-03-01', NULL, NULL, NULL, NULL);\n"
-    "INSERT INTO INSTORAGE_SUB VALUES (10, '\xA4\x40\xB3\x5C', 'E', 1.5, '2024-04-01', 'T\xA4\x60', '\xAA\xF7\xA6\x60', 3, 4);\n"
-    "INSERT INTO INSTORAGE_SUB VALUES (11, 'P4', 'F', 12.3456, '2024-05-05', 'T5', '4710000000001', 99.99, 12.34);\n"
+    "INSERT INTO INSTORAGE_SUB VALUES (10, '\xA4\x40\xB3\x5C', 'E', 1.5, '2024-04-01', 'T\xA4\x60', "
+    "'\xAA\xF7\xA6\x60', 3, 4);\n"
+    "INSERT INTO INSTORAGE_SUB VALUES (11, 'P4', 'F', 12.3456, '2024-05-05', 'T5', '4710000000001', 99.99, "
+    "12.34);\n"
     "INSERT INTO INSTORAGE_SUB VALUES (12, 'P4', 'F', 0.0001, '2024-05-06', 'T6', '', 0.0001, 0.01);\n"
     "INSERT INTO STORY_IN VALUES ('P1', 'A', 1, '2000-01-01', 'T1', 'OLD', 1, 1);\n"
     "INSERT INTO STORY_IN VALUES ('P2', 'C', 2, '2000-01-02', 'T2', 'KEEP', 2, 2);\n"
@@ -126,13 +128,15 @@ std::string expectedHistoryQueryWhere(const std::string& reached) {
     const std::string reachedS = replaced(reached, "x.", "s.");
     return "SELECT s.PROVIDER_ID, s.PROD_ID, s.B_PRICE, s.BILL_DATE, COALESCE(s.TEMPPRODID, ''), "
            "COALESCE(s.PROD_BARCODE, ''), COALESCE(s.SALE_PRICE, 0), COALESCE(s.U_DIS, 0) "
-           "FROM INSTORAGE_SUB s WHERE s.B_PRICE > 0" + reachedS +
-           " AND NOT EXISTS (SELECT 1 FROM INSTORAGE_SUB t WHERE t.B_PRICE > 0" + reachedT +
+           "FROM INSTORAGE_SUB s WHERE s.B_PRICE > 0" +
+           reachedS + " AND NOT EXISTS (SELECT 1 FROM INSTORAGE_SUB t WHERE t.B_PRICE > 0" + reachedT +
            " AND t.PROVIDER_ID = s.PROVIDER_ID AND COALESCE(t.TEMPPRODID, '') = COALESCE(s.TEMPPRODID, '')"
            " AND (t.PROD_ID > s.PROD_ID OR (t.PROD_ID = s.PROD_ID AND t.BILL_DATE > s.BILL_DATE))) "
            "UNION ALL "
-           "SELECT h.PROVIDER_ID, h.PROD_ID, h.STD_COST, h.CHG_DATE, h.TEMPPRODID, h.PROD_BARCODE, h.SALE_PRICE, "
-           "h.U_DIS FROM STORY_IN_BEFORE h WHERE NOT EXISTS (SELECT 1 FROM INSTORAGE_SUB t WHERE t.B_PRICE > 0" +
+           "SELECT h.PROVIDER_ID, h.PROD_ID, h.STD_COST, h.CHG_DATE, h.TEMPPRODID, h.PROD_BARCODE, "
+           "h.SALE_PRICE, "
+           "h.U_DIS FROM STORY_IN_BEFORE h WHERE NOT EXISTS (SELECT 1 FROM INSTORAGE_SUB t WHERE t.B_PRICE > "
+           "0" +
            reachedT + " AND t.PROVIDER_ID = h.PROVIDER_ID AND COALESCE(t.TEMPPRODID, '') = h.TEMPPRODID)";
 }
 
@@ -142,7 +146,8 @@ std::string expectedHistoryQuery(const std::string& excluded) {
 }
 
 const char* const kActualHistoryQuery =
-    "SELECT PROVIDER_ID, PROD_ID, STD_COST, CHG_DATE, TEMPPRODID, PROD_BARCODE, SALE_PRICE, U_DIS FROM STORY_IN";
+    "SELECT PROVIDER_ID, PROD_ID, STD_COST, CHG_DATE, TEMPPRODID, PROD_BARCODE, SALE_PRICE, U_DIS FROM "
+    "STORY_IN";
 
 void writeFile(const std::string& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary);
@@ -161,10 +166,10 @@ public:
     ResetDatabase(Access access, const Mode& mode, const std::string& script) : m_mode(mode) {
         const std::string path = m_dir.file("pos.fdb");
         createDatabase(path, script);
-        const std::string database = access == Access::Server          ? serverDatabase(path)
-                                     : access == Access::PrivateServer ? "127.0.0.1/" + std::to_string(kPrivatePort) +
-                                                                             ":" + path
-                                                                       : path;
+        const std::string database = access == Access::Server ? serverDatabase(path)
+                                     : access == Access::PrivateServer
+                                         ? "127.0.0.1/" + std::to_string(kPrivatePort) + ":" + path
+                                         : path;
         writeFile(m_dir.file("sqlconnections.ini"),
                   "[Kestal]\r\nDriverName=Firebird\r\nDatabase=" + database +
                       "\r\nUser_Name=SYSDBA\r\nPassword=" + testPassword() +
@@ -193,7 +198,8 @@ public:
 
     void run() { runHistoryReset(shell, *scan, *work, *transactions); }
     void run(const CommitLimits& limits) {
-        runHistoryReset(shell, *scan, *work, *transactions, limits, [] { return std::chrono::steady_clock::now(); });
+        runHistoryReset(shell, *scan, *work, *transactions, limits,
+                        [] { return std::chrono::steady_clock::now(); });
     }
 
     // Every row of a query in the mode's names, each column as its field
@@ -281,12 +287,14 @@ TEST_P(ResetEndToEnd, RebuildsTheHistoryTwiceAlike) {
     const std::vector<std::string> lastOfThree{"P1", "A", "30", "2024/1/3", "T1", "B3", "40", "0"};
     const std::vector<std::string> lastProduct{"P1", "C", "6.75", "2023/1/1", "T7", "B8", "2", "2.5"};
     const std::vector<std::string> nulls{"P3", "D", "7.25", "2024/3/1", "", "", "0", "0"};
-    const std::vector<std::string> big5{big5Party, "E", "1.5", "2024/4/1", "T\xA4\x60", "\xAA\xF7\xA6\x60", "3", "4"};
+    const std::vector<std::string> big5{big5Party,          "E", "1.5", "2024/4/1", "T\xA4\x60",
+                                        "\xAA\xF7\xA6\x60", "3", "4"};
     const std::vector<std::string> kept{"P9", "X", "9", "2000/1/9", "T9", "KEEP9", "9", "9"};
     const std::vector<std::string> unqualified{"P2", "C", "2", "2000/1/2", "T2", "KEEP", "2", "2"};
     const std::vector<std::string> nullKey{"P3", "D", "3", "2000/1/3", "", "NULLKEY", "3", "3"};
     for (const auto& row : {lastOfThree, lastProduct, nulls, big5, kept, unqualified, nullKey}) {
-        EXPECT_NE(std::find(expected.begin(), expected.end(), row), expected.end()) << ::testing::PrintToString(row);
+        EXPECT_NE(std::find(expected.begin(), expected.end(), row), expected.end())
+            << ::testing::PrintToString(row);
     }
     ASSERT_EQ(expected.size(), 9u);
 
@@ -307,10 +315,13 @@ TEST_P(ResetEndToEnd, ARefusedInsertKeepsThePairsOldRowAndEndsTheRun) {
     // This party sorts after every other (bytes compare unsigned); its
     // barcode is too long for the history's column.
     const std::string last = "\xF9\xFE";
-    const std::string extra =
-        "INSERT INTO STORY_IN VALUES ('" + last + "', 'Q', 5, '2001-01-01', 'TZ', 'OLDZ', 5, 5);\n"
-        "INSERT INTO STORY_IN_BEFORE VALUES ('" + last + "', 'Q', 5, '2001-01-01', 'TZ', 'OLDZ', 5, 5);\n"
-        "INSERT INTO INSTORAGE_SUB VALUES (13, '" + last + "', 'Q', 8, '2024-06-01', 'TZ', '12345678901234567890', 0, 0);\n";
+    const std::string extra = "INSERT INTO STORY_IN VALUES ('" + last +
+                              "', 'Q', 5, '2001-01-01', 'TZ', 'OLDZ', 5, 5);\n"
+                              "INSERT INTO STORY_IN_BEFORE VALUES ('" +
+                              last +
+                              "', 'Q', 5, '2001-01-01', 'TZ', 'OLDZ', 5, 5);\n"
+                              "INSERT INTO INSTORAGE_SUB VALUES (13, '" +
+                              last + "', 'Q', 8, '2024-06-01', 'TZ', '12345678901234567890', 0, 0);\n";
     ResetDatabase db(GetParam().access, mode(), script(extra));
     const Rows expected = db.rowsOf(expectedHistoryQuery(last));
     ASSERT_EQ(expected.size(), 10u);
@@ -370,17 +381,23 @@ TEST_P(ResetEndToEnd, ValuesArriveByteForByte) {
     // The keys need wider columns than the common schema gives.
     const std::string schema = replaced(kSchema, "VARCHAR(20)", "VARCHAR(60)");
     const std::string p = hexLiteral(party);
-    const std::string data =
-        "INSERT INTO INSTORAGE_SUB VALUES (1, " + p + ", " + hexLiteral(product) + ", 5, '2024-01-01', " +
-        hexLiteral(key) + ", " + hexLiteral(oldBarcode) + ", 1, 1);\n"
-        "INSERT INTO INSTORAGE_SUB VALUES (2, " + p + ", " + hexLiteral(product) + ", 7, '2024-01-02', " +
-        hexLiteral(key) + ", " + hexLiteral(newBarcode) + ", 8, 9);\n"
-        "INSERT INTO STORY_IN VALUES (" + p + ", 'OLD', 1, '2000-01-01', " + hexLiteral(key) + ", 'OLD', 1, 1);\n"
-        "INSERT INTO STORY_IN VALUES (" + p + ", 'NEAR', 2, '2000-01-02', " + hexLiteral(escapedKey) +
-        ", 'NEAR', 2, 2);\n";
+    const std::string data = "INSERT INTO INSTORAGE_SUB VALUES (1, " + p + ", " + hexLiteral(product) +
+                             ", 5, '2024-01-01', " + hexLiteral(key) + ", " + hexLiteral(oldBarcode) +
+                             ", 1, 1);\n"
+                             "INSERT INTO INSTORAGE_SUB VALUES (2, " +
+                             p + ", " + hexLiteral(product) + ", 7, '2024-01-02', " + hexLiteral(key) + ", " +
+                             hexLiteral(newBarcode) +
+                             ", 8, 9);\n"
+                             "INSERT INTO STORY_IN VALUES (" +
+                             p + ", 'OLD', 1, '2000-01-01', " + hexLiteral(key) +
+                             ", 'OLD', 1, 1);\n"
+                             "INSERT INTO STORY_IN VALUES (" +
+                             p + ", 'NEAR', 2, '2000-01-02', " + hexLiteral(escapedKey) +
+                             ", 'NEAR', 2, 2);\n";
     ResetDatabase db(GetParam().access, mode(), forMode(mode(), schema + data));
     const Rows before = db.rowsOf("SELECT PROD_ID, TEMPPRODID, PROD_BARCODE FROM INSTORAGE_SUB");
-    ASSERT_EQ(before, (Rows{{product, key, newBarcode}, {product, key, oldBarcode}})) << "the lines as written";
+    ASSERT_EQ(before, (Rows{{product, key, newBarcode}, {product, key, oldBarcode}}))
+        << "the lines as written";
 
     db.run();
     const Rows expected{
@@ -401,8 +418,9 @@ public:
 
 private:
     int control(const std::string& command) {
-        const std::string line = std::string(TARVEL_SOURCE_DIR) + "/tests/support/private-fbserver.sh " + command +
-                                 " '" + m_dir.path() + "' " + std::to_string(kPrivatePort) + " >/dev/null";
+        const std::string line = std::string(TARVEL_SOURCE_DIR) + "/tests/support/private-fbserver.sh " +
+                                 command + " '" + m_dir.path() + "' " + std::to_string(kPrivatePort) +
+                                 " >/dev/null";
         return std::system(line.c_str());
     }
 
@@ -415,7 +433,8 @@ std::string manyPairsScript() {
            "SET TERM ^ ;\n"
            "EXECUTE BLOCK AS DECLARE i INTEGER = 0; BEGIN\n"
            "  WHILE (i < 360) DO BEGIN\n"
-           "    INSERT INTO INSTORAGE_SUB VALUES (:i + 1, 'P' || (:i / 30), 'X' || MOD(:i, 3), 1 + MOD(:i, 7),\n"
+           "    INSERT INTO INSTORAGE_SUB VALUES (:i + 1, 'P' || (:i / 30), 'X' || MOD(:i, 3), 1 + MOD(:i, "
+           "7),\n"
            "      DATEADD(:i DAY TO DATE '2024-01-01'), 'T' || MOD(:i / 3, 10), 'B' || :i, 2, 1);\n"
            "    IF (MOD(:i, 3) = 0) THEN INSERT INTO STORY_IN VALUES ('P' || (:i / 30), 'OLD', 1,\n"
            "      DATE '2000-01-01', 'T' || MOD(:i / 3, 10), 'OLD', 1, 1);\n"
@@ -434,7 +453,8 @@ TEST(ResetEndToEndLostServer, TheNextRunReconnectsAndCompletes) {
     const Rows expected = db.rowsOf(expectedHistoryQuery(""));
     ASSERT_EQ(expected.size(), 120u);
     const char* const pairsWithoutOneRow =
-        "SELECT COUNT(*) FROM (SELECT PROVIDER_ID, TEMPPRODID FROM STORY_IN GROUP BY 1, 2 HAVING COUNT(*) <> 1)";
+        "SELECT COUNT(*) FROM (SELECT PROVIDER_ID, TEMPPRODID FROM STORY_IN GROUP BY 1, 2 HAVING COUNT(*) <> "
+        "1)";
     const Rows allPairsOneRow{{"0"}};
 
     // The server dies in the middle of the run, as if its machine went down.
@@ -465,8 +485,10 @@ TEST(ResetEndToEndLostServer, TheNextRunReconnectsAndCompletes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, ResetEndToEnd,
-                         ::testing::Values(RunCase{Access::Embedded, &kPurchase}, RunCase{Access::Embedded, &kSales},
-                                           RunCase{Access::Server, &kPurchase}, RunCase{Access::Server, &kSales}),
+                         ::testing::Values(RunCase{Access::Embedded, &kPurchase},
+                                           RunCase{Access::Embedded, &kSales},
+                                           RunCase{Access::Server, &kPurchase},
+                                           RunCase{Access::Server, &kSales}),
                          caseName);
 
 // Columns of other kinds written into text columns carry their field texts.
@@ -562,11 +584,15 @@ TEST_P(GroupedCommitEndToEnd, ARefusedInsertAnywhereInAGroup) {
         int line;
         const char* where;
     };
-    const Case cases[] = {{6, "first of the second group"}, {8, "middle"}, {9, "last of the second group"},
-                          {1, "first of the run"}, {11, "last of the run"}};
+    const Case cases[] = {{6, "first of the second group"},
+                          {8, "middle"},
+                          {9, "last of the second group"},
+                          {1, "first of the run"},
+                          {11, "last of the run"}};
     for (const Case& c : cases) {
-        const std::string refuse = "UPDATE INSTORAGE_SUB SET PROD_BARCODE = '12345678901234567890' WHERE LINE_NO = " +
-                                   std::to_string(c.line) + ";\n";
+        const std::string refuse =
+            "UPDATE INSTORAGE_SUB SET PROD_BARCODE = '12345678901234567890' WHERE LINE_NO = " +
+            std::to_string(c.line) + ";\n";
         ResetDatabase db(GetParam(), kPurchase, std::string(kSchema) + kGroupData + refuse);
         const Rows expected = db.rowsOf(perLineExpectation(c.line));
         ASSERT_EQ(expected.size(), 10u);
@@ -622,7 +648,8 @@ TEST_P(GroupedCommitEndToEnd, EachStatementIsPreparedOncePerRun) {
         // the run before (the scan, the INSERT) serves again.
         const std::uint64_t prepares = run == 1 ? 2 : 1;
         EXPECT_EQ(db.query1->preparations() - scanBefore, prepares) << "the count and the scan, run " << run;
-        EXPECT_EQ(db.query2->preparations() - workBefore, prepares) << "the DELETE and the INSERT, run " << run;
+        EXPECT_EQ(db.query2->preparations() - workBefore, prepares)
+            << "the DELETE and the INSERT, run " << run;
         EXPECT_EQ(db.query1->keptStatements() + db.query2->keptStatements(), 0u);
         EXPECT_TRUE(db.query2->prepared()) << "the last INSERT stays prepared, as before";
     }

@@ -201,7 +201,8 @@ public:
         return describe("cursor.getColumnLength", column, [&](const Column& c) { *length = c.length; });
     }
     Status getColumnPrecision(std::uint16_t column, std::int16_t* precision) override {
-        return describe("cursor.getColumnPrecision", column, [&](const Column& c) { *precision = c.precision; });
+        return describe("cursor.getColumnPrecision", column,
+                        [&](const Column& c) { *precision = c.precision; });
     }
     Status getColumnScale(std::uint16_t column, std::int16_t* scale) override {
         return describe("cursor.getColumnScale", column, [&](const Column& c) { *scale = c.scale; });
@@ -316,7 +317,8 @@ public:
     Status setOption(std::int32_t option, const char* value) override {
         return enter("metadata.setOption", std::to_string(option) + " " + q(value));
     }
-    Status getOption(std::int32_t option, void* buffer, std::int32_t size, std::int32_t* resultLength) override {
+    Status getOption(std::int32_t option, void* buffer, std::int32_t size,
+                     std::int32_t* resultLength) override {
         Status s = enter("metadata.getOption", std::to_string(option) + " " + std::to_string(size));
         if (s != st::Ok) return s;
         return answerOption(script().metaDataOptions, option, buffer, size, resultLength);
@@ -333,7 +335,8 @@ public:
     Status setTextOption(std::int32_t option, const char* value) override {
         return enter("connection.setTextOption", std::to_string(option) + " " + q(value));
     }
-    Status getOption(std::int32_t option, void* buffer, std::int32_t size, std::int32_t* resultLength) override {
+    Status getOption(std::int32_t option, void* buffer, std::int32_t size,
+                     std::int32_t* resultLength) override {
         Status s = enter("connection.getOption", std::to_string(option) + " " + std::to_string(size));
         if (s != st::Ok) return s;
         return answerOption(script().connectionOptions, option, buffer, size, resultLength);
@@ -410,12 +413,18 @@ void failAlways(const std::string& call, Status status) {
 
 void setErrorMessage(const std::string& object, const std::string& text) { script().messages[object] = text; }
 
-void setConnectionOption(std::int32_t option, const std::string& bytes) { script().connectionOptions[option] = bytes; }
+void setConnectionOption(std::int32_t option, const std::string& bytes) {
+    script().connectionOptions[option] = bytes;
+}
 void setConnectionOptionInt(std::int32_t option, std::int32_t value) {
     script().connectionOptions[option] = intBytes(value);
 }
-void setMetaDataOption(std::int32_t option, const std::string& bytes) { script().metaDataOptions[option] = bytes; }
-void setMetaDataOptionInt(std::int32_t option, std::int32_t value) { script().metaDataOptions[option] = intBytes(value); }
+void setMetaDataOption(std::int32_t option, const std::string& bytes) {
+    script().metaDataOptions[option] = bytes;
+}
+void setMetaDataOptionInt(std::int32_t option, std::int32_t value) {
+    script().metaDataOptions[option] = intBytes(value);
+}
 void clearConnectionOption(std::int32_t option) { script().connectionOptions.erase(option); }
 void clearMetaDataOption(std::int32_t option) { script().metaDataOptions.erase(option); }
 
@@ -439,12 +448,24 @@ std::string quote(const std::string& bytes) {
     std::string out;
     for (unsigned char c : bytes) {
         switch (c) {
-            case '\r': out += "\\r"; break;
-            case '\n': out += "\\n"; break;
-            case '\t': out += "\\t"; break;
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\0': out += "\\0"; break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\0':
+                out += "\\0";
+                break;
             default:
                 if (c < 0x20 || c >= 0x7f) {
                     char buf[5];
@@ -478,5 +499,4 @@ __attribute__((visibility("default"))) std::uint32_t SqlDriverInterfaceVersion()
 __attribute__((visibility("default"))) sqldriver::Status SqlDriverShutdown(std::uint32_t timeoutMs) {
     return fakedriver::enter("shutdown", std::to_string(timeoutMs));
 }
-
 }

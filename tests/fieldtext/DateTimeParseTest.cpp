@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
+#include <strings.h>
 
 #include <random>
-#include <strings.h>
 #include <string>
 #include <vector>
 
@@ -16,11 +16,9 @@ namespace {
 
 // Every step-th day of the calendar, plus the first and last days of every
 // month of a few years and the ends of the calendar.
-std::vector<std::int32_t> sampledDays(int step)
-{
+std::vector<std::int32_t> sampledDays(int step) {
     std::vector<std::int32_t> days;
-    for (std::int32_t day = kFirstDayNumber; day <= kLastDayNumber; day += step)
-        days.push_back(day);
+    for (std::int32_t day = kFirstDayNumber; day <= kLastDayNumber; day += step) days.push_back(day);
     for (int year : {1, 99, 100, 1899, 1900, 1999, 2000, 2004, 2100, 9999}) {
         for (int month = 1; month <= 12; ++month) {
             std::int32_t day = 0;
@@ -37,24 +35,20 @@ std::vector<std::int32_t> sampledDays(int step)
 // The installed locales get every 7th day; the extra patterns, which only add
 // codes, a sparser sample (a prime step, so every weekday and month is met).
 void expectDateRoundTrip(const RegionalFormats& formats, const std::string& label, int step,
-                         std::int32_t firstDay = kFirstDayNumber)
-{
+                         std::int32_t firstDay = kFirstDayNumber) {
     int failures = 0;
     for (std::int32_t day : sampledDays(step)) {
-        if (day < firstDay)
-            continue;
+        if (day < firstDay) continue;
         const std::string text = dateText(day, formats);
         std::int32_t parsed = -1;
         if (!parseDateText(text, formats, &parsed) || parsed != day) {
             ADD_FAILURE() << label << ": day " << day << " text [" << text << "] read as " << parsed;
-            if (++failures > 5)
-                return;
+            if (++failures > 5) return;
         }
     }
 }
 
-void expectTimeRoundTrip(const RegionalFormats& formats, const std::string& label)
-{
+void expectTimeRoundTrip(const RegionalFormats& formats, const std::string& label) {
     for (std::uint32_t second = 0; second < 86400; second += 37) {
         const std::string text = timeText(second * 1000 + 123, formats);
         std::uint32_t parsed = 0;
@@ -68,11 +62,10 @@ void expectTimeRoundTrip(const RegionalFormats& formats, const std::string& labe
     }
 }
 
-void expectTimestampRoundTrip(const RegionalFormats& formats, const std::string& label)
-{
+void expectTimestampRoundTrip(const RegionalFormats& formats, const std::string& label) {
     const std::vector<sqldriver::SqlTimestamp> values = {
-        {1, 1, 1, 0, 0, 0, 0}, {1899, 12, 30, 0, 0, 0, 0}, {2004, 3, 5, 14, 5, 9, 0},
-        {2004, 3, 5, 0, 0, 1, 0}, {2004, 3, 5, 12, 0, 0, 0}, {9999, 12, 31, 23, 59, 59, 0}};
+        {1, 1, 1, 0, 0, 0, 0},    {1899, 12, 30, 0, 0, 0, 0}, {2004, 3, 5, 14, 5, 9, 0},
+        {2004, 3, 5, 0, 0, 1, 0}, {2004, 3, 5, 12, 0, 0, 0},  {9999, 12, 31, 23, 59, 59, 0}};
     for (const sqldriver::SqlTimestamp& value : values) {
         const std::string text = timestampText(value, formats);
         sqldriver::SqlTimestamp parsed;
@@ -90,8 +83,7 @@ void expectTimestampRoundTrip(const RegionalFormats& formats, const std::string&
 
 class LocaleRoundTrip : public ::testing::TestWithParam<std::string> {};
 
-TEST_P(LocaleRoundTrip, DatesTimesAndTimestamps)
-{
+TEST_P(LocaleRoundTrip, DatesTimesAndTimestamps) {
     const RegionalFormats formats = readRegionalFormats(GetParam().c_str());
     expectDateRoundTrip(formats, GetParam(), 7);
     expectTimeRoundTrip(formats, GetParam());
@@ -111,8 +103,7 @@ void PrintTo(const PatternPair& c, std::ostream* out) { *out << c.date << " / " 
 
 class PatternRoundTrip : public ::testing::TestWithParam<PatternPair> {};
 
-TEST_P(PatternRoundTrip, NamesMarkersAndUnpaddedFields)
-{
+TEST_P(PatternRoundTrip, NamesMarkersAndUnpaddedFields) {
     RegionalFormats formats = test::englishFormats();
     formats.shortDateFormat = GetParam().date;
     formats.longTimeFormat = GetParam().time;
@@ -124,15 +115,14 @@ TEST_P(PatternRoundTrip, NamesMarkersAndUnpaddedFields)
     expectTimestampRoundTrip(formats, label);
 }
 
-INSTANTIATE_TEST_SUITE_P(Patterns, PatternRoundTrip, ::testing::Values(
-    PatternPair{"m/d/yyyy", "h:mm:ss AMPM"},
-    PatternPair{"dddd, mmmm d, yyyy", "AMPM hh:mm:ss"},
-    PatternPair{"ddd d mmm yyyy", "h:nn:ss a/p"},
-    PatternPair{"'Day' dd 'of' mmmm yyyy", "hh'h'nn'm'ss's' AM/PM"},
-    PatternPair{"yyyymmdd", "hhmmss"}));
+INSTANTIATE_TEST_SUITE_P(Patterns, PatternRoundTrip,
+                         ::testing::Values(PatternPair{"m/d/yyyy", "h:mm:ss AMPM"},
+                                           PatternPair{"dddd, mmmm d, yyyy", "AMPM hh:mm:ss"},
+                                           PatternPair{"ddd d mmm yyyy", "h:nn:ss a/p"},
+                                           PatternPair{"'Day' dd 'of' mmmm yyyy", "hh'h'nn'm'ss's' AM/PM"},
+                                           PatternPair{"yyyymmdd", "hhmmss"}));
 
-TEST(EraRoundTrip, TaiwanEraYears)
-{
+TEST(EraRoundTrip, TaiwanEraYears) {
     RegionalFormats formats = test::englishFormats();
     formats.eras.push_back(test::taiwanEra());
     formats.shortDateFormat = "ggg eeee/m/d";
@@ -150,8 +140,7 @@ void PrintTo(const RejectCase& c, std::ostream* out) { *out << test::printable(c
 
 class RejectDate : public ::testing::TestWithParam<RejectCase> {};
 
-TEST_P(RejectDate, TextThatDoesNotMatch)
-{
+TEST_P(RejectDate, TextThatDoesNotMatch) {
     RegionalFormats formats = test::englishFormats();
     formats.shortDateFormat = GetParam().pattern;
     std::int32_t day = 12345;
@@ -159,25 +148,18 @@ TEST_P(RejectDate, TextThatDoesNotMatch)
     EXPECT_EQ(day, 12345);
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, RejectDate, ::testing::Values(
-    RejectCase{"", "mm/dd/yyyy"},
-    RejectCase{"03/05/2004 ", "mm/dd/yyyy"},
-    RejectCase{" 03/05/2004", "mm/dd/yyyy"},
-    RejectCase{"3/05/2004", "mm/dd/yyyy"},
-    RejectCase{"03/05/04", "mm/dd/yyyy"},
-    RejectCase{"13/05/2004", "mm/dd/yyyy"},
-    RejectCase{"02/30/2004", "mm/dd/yyyy"},
-    RejectCase{"02/29/1900", "mm/dd/yyyy"},
-    RejectCase{"00/10/2004", "mm/dd/yyyy"},
-    RejectCase{"03/05/0000", "mm/dd/yyyy"},
-    RejectCase{"03.05.2004", "mm/dd/yyyy"},
-    RejectCase{"2004-03-05", "mm/dd/yyyy"},
-    RejectCase{"Thursday, March 5, 2004", "dddd, mmmm d, yyyy"},
-    RejectCase{"Friday, Mars 5, 2004", "dddd, mmmm d, yyyy"},
-    RejectCase{"5 5", "d d"}));
+INSTANTIATE_TEST_SUITE_P(
+    Texts, RejectDate,
+    ::testing::Values(RejectCase{"", "mm/dd/yyyy"}, RejectCase{"03/05/2004 ", "mm/dd/yyyy"},
+                      RejectCase{" 03/05/2004", "mm/dd/yyyy"}, RejectCase{"3/05/2004", "mm/dd/yyyy"},
+                      RejectCase{"03/05/04", "mm/dd/yyyy"}, RejectCase{"13/05/2004", "mm/dd/yyyy"},
+                      RejectCase{"02/30/2004", "mm/dd/yyyy"}, RejectCase{"02/29/1900", "mm/dd/yyyy"},
+                      RejectCase{"00/10/2004", "mm/dd/yyyy"}, RejectCase{"03/05/0000", "mm/dd/yyyy"},
+                      RejectCase{"03.05.2004", "mm/dd/yyyy"}, RejectCase{"2004-03-05", "mm/dd/yyyy"},
+                      RejectCase{"Thursday, March 5, 2004", "dddd, mmmm d, yyyy"},
+                      RejectCase{"Friday, Mars 5, 2004", "dddd, mmmm d, yyyy"}, RejectCase{"5 5", "d d"}));
 
-TEST(ParseDate, TwoDigitYearAndCase)
-{
+TEST(ParseDate, TwoDigitYearAndCase) {
     RegionalFormats formats = test::englishFormats();
     formats.shortDateFormat = "m/d/yy";
     std::int32_t day = 0;
@@ -195,8 +177,7 @@ TEST(ParseDate, TwoDigitYearAndCase)
     EXPECT_EQ(day, expected);
 }
 
-TEST(ParseTime, RejectsOutOfRangeAndMissingMarker)
-{
+TEST(ParseTime, RejectsOutOfRangeAndMissingMarker) {
     RegionalFormats formats = test::englishFormats();
     formats.longTimeFormat = "hh:mm:ss AMPM";
     std::uint32_t ms = 42;
@@ -215,8 +196,7 @@ TEST(ParseTime, RejectsOutOfRangeAndMissingMarker)
     EXPECT_EQ(ms, 86399000u);
 }
 
-TEST(ParseTimestamp, DateAloneOrDateBlankTime)
-{
+TEST(ParseTimestamp, DateAloneOrDateBlankTime) {
     RegionalFormats formats = test::englishFormats();
     formats.shortDateFormat = "yyyy/mm/dd";
     formats.longTimeFormat = "hh:mm:ss";
@@ -233,8 +213,7 @@ TEST(ParseTimestamp, DateAloneOrDateBlankTime)
 // Under fully padded patterns every text has one form, so whatever the parser
 // accepts must be the text of the value it reads: mutated texts (a digit,
 // separator or letter changed, a byte dropped) are either refused or canonical.
-TEST(ParseMutations, AcceptedTextsAreCanonical)
-{
+TEST(ParseMutations, AcceptedTextsAreCanonical) {
     RegionalFormats formats = test::englishFormats();
     formats.shortDateFormat = "mm/dd/yyyy";
     formats.longTimeFormat = "hh:mm:ss AMPM";
@@ -255,8 +234,7 @@ TEST(ParseMutations, AcceptedTextsAreCanonical)
         value.second = static_cast<std::uint16_t>(random() % 60);
         std::string text = timestampText(value, formats);
         text[random() % text.size()] = replacements[random() % replacements.size()];
-        if (random() % 4 == 0)
-            text.erase(random() % text.size(), 1);
+        if (random() % 4 == 0) text.erase(random() % text.size(), 1);
 
         sqldriver::SqlTimestamp parsed;
         // Letters may differ in case: markers and names are read either way.

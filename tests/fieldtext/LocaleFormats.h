@@ -7,20 +7,19 @@
 namespace tarvel::test {
 
 // English names, "/" and ":" separators, the struct's default patterns.
-inline RegionalFormats englishFormats()
-{
+inline RegionalFormats englishFormats() {
     RegionalFormats formats;
-    formats.shortMonthNames = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    formats.longMonthNames = {"January", "February", "March", "April", "May", "June", "July",
-                              "August", "September", "October", "November", "December"};
+    formats.shortMonthNames = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                               "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    formats.longMonthNames = {"January", "February", "March",     "April",   "May",      "June",
+                              "July",    "August",   "September", "October", "November", "December"};
     formats.shortDayNames = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     formats.longDayNames = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
     return formats;
 }
 
 // The Taiwan era calendar: era year 1 is 1912.
-inline Era taiwanEra()
-{
+inline Era taiwanEra() {
     Era era;
     dayNumberFromDate(1912, 1, 1, &era.startDay);
     era.firstYear = 1912;

@@ -10,8 +10,7 @@
 namespace tarvel::test {
 
 // The text with bytes outside printable ASCII written as \xNN.
-inline std::string printable(std::string_view text)
-{
+inline std::string printable(std::string_view text) {
     std::string result = "[";
     for (char c : text) {
         const auto byte = static_cast<unsigned char>(c);

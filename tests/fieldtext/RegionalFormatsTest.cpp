@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "RegionalFormats.h"
 #include "PrintCase.h"
+#include "RegionalFormats.h"
 
 namespace tarvel {
 namespace {
@@ -30,8 +30,7 @@ void PrintTo(const LocaleCase& c, std::ostream* out) { *out << c.name; }
 
 class LocaleReader : public ::testing::TestWithParam<LocaleCase> {};
 
-TEST_P(LocaleReader, ReadsInstalledLocale)
-{
+TEST_P(LocaleReader, ReadsInstalledLocale) {
     const LocaleCase& c = GetParam();
     const RegionalFormats formats = readRegionalFormats(c.name);
     EXPECT_EQ(formats.decimalSeparator, c.decimalSeparator);
@@ -45,34 +44,44 @@ TEST_P(LocaleReader, ReadsInstalledLocale)
     EXPECT_EQ(formats.longDayNames[0], c.sundayLong);
     EXPECT_EQ(formats.encoding, c.encoding);
     EXPECT_TRUE(formats.eras.empty());
-    for (const auto& name : formats.longMonthNames)
-        EXPECT_FALSE(name.empty());
+    for (const auto& name : formats.longMonthNames) EXPECT_FALSE(name.empty());
 }
 
 // What glibc's locale data give on Debian 12; every two-digit year is widened.
-INSTANTIATE_TEST_SUITE_P(Installed, LocaleReader, ::testing::Values(
-    LocaleCase{"C", '.', "mm/dd/yyyy", "hh:mm:ss", '/', "AM", "PM", "Jan", "Sunday", TextEncoding::SingleByte},
-    LocaleCase{"en_US.UTF-8", '.', "mm/dd/yyyy", "hh:mm:ss AMPM", '/', "AM", "PM", "Jan", "Sunday",
-               TextEncoding::Utf8},
-    LocaleCase{"en_GB.UTF-8", '.', "dd/mm/yyyy", "hh:mm:ss", '/', "am", "pm", "Jan", "Sunday", TextEncoding::Utf8},
-    LocaleCase{"de_DE.UTF-8", ',', "dd.mm.yyyy", "hh:mm:ss", '.', "am", "pm", "Jan", "Sonntag", TextEncoding::Utf8},
-    LocaleCase{"zh_TW.UTF-8", '.', "yyyy\xE5\xB9\xB4mm\xE6\x9C\x88""dd\xE6\x97\xA5", "hh:mm:ss", '/',
-               "\xE4\xB8\x8A\xE5\x8D\x88", "\xE4\xB8\x8B\xE5\x8D\x88", " 1\xE6\x9C\x88", "\xE9\x80\xB1\xE6\x97\xA5",
-               TextEncoding::Utf8},
-    LocaleCase{"zh_TW.BIG5", '.', "yyyy\xA6~mm\xA4\xEB""dd\xA4\xE9", "hh:mm:ss", '/', "\xA4W\xA4\xC8",
-               "\xA4U\xA4\xC8", " 1\xA4\xEB", "\xB6g\xA4\xE9", TextEncoding::DoubleByte},
-    LocaleCase{"ja_JP.UTF-8", '.', "yyyy\xE5\xB9\xB4mm\xE6\x9C\x88""dd\xE6\x97\xA5", "hh:mm:ss", '/',
-               "\xE5\x8D\x88\xE5\x89\x8D", "\xE5\x8D\x88\xE5\xBE\x8C", " 1\xE6\x9C\x88",
-               "\xE6\x97\xA5\xE6\x9B\x9C\xE6\x97\xA5", TextEncoding::Utf8},
-    // A locale that is not installed reads as the POSIX locale.
-    LocaleCase{"xx_NOWHERE.UTF-8", '.', "mm/dd/yyyy", "hh:mm:ss", '/', "AM", "PM", "Jan", "Sunday",
-               TextEncoding::SingleByte}));
+INSTANTIATE_TEST_SUITE_P(
+    Installed, LocaleReader,
+    ::testing::Values(LocaleCase{"C", '.', "mm/dd/yyyy", "hh:mm:ss", '/', "AM", "PM", "Jan", "Sunday",
+                                 TextEncoding::SingleByte},
+                      LocaleCase{"en_US.UTF-8", '.', "mm/dd/yyyy", "hh:mm:ss AMPM", '/', "AM", "PM", "Jan",
+                                 "Sunday", TextEncoding::Utf8},
+                      LocaleCase{"en_GB.UTF-8", '.', "dd/mm/yyyy", "hh:mm:ss", '/', "am", "pm", "Jan",
+                                 "Sunday", TextEncoding::Utf8},
+                      LocaleCase{"de_DE.UTF-8", ',', "dd.mm.yyyy", "hh:mm:ss", '.', "am", "pm", "Jan",
+                                 "Sonntag", TextEncoding::Utf8},
+                      LocaleCase{"zh_TW.UTF-8", '.',
+                                 "yyyy\xE5\xB9\xB4mm\xE6\x9C\x88"
+                                 "dd\xE6\x97\xA5",
+                                 "hh:mm:ss", '/', "\xE4\xB8\x8A\xE5\x8D\x88", "\xE4\xB8\x8B\xE5\x8D\x88",
+                                 " 1\xE6\x9C\x88", "\xE9\x80\xB1\xE6\x97\xA5", TextEncoding::Utf8},
+                      LocaleCase{"zh_TW.BIG5", '.',
+                                 "yyyy\xA6~mm\xA4\xEB"
+                                 "dd\xA4\xE9",
+                                 "hh:mm:ss", '/', "\xA4W\xA4\xC8", "\xA4U\xA4\xC8", " 1\xA4\xEB",
+                                 "\xB6g\xA4\xE9", TextEncoding::DoubleByte},
+                      LocaleCase{"ja_JP.UTF-8", '.',
+                                 "yyyy\xE5\xB9\xB4mm\xE6\x9C\x88"
+                                 "dd\xE6\x97\xA5",
+                                 "hh:mm:ss", '/', "\xE5\x8D\x88\xE5\x89\x8D", "\xE5\x8D\x88\xE5\xBE\x8C",
+                                 " 1\xE6\x9C\x88", "\xE6\x97\xA5\xE6\x9B\x9C\xE6\x97\xA5",
+                                 TextEncoding::Utf8},
+                      // A locale that is not installed reads as the POSIX locale.
+                      LocaleCase{"xx_NOWHERE.UTF-8", '.', "mm/dd/yyyy", "hh:mm:ss", '/', "AM", "PM", "Jan",
+                                 "Sunday", TextEncoding::SingleByte}));
 
 // Sets environment variables for one test and puts the old values back.
 class EnvironmentGuard {
 public:
-    ~EnvironmentGuard()
-    {
+    ~EnvironmentGuard() {
         for (const auto& [name, value] : m_saved) {
             if (value)
                 setenv(name.c_str(), value->c_str(), 1);
@@ -80,8 +89,7 @@ public:
                 unsetenv(name.c_str());
         }
     }
-    void set(const char* name, const char* value)
-    {
+    void set(const char* name, const char* value) {
         if (!m_saved.count(name)) {
             const char* old = std::getenv(name);
             m_saved[name] = old ? std::optional<std::string>(old) : std::nullopt;
@@ -105,16 +113,14 @@ struct EnvironmentCase {
     const char* shortDate;
 };
 
-void PrintTo(const EnvironmentCase& c, std::ostream* out)
-{
+void PrintTo(const EnvironmentCase& c, std::ostream* out) {
     for (const char* value : {c.lcAll, c.lcNumeric, c.lcTime, c.lang})
         *out << (value ? value : "unset") << " ";
 }
 
 class EnvironmentReader : public ::testing::TestWithParam<EnvironmentCase> {};
 
-TEST_P(EnvironmentReader, CategoryPrecedence)
-{
+TEST_P(EnvironmentReader, CategoryPrecedence) {
     const EnvironmentCase& c = GetParam();
     EnvironmentGuard environment;
     environment.set("LC_ALL", c.lcAll);
@@ -128,15 +134,16 @@ TEST_P(EnvironmentReader, CategoryPrecedence)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Variables, EnvironmentReader, ::testing::Values(
-    EnvironmentCase{nullptr, nullptr, nullptr, nullptr, '.', "mm/dd/yyyy"},
-    EnvironmentCase{nullptr, nullptr, nullptr, "de_DE.UTF-8", ',', "dd.mm.yyyy"},
-    EnvironmentCase{nullptr, "de_DE.UTF-8", "en_GB.UTF-8", "en_US.UTF-8", ',', "dd/mm/yyyy"},
-    EnvironmentCase{"", "en_US.UTF-8", "", "de_DE.UTF-8", '.', "dd.mm.yyyy"},
-    EnvironmentCase{"en_US.UTF-8", "de_DE.UTF-8", "en_GB.UTF-8", "de_DE.UTF-8", '.', "mm/dd/yyyy"}));
+INSTANTIATE_TEST_SUITE_P(
+    Variables, EnvironmentReader,
+    ::testing::Values(
+        EnvironmentCase{nullptr, nullptr, nullptr, nullptr, '.', "mm/dd/yyyy"},
+        EnvironmentCase{nullptr, nullptr, nullptr, "de_DE.UTF-8", ',', "dd.mm.yyyy"},
+        EnvironmentCase{nullptr, "de_DE.UTF-8", "en_GB.UTF-8", "en_US.UTF-8", ',', "dd/mm/yyyy"},
+        EnvironmentCase{"", "en_US.UTF-8", "", "de_DE.UTF-8", '.', "dd.mm.yyyy"},
+        EnvironmentCase{"en_US.UTF-8", "de_DE.UTF-8", "en_GB.UTF-8", "de_DE.UTF-8", '.', "mm/dd/yyyy"}));
 
-TEST(ReadingLocales, LeavesProcessLocaleAlone)
-{
+TEST(ReadingLocales, LeavesProcessLocaleAlone) {
     const std::string before = std::setlocale(LC_ALL, nullptr);
     const RegionalFormats german = readRegionalFormats("de_DE.UTF-8");
     ASSERT_EQ(german.decimalSeparator, ',');
@@ -146,8 +153,7 @@ TEST(ReadingLocales, LeavesProcessLocaleAlone)
     EXPECT_STREQ(buffer, "1.5");
 }
 
-TEST(CurrentFormats, SetAndReload)
-{
+TEST(CurrentFormats, SetAndReload) {
     EnvironmentGuard environment;
     environment.set("LC_ALL", "de_DE.UTF-8");
     RegionalFormats custom;

@@ -33,22 +33,19 @@ struct BlobLog {
 BlobScript script;
 BlobLog done;
 
-void play(const BlobScript& next)
-{
+void play(const BlobScript& next) {
     script = next;
     done = BlobLog{};
 }
 
-void fail(ISC_STATUS* status, ISC_STATUS code)
-{
+void fail(ISC_STATUS* status, ISC_STATUS code) {
     status[0] = 1;
     status[1] = code;
     status[2] = isc_arg_end;
 }
 
 ISC_STATUS openBlob(ISC_STATUS* status, isc_db_handle*, isc_tr_handle*, isc_blob_handle* blob, ISC_QUAD*,
-                    ISC_USHORT, const ISC_UCHAR*)
-{
+                    ISC_USHORT, const ISC_UCHAR*) {
     if (script.openFails) {
         fail(status, isc_bad_segstr_id);
         return status[1];
@@ -58,8 +55,7 @@ ISC_STATUS openBlob(ISC_STATUS* status, isc_db_handle*, isc_tr_handle*, isc_blob
 }
 
 ISC_STATUS getSegment(ISC_STATUS* status, isc_blob_handle*, unsigned short* length, unsigned short size,
-                      ISC_SCHAR* buffer)
-{
+                      ISC_SCHAR* buffer) {
     if (done.segmentsRead < script.segments.size()) {
         const std::string& segment = script.segments[done.segmentsRead++];
         std::memcpy(buffer, segment.data(), std::min<std::size_t>(segment.size(), size));
@@ -72,8 +68,7 @@ ISC_STATUS getSegment(ISC_STATUS* status, isc_blob_handle*, unsigned short* leng
     return status[1];
 }
 
-ISC_STATUS closeBlob(ISC_STATUS* status, isc_blob_handle* blob)
-{
+ISC_STATUS closeBlob(ISC_STATUS* status, isc_blob_handle* blob) {
     done.closed.push_back(*blob);
     *blob = 0;
     status[0] = 1;
@@ -81,24 +76,17 @@ ISC_STATUS closeBlob(ISC_STATUS* status, isc_blob_handle* blob)
     return 0;
 }
 
-ISC_LONG interpret(ISC_SCHAR* buffer, unsigned int size, const ISC_STATUS** vector)
-{
-    if (script.interpretThrows)
-        throw std::bad_alloc();
-    if ((*vector)[0] != 1 || (*vector)[1] == 0)
-        return 0;
+ISC_LONG interpret(ISC_SCHAR* buffer, unsigned int size, const ISC_STATUS** vector) {
+    if (script.interpretThrows) throw std::bad_alloc();
+    if ((*vector)[0] != 1 || (*vector)[1] == 0) return 0;
     std::snprintf(buffer, size, "gds code %ld", static_cast<long>((*vector)[1]));
     *vector += 2;  // the one code
     return static_cast<ISC_LONG>(std::strlen(buffer));
 }
 
-ISC_LONG sqlcode(const ISC_STATUS*)
-{
-    return 0;
-}
+ISC_LONG sqlcode(const ISC_STATUS*) { return 0; }
 
-ClientRef fakeClient()
-{
+ClientRef fakeClient() {
     auto client = std::make_shared<ClientLibrary>();
     client->openBlob = openBlob;
     client->getSegment = getSegment;
@@ -112,14 +100,13 @@ struct BlobCase {
     const char* label;
     BlobScript script;
     std::size_t limit;
-    const char* content;   // nullptr: the read throws
-    bool throwsBadAlloc;   // else a DriverFailure
+    const char* content;  // nullptr: the read throws
+    bool throwsBadAlloc;  // else a DriverFailure
 };
 
 class BlobHandle : public ::testing::TestWithParam<BlobCase> {};
 
-TEST_P(BlobHandle, ClosesTheBlobOnceHoweverTheReadEnds)
-{
+TEST_P(BlobHandle, ClosesTheBlobOnceHoweverTheReadEnds) {
     const BlobCase& c = GetParam();
     play(c.script);
     isc_db_handle database = 1;
@@ -144,17 +131,19 @@ TEST_P(BlobHandle, ClosesTheBlobOnceHoweverTheReadEnds)
     EXPECT_EQ(done.closed, std::vector<isc_blob_handle>{kOpenedBlob}) << c.label;
 }
 
-INSTANTIATE_TEST_SUITE_P(Reads, BlobHandle, ::testing::Values(
-    BlobCase{"whole blob", BlobScript{false, {"abc", "def"}, 0, false}, std::string::npos, "abcdef", false},
-    BlobCase{"cut at the limit", BlobScript{false, {"abc", "def"}, 0, false}, 4, "abcd", false},
-    BlobCase{"empty blob", BlobScript{}, std::string::npos, "", false},
-    BlobCase{"a segment cannot be read", BlobScript{false, {"abc"}, isc_io_error, false}, std::string::npos, nullptr,
-             false},
-    BlobCase{"the failure text cannot be built", BlobScript{false, {"abc"}, isc_io_error, true}, std::string::npos,
-             nullptr, true}));
+INSTANTIATE_TEST_SUITE_P(
+    Reads, BlobHandle,
+    ::testing::Values(
+        BlobCase{"whole blob", BlobScript{false, {"abc", "def"}, 0, false}, std::string::npos, "abcdef",
+                 false},
+        BlobCase{"cut at the limit", BlobScript{false, {"abc", "def"}, 0, false}, 4, "abcd", false},
+        BlobCase{"empty blob", BlobScript{}, std::string::npos, "", false},
+        BlobCase{"a segment cannot be read", BlobScript{false, {"abc"}, isc_io_error, false},
+                 std::string::npos, nullptr, false},
+        BlobCase{"the failure text cannot be built", BlobScript{false, {"abc"}, isc_io_error, true},
+                 std::string::npos, nullptr, true}));
 
-TEST(BlobHandleOpen, ABlobThatDoesNotOpenIsNeverClosed)
-{
+TEST(BlobHandleOpen, ABlobThatDoesNotOpenIsNeverClosed) {
     play(BlobScript{true, {}, 0, false});
     isc_db_handle database = 1;
     isc_tr_handle transaction = 2;
@@ -162,8 +151,7 @@ TEST(BlobHandleOpen, ABlobThatDoesNotOpenIsNeverClosed)
     EXPECT_TRUE(done.closed.empty());
 }
 
-TEST(BlobHandleOpen, AMovedBlobIsClosedByItsLastOwnerOnly)
-{
+TEST(BlobHandleOpen, AMovedBlobIsClosedByItsLastOwnerOnly) {
     play(BlobScript{});
     isc_db_handle database = 1;
     isc_tr_handle transaction = 2;

@@ -79,8 +79,7 @@ const ColumnExpectation kColumns[] = {
 
 class ColumnKinds : public DriverTest {};
 
-TEST_P(ColumnKinds, DescribesEveryColumnAndReadsItsBoundaryValuesAndNulls)
-{
+TEST_P(ColumnKinds, DescribesEveryColumnAndReadsItsBoundaryValuesAndNulls) {
     ConnectionPtr connection = connectTo(settingsFor(makeDatabase(kKindsSchema)));
     CommandPtr command = prepare(connection.get(), kSelectKinds);
     CursorPtr cursor = open(command.get());
@@ -130,12 +129,12 @@ TEST_P(ColumnKinds, DescribesEveryColumnAndReadsItsBoundaryValuesAndNulls)
     EXPECT_EQ(cursor->next(), status::NoMoreData) << "the end stays the end";
 }
 
-TEST_P(ColumnKinds, ExpressionsAreReadOnlyAndNumericExpressionsTakeTheStoragePrecision)
-{
+TEST_P(ColumnKinds, ExpressionsAreReadOnlyAndNumericExpressionsTakeTheStoragePrecision) {
     ConnectionPtr connection = connectTo(settingsFor(makeDatabase(kKindsSchema)));
-    CommandPtr command = prepare(connection.get(),
-                                 "SELECT COUNT(*) AS N, CAST(2.5 AS NUMERIC(5,2)) AS P, C_NUM92 * 2 AS D, C_INT AS C_INT "
-                                 "FROM KINDS WHERE ID = 2 GROUP BY C_NUM92, C_INT");
+    CommandPtr command =
+        prepare(connection.get(),
+                "SELECT COUNT(*) AS N, CAST(2.5 AS NUMERIC(5,2)) AS P, C_NUM92 * 2 AS D, C_INT AS C_INT "
+                "FROM KINDS WHERE ID = 2 GROUP BY C_NUM92, C_INT");
     CursorPtr cursor = open(command.get());
     struct Expected {
         std::uint16_t kind;
@@ -144,8 +143,8 @@ TEST_P(ColumnKinds, ExpressionsAreReadOnlyAndNumericExpressionsTakeTheStoragePre
     };
     // COUNT(*) is 64-bit in dialect 3; a computed NUMERIC carries no declared
     // digits, so it reports what its storage holds.
-    const Expected expected[] = {{kind::Int64, 19, true}, {kind::Bcd, 9, true}, {kind::Bcd, 18, true},
-                                 {kind::Int32, 10, false}};
+    const Expected expected[] = {
+        {kind::Int64, 19, true}, {kind::Bcd, 9, true}, {kind::Bcd, 18, true}, {kind::Int32, 10, false}};
     for (std::uint16_t c = 1; c <= 4; ++c) {
         std::uint16_t kind = 0, subkind = 0;
         std::int16_t precision = 0;
@@ -163,13 +162,13 @@ TEST_P(ColumnKinds, ExpressionsAreReadOnlyAndNumericExpressionsTakeTheStoragePre
     EXPECT_EQ(valueText(cursor.get(), 3), "42949672.94");
 }
 
-TEST_P(ColumnKinds, EachKindBoundAsAParameterIsStoredExactly)
-{
+TEST_P(ColumnKinds, EachKindBoundAsAParameterIsStoredExactly) {
     ConnectionPtr connection = connectTo(settingsFor(makeDatabase(kKindsSchema)));
-    CommandPtr insert = prepare(connection.get(),
-                                "INSERT INTO KINDS (ID, C_CHAR, C_VARCHAR, C_SMALL, C_INT, C_BIG, C_NUM92, C_DEC184, "
-                                "C_FLOAT, C_DOUBLE, C_DATE, C_TIME, C_STAMP, C_BOOL, C_MEMO) "
-                                "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    CommandPtr insert =
+        prepare(connection.get(),
+                "INSERT INTO KINDS (ID, C_CHAR, C_VARCHAR, C_SMALL, C_INT, C_BIG, C_NUM92, C_DEC184, "
+                "C_FLOAT, C_DOUBLE, C_DATE, C_TIME, C_STAMP, C_BOOL, C_MEMO) "
+                "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     Bcd bcd;
     bcd.precision = 6;
     bcd.scale = 4;
@@ -211,34 +210,44 @@ TEST_P(ColumnKinds, EachKindBoundAsAParameterIsStoredExactly)
     ASSERT_EQ(insert->getRowsAffected(&rows), status::Ok);
     EXPECT_EQ(rows, 1);
 
-    const auto stored = queryRows(connection.get(),
-                                  "SELECT C_CHAR, C_VARCHAR, C_SMALL, C_INT, C_BIG, C_NUM92, C_DEC184, C_FLOAT, "
-                                  "C_DOUBLE, C_DATE, C_TIME, C_STAMP, C_BOOL, C_MEMO FROM KINDS WHERE ID = 10");
+    const auto stored =
+        queryRows(connection.get(),
+                  "SELECT C_CHAR, C_VARCHAR, C_SMALL, C_INT, C_BIG, C_NUM92, C_DEC184, C_FLOAT, "
+                  "C_DOUBLE, C_DATE, C_TIME, C_STAMP, C_BOOL, C_MEMO FROM KINDS WHERE ID = 10");
     ASSERT_EQ(stored.size(), 1u);
-    const std::vector<std::string> expected = {"xy   ", "hello", "-7", "65535", "-1234567890123", "2.68",
-                                               "-12.3456", "0.5", "0.10000000000000001", "2004-03-05",
-                                               "13:04:05.678", "2004-03-05 13:04:05.678", "1", memo};
+    const std::vector<std::string> expected = {"xy   ",
+                                               "hello",
+                                               "-7",
+                                               "65535",
+                                               "-1234567890123",
+                                               "2.68",
+                                               "-12.3456",
+                                               "0.5",
+                                               "0.10000000000000001",
+                                               "2004-03-05",
+                                               "13:04:05.678",
+                                               "2004-03-05 13:04:05.678",
+                                               "1",
+                                               memo};
     EXPECT_EQ(stored[0], expected);
 }
 
-TEST_P(ColumnKinds, NullParametersOfEveryKindStoreNulls)
-{
+TEST_P(ColumnKinds, NullParametersOfEveryKindStoreNulls) {
     ConnectionPtr connection = connectTo(settingsFor(makeDatabase(kKindsSchema)));
-    CommandPtr insert = prepare(connection.get(),
-                                "INSERT INTO KINDS (ID, C_CHAR, C_NUM92, C_DATE, C_STAMP, C_BOOL) VALUES (11, ?, ?, ?, ?, ?)");
+    CommandPtr insert = prepare(
+        connection.get(),
+        "INSERT INTO KINDS (ID, C_CHAR, C_NUM92, C_DATE, C_STAMP, C_BOOL) VALUES (11, ?, ?, ?, ?, ?)");
     const std::uint16_t kinds[] = {kind::Text, kind::Double, kind::Text, kind::SqlTimestamp, kind::Boolean};
-    for (std::uint16_t p = 1; p <= 5; ++p)
-        ASSERT_EQ(bindNull(insert.get(), p, kinds[p - 1]), status::Ok);
+    for (std::uint16_t p = 1; p <= 5; ++p) ASSERT_EQ(bindNull(insert.get(), p, kinds[p - 1]), status::Ok);
     ISQLCursor* none = nullptr;
     ASSERT_EQ(insert->execute(&none), status::Ok) << errorMessage(insert.get());
-    const auto stored =
-        queryRows(connection.get(), "SELECT C_CHAR, C_NUM92, C_DATE, C_STAMP, C_BOOL FROM KINDS WHERE ID = 11");
+    const auto stored = queryRows(connection.get(),
+                                  "SELECT C_CHAR, C_NUM92, C_DATE, C_STAMP, C_BOOL FROM KINDS WHERE ID = 11");
     ASSERT_EQ(stored.size(), 1u);
     EXPECT_EQ(stored[0], std::vector<std::string>(5, "<null>"));
 }
 
-TEST_P(ColumnKinds, StatementWithAnUnboundParameterIsNotExecuted)
-{
+TEST_P(ColumnKinds, StatementWithAnUnboundParameterIsNotExecuted) {
     ConnectionPtr connection = connectTo(settingsFor(makeDatabase(kKindsSchema)));
     CommandPtr insert = prepare(connection.get(), "INSERT INTO KINDS (ID, C_INT) VALUES (?, ?)");
     ASSERT_EQ(bindValue(insert.get(), 1, kind::Int32, std::int32_t{20}), status::Ok);
@@ -251,8 +260,7 @@ TEST_P(ColumnKinds, StatementWithAnUnboundParameterIsNotExecuted)
     EXPECT_TRUE(queryRows(connection.get(), "SELECT ID FROM KINDS WHERE ID = 20").empty());
 }
 
-TEST_P(ColumnKinds, ValueBuffersAreNeverOverrun)
-{
+TEST_P(ColumnKinds, ValueBuffersAreNeverOverrun) {
     ConnectionPtr connection = connectTo(settingsFor(makeDatabase(kKindsSchema)));
     CommandPtr command = prepare(connection.get(), "SELECT C_VARCHAR, C_BIG FROM KINDS WHERE ID = 2");
     CursorPtr cursor = open(command.get());

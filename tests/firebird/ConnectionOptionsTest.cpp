@@ -18,8 +18,7 @@ struct TargetCase {
 
 class AttachTarget : public ::testing::TestWithParam<TargetCase> {};
 
-TEST_P(AttachTarget, NamesHostAndPortOrOpensTheFileEmbedded)
-{
+TEST_P(AttachTarget, NamesHostAndPortOrOpensTheFileEmbedded) {
     const TargetCase& c = GetParam();
     ConnectionOptions options;
     options.hostName = c.hostName;
@@ -41,10 +40,10 @@ INSTANTIATE_TEST_SUITE_P(
                       TargetCase{"127.0.0.1/3052:/tmp/x.fdb", "", "3051", "127.0.0.1/3052:/tmp/x.fdb", false},
                       TargetCase{"/tmp/x.fdb", "10.0.0.5", "", "10.0.0.5:/tmp/x.fdb", false},
                       TargetCase{"/tmp/x.fdb", "10.0.0.5", "3051", "10.0.0.5/3051:/tmp/x.fdb", false},
-                      TargetCase{"inet://10.0.0.5/tmp/x.fdb", "", "3051", "inet://10.0.0.5/tmp/x.fdb", false}));
+                      TargetCase{"inet://10.0.0.5/tmp/x.fdb", "", "3051", "inet://10.0.0.5/tmp/x.fdb",
+                                 false}));
 
-TEST(DatabaseParameters, OnlyAPlainPathForcesTheInProcessEngine)
-{
+TEST(DatabaseParameters, OnlyAPlainPathForcesTheInProcessEngine) {
     ConnectionOptions options;
     const std::string embedded = databaseParameters(options, "SYSDBA", "pw", true);
     const std::string remote = databaseParameters(options, "SYSDBA", "pw", false);
@@ -53,16 +52,14 @@ TEST(DatabaseParameters, OnlyAPlainPathForcesTheInProcessEngine)
     EXPECT_NE(remote.find("SYSDBA"), std::string::npos);
 }
 
-TEST(DatabaseParameters, RefusesAValueTooLongForItsItem)
-{
+TEST(DatabaseParameters, RefusesAValueTooLongForItsItem) {
     ConnectionOptions options;
     options.roleName = std::string(300, 'R');
     EXPECT_ANY_THROW(databaseParameters(options, "SYSDBA", "pw", false));
 }
 
 // The refusal names the item and never quotes the value, which may be the password.
-TEST(DatabaseParameters, RefusalOfATooLongValueDoesNotQuoteIt)
-{
+TEST(DatabaseParameters, RefusalOfATooLongValueDoesNotQuoteIt) {
     const std::string secret = std::string(256, 'Q');
     struct Case {
         const char* item;

@@ -44,10 +44,8 @@ SET TERM ; ^
 
 class DateRoundTrip : public ::testing::TestWithParam<std::tuple<Access, const char*>> {
 protected:
-    void SetUp() override
-    {
-        if (std::get<0>(GetParam()) == Access::Server)
-            TARVEL_SKIP_WITHOUT_SERVER();
+    void SetUp() override {
+        if (std::get<0>(GetParam()) == Access::Server) TARVEL_SKIP_WITHOUT_SERVER();
         m_saved = currentFormats();
     }
     void TearDown() override { setCurrentFormats(m_saved); }
@@ -56,8 +54,7 @@ protected:
     TempDir m_dir;
 };
 
-TEST_P(DateRoundTrip, EveryDayWrittenBackAsTextLandsOnTheSameDay)
-{
+TEST_P(DateRoundTrip, EveryDayWrittenBackAsTextLandsOnTheSameDay) {
     const auto [access, locale] = GetParam();
     const RegionalFormats formats = readRegionalFormats(locale);
     setCurrentFormats(formats);
@@ -81,8 +78,7 @@ TEST_P(DateRoundTrip, EveryDayWrittenBackAsTextLandsOnTheSameDay)
         ASSERT_EQ(cursor->getValue(1, &id, sizeof id, &isNull), status::Ok);
         ASSERT_EQ(cursor->getValue(2, &day, sizeof day, &isNull), status::Ok);
         const std::string text = dateText(day, formats);
-        if (day == dayNumber(2004, 3, 5))
-            sample = text;
+        if (day == dayNumber(2004, 3, 5)) sample = text;
         ASSERT_EQ(bindValue(insert.get(), 1, kind::Int32, id), status::Ok);
         ASSERT_EQ(bindText(insert.get(), 2, text), status::Ok);
         ISQLCursor* none = nullptr;
@@ -96,18 +92,19 @@ TEST_P(DateRoundTrip, EveryDayWrittenBackAsTextLandsOnTheSameDay)
                                  "SELECT FIRST 5 A.D, B.CHG_DATE FROM DAYS A JOIN CHG B ON A.ID = B.ID "
                                  "WHERE A.D IS DISTINCT FROM B.CHG_DATE ORDER BY A.ID");
     for (const auto& row : wrong)
-        ADD_FAILURE() << locale << " (\"" << formats.shortDateFormat << "\"): " << row[0] << " came back as " << row[1];
+        ADD_FAILURE() << locale << " (\"" << formats.shortDateFormat << "\"): " << row[0] << " came back as "
+                      << row[1];
     EXPECT_EQ(queryRows(connection.get(), "SELECT COUNT(*) FROM CHG")[0][0], std::to_string(days));
     RecordProperty("sample", sample);
 }
 
 INSTANTIATE_TEST_SUITE_P(Locales, DateRoundTrip,
                          ::testing::Combine(::testing::Values(Access::Embedded, Access::Server),
-                                            ::testing::Values("C", "en_US.UTF-8", "en_GB.UTF-8", "de_DE.UTF-8",
-                                                              "zh_TW.UTF-8", "zh_TW.BIG5", "ja_JP.UTF-8")));
+                                            ::testing::Values("C", "en_US.UTF-8", "en_GB.UTF-8",
+                                                              "de_DE.UTF-8", "zh_TW.UTF-8", "zh_TW.BIG5",
+                                                              "ja_JP.UTF-8")));
 
-TEST(DateText, UnmatchedTextIsLeftToFirebirdAndEmptyTextIsNull)
-{
+TEST(DateText, UnmatchedTextIsLeftToFirebirdAndEmptyTextIsNull) {
     // ISO text matches none of the regional patterns below, yet Firebird reads it.
     RegionalFormats saved = currentFormats();
     setCurrentFormats(readRegionalFormats("de_DE.UTF-8"));

@@ -12,10 +12,8 @@
 namespace tarvel::testing {
 
 struct Releaser {
-    void operator()(sqldriver::ISQLObject* object) const
-    {
-        if (object)
-            object->release();
+    void operator()(sqldriver::ISQLObject* object) const {
+        if (object) object->release();
     }
 };
 using DriverPtr = std::unique_ptr<sqldriver::ISQLDriver, Releaser>;
@@ -70,9 +68,9 @@ sqldriver::Status bindDouble(sqldriver::ISQLCommand* command, std::uint16_t posi
 sqldriver::Status bindNull(sqldriver::ISQLCommand* command, std::uint16_t position, std::uint16_t kind);
 template <typename Value>
 sqldriver::Status bindValue(sqldriver::ISQLCommand* command, std::uint16_t position, std::uint16_t kind,
-                            const Value& value)
-{
-    return command->setParameter(position, 0, sqldriver::direction::Input, kind, 0, 0, 0, sizeof value, &value, false);
+                            const Value& value) {
+    return command->setParameter(position, 0, sqldriver::direction::Input, kind, 0, 0, 0, sizeof value,
+                                 &value, false);
 }
 
 // Runs a statement that returns no rows; throws std::runtime_error with the
@@ -82,7 +80,8 @@ void run(sqldriver::ISQLConnection* connection, const std::string& sql);
 CursorPtr open(sqldriver::ISQLCommand* command);
 
 // Every row of a query, each value as text (see valueText), "<null>" for nulls.
-std::vector<std::vector<std::string>> queryRows(sqldriver::ISQLConnection* connection, const std::string& sql);
+std::vector<std::vector<std::string>> queryRows(sqldriver::ISQLConnection* connection,
+                                                const std::string& sql);
 // The value of `column` on the cursor's current row in a plain text form:
 // integers and BCD in decimal, doubles with 17 significant digits, dates as
 // YYYY-MM-DD, times as HH:MM:SS.mmm, texts as is.

@@ -9,8 +9,7 @@ namespace {
 
 using namespace sqldriver;
 
-TEST(DriverLoad, ReportsTheInterfaceVersionItWasBuiltWith)
-{
+TEST(DriverLoad, ReportsTheInterfaceVersionItWasBuiltWith) {
     EXPECT_EQ(DriverLibrary::instance().version()(), kInterfaceVersion);
 }
 
@@ -21,8 +20,7 @@ struct VendorCase {
 
 class VendorLibrary : public ::testing::TestWithParam<VendorCase> {};
 
-TEST_P(VendorLibrary, EntryLoadsOnlyAUsableClientLibrary)
-{
+TEST_P(VendorLibrary, EntryLoadsOnlyAUsableClientLibrary) {
     ISQLDriver* driver = reinterpret_cast<ISQLDriver*>(0x1);
     const Status status = DriverLibrary::instance().entry()(GetParam().vendorLib, "", &driver);
     DriverPtr owned(status == status::Ok ? driver : nullptr);
@@ -43,13 +41,11 @@ INSTANTIATE_TEST_SUITE_P(Names, VendorLibrary,
                                            // Loads, but is not a Firebird client.
                                            VendorCase{"libm.so.6", false}));
 
-TEST(DriverLoad, EntryWithoutAPlaceForTheDriverFails)
-{
+TEST(DriverLoad, EntryWithoutAPlaceForTheDriverFails) {
     EXPECT_NE(DriverLibrary::instance().entry()("libfbclient.so.2", "", nullptr), status::Ok);
 }
 
-TEST(DriverLoad, UnconnectedConnectionRefusesStatementsWithAMessage)
-{
+TEST(DriverLoad, UnconnectedConnectionRefusesStatementsWithAMessage) {
     ConnectionPtr connection = newConnection();
     ISQLCommand* command = nullptr;
     EXPECT_EQ(connection->getSQLCommand(&command), status::InvalidHandle);

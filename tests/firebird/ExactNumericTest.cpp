@@ -16,8 +16,7 @@ INSERT INTO NAMES VALUES (3, ' lead', ' lead');
 INSERT INTO NAMES VALUES (4, 'fullfull', 'fullfull');
 )";
 
-Bcd bcdOf(const std::string& text)
-{
+Bcd bcdOf(const std::string& text) {
     Bcd value;
     std::size_t i = 0;
     if (text[0] == '-') {
@@ -65,11 +64,9 @@ protected:
     TempDir m_dir;
 };
 
-TEST_P(ExactNumericAmounts, StoresAndDeliversTheExactDigits)
-{
+TEST_P(ExactNumericAmounts, StoresAndDeliversTheExactDigits) {
     const auto& [access, amount] = GetParam();
-    if (access == Access::Server)
-        TARVEL_SKIP_WITHOUT_SERVER();
+    if (access == Access::Server) TARVEL_SKIP_WITHOUT_SERVER();
     const std::string path = m_dir.file("amounts.fdb");
     createDatabase(path, kSchema);
     ConnectSettings settings;
@@ -77,18 +74,19 @@ TEST_P(ExactNumericAmounts, StoresAndDeliversTheExactDigits)
     settings.password = testPassword();
     ConnectionPtr connection = connectTo(settings);
 
-    CommandPtr insert = prepare(connection.get(), std::string("INSERT INTO AMOUNTS (ID, ") + amount.column + ") VALUES (1, ?)");
+    CommandPtr insert = prepare(connection.get(),
+                                std::string("INSERT INTO AMOUNTS (ID, ") + amount.column + ") VALUES (1, ?)");
     Status bound = status::Ok;
     switch (amount.boundAs) {
-    case BoundAs::Text:
-        bound = bindText(insert.get(), 1, amount.input);
-        break;
-    case BoundAs::BcdValue:
-        bound = bindValue(insert.get(), 1, kind::Bcd, bcdOf(amount.input));
-        break;
-    case BoundAs::DoubleValue:
-        bound = bindDouble(insert.get(), 1, std::stod(amount.input));
-        break;
+        case BoundAs::Text:
+            bound = bindText(insert.get(), 1, amount.input);
+            break;
+        case BoundAs::BcdValue:
+            bound = bindValue(insert.get(), 1, kind::Bcd, bcdOf(amount.input));
+            break;
+        case BoundAs::DoubleValue:
+            bound = bindDouble(insert.get(), 1, std::stod(amount.input));
+            break;
     }
     ASSERT_EQ(bound, status::Ok) << errorMessage(insert.get());
     ISQLCursor* none = nullptr;
@@ -118,8 +116,7 @@ struct TrimCase {
 
 class CharTrim : public DriverTest {};
 
-TEST_P(CharTrim, TrimsTrailingBlanksOfCharOnlyWhenAsked)
-{
+TEST_P(CharTrim, TrimsTrailingBlanksOfCharOnlyWhenAsked) {
     const std::string database = makeDatabase(kSchema);
     const TrimCase cases[] = {
         {1, "ab      ", "ab", "ab  "},
@@ -135,7 +132,8 @@ TEST_P(CharTrim, TrimsTrailingBlanksOfCharOnlyWhenAsked)
         ASSERT_EQ(rows.size(), std::size(cases));
         for (const TrimCase& expected : cases) {
             const auto& row = rows[expected.id - 1];
-            EXPECT_EQ(row[1], trim ? expected.trimmed : expected.untrimmed) << "row " << expected.id << " trim " << trim;
+            EXPECT_EQ(row[1], trim ? expected.trimmed : expected.untrimmed)
+                << "row " << expected.id << " trim " << trim;
             EXPECT_EQ(row[2], expected.varying) << "VARCHAR is never trimmed; row " << expected.id;
         }
     }

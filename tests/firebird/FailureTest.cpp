@@ -6,8 +6,9 @@ namespace {
 
 using namespace sqldriver;
 
-const char* const kSchema = "CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, NAME VARCHAR(5) NOT NULL);\n"
-                            "INSERT INTO T VALUES (1, 'one');";
+const char* const kSchema =
+    "CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, NAME VARCHAR(5) NOT NULL);\n"
+    "INSERT INTO T VALUES (1, 'one');";
 
 class Failures : public DriverTest {};
 
@@ -18,16 +19,25 @@ struct StatementFailure {
     std::vector<const char*> messageParts;
 };
 
-TEST_P(Failures, StatementFailuresGiveSqlErrorAndFirebirdsMessage)
-{
+TEST_P(Failures, StatementFailuresGiveSqlErrorAndFirebirdsMessage) {
     ConnectionPtr connection = connectTo(settingsFor(makeDatabase(kSchema)));
     const StatementFailure cases[] = {
-        {"syntax error", "SELEC ID FROM T", true, {"Dynamic SQL Error", "SQL error code = -104", "Token unknown", "SELEC"}},
-        {"unknown table", "SELECT ID FROM NOWHERE", true, {"Table unknown", "NOWHERE", "SQL error code = -204"}},
-        {"duplicate key", "INSERT INTO T VALUES (1, 'again')", false,
+        {"syntax error",
+         "SELEC ID FROM T",
+         true,
+         {"Dynamic SQL Error", "SQL error code = -104", "Token unknown", "SELEC"}},
+        {"unknown table",
+         "SELECT ID FROM NOWHERE",
+         true,
+         {"Table unknown", "NOWHERE", "SQL error code = -204"}},
+        {"duplicate key",
+         "INSERT INTO T VALUES (1, 'again')",
+         false,
          {"violation of PRIMARY or UNIQUE KEY constraint", "on table \"T\"", "SQL error code = -803"}},
         {"not null", "INSERT INTO T (ID) VALUES (2)", false, {"NAME", "SQL error code = -625"}},
-        {"string too long", "INSERT INTO T VALUES (3, 'toolong')", false,
+        {"string too long",
+         "INSERT INTO T VALUES (3, 'toolong')",
+         false,
          {"string right truncation", "SQL error code = -802"}},
     };
     for (const StatementFailure& failure : cases) {
@@ -43,13 +53,14 @@ TEST_P(Failures, StatementFailuresGiveSqlErrorAndFirebirdsMessage)
         EXPECT_EQ(status, status::SqlError);
         const std::string message = errorMessage(command.get());
         for (const char* part : failure.messageParts)
-            EXPECT_NE(message.find(part), std::string::npos) << "\"" << part << "\" missing from:\n" << message;
+            EXPECT_NE(message.find(part), std::string::npos) << "\"" << part << "\" missing from:\n"
+                                                             << message;
     }
-    EXPECT_EQ(queryRows(connection.get(), "SELECT COUNT(*) FROM T")[0][0], "1") << "no failed statement left a row";
+    EXPECT_EQ(queryRows(connection.get(), "SELECT COUNT(*) FROM T")[0][0], "1")
+        << "no failed statement left a row";
 }
 
-TEST_P(Failures, MissingDatabaseFileRefusesTheConnection)
-{
+TEST_P(Failures, MissingDatabaseFileRefusesTheConnection) {
     makeDatabase(kSchema);
     const std::string missing = m_dir.file("missing.fdb");
     ConnectSettings settings = settingsFor(GetParam() == Access::Server ? serverDatabase(missing) : missing);
@@ -61,8 +72,7 @@ TEST_P(Failures, MissingDatabaseFileRefusesTheConnection)
     EXPECT_NE(message.find(missing), std::string::npos) << message;
 }
 
-TEST_P(Failures, AFailedCallKeepsItsMessageAfterLaterSuccesses)
-{
+TEST_P(Failures, AFailedCallKeepsItsMessageAfterLaterSuccesses) {
     ConnectionPtr connection = connectTo(settingsFor(makeDatabase(kSchema)));
     Status status = status::Ok;
     CommandPtr command = prepare(connection.get(), "SELECT NOPE FROM T", &status);
@@ -77,8 +87,7 @@ TEST_P(Failures, AFailedCallKeepsItsMessageAfterLaterSuccesses)
 
 TARVEL_BOTH_ACCESSES(Failures);
 
-TEST(ServerFailures, WrongPasswordIsRefusedAsInvalidUserPassword)
-{
+TEST(ServerFailures, WrongPasswordIsRefusedAsInvalidUserPassword) {
     TARVEL_SKIP_WITHOUT_SERVER();
     TempDir dir;
     const std::string path = dir.file("pw.fdb");
@@ -93,8 +102,7 @@ TEST(ServerFailures, WrongPasswordIsRefusedAsInvalidUserPassword)
     EXPECT_NE(message.find("user name and password are not defined"), std::string::npos) << message;
 }
 
-TEST(ServerFailures, RefusedConnectionReportsTheNetworkFailure)
-{
+TEST(ServerFailures, RefusedConnectionReportsTheNetworkFailure) {
     // Nothing listens on this port: the same refusal as a stopped server.
     ConnectSettings settings;
     settings.database = "127.0.0.1/3049:/tmp/none.fdb";
@@ -106,8 +114,7 @@ TEST(ServerFailures, RefusedConnectionReportsTheNetworkFailure)
     EXPECT_NE(message.find("Unable to complete network request to host"), std::string::npos) << message;
 }
 
-TEST(ServerFailures, ServerPortOptionDecidesWhereTheAttachmentGoes)
-{
+TEST(ServerFailures, ServerPortOptionDecidesWhereTheAttachmentGoes) {
     TARVEL_SKIP_WITHOUT_SERVER();
     TempDir dir;
     const std::string path = dir.file("port.fdb");

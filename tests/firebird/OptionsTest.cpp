@@ -7,13 +7,13 @@ namespace {
 
 using namespace sqldriver;
 
-const char* const kSchema = "CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, NAME VARCHAR(5) CHARACTER SET UTF8);\n"
-                            "INSERT INTO T VALUES (1, 'a');";
+const char* const kSchema =
+    "CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, NAME VARCHAR(5) CHARACTER SET UTF8);\n"
+    "INSERT INTO T VALUES (1, 'a');";
 
 class Options : public DriverTest {};
 
-TEST_P(Options, MetadataAndStatementLimitAreThoseTheProgramReads)
-{
+TEST_P(Options, MetadataAndStatementLimitAreThoseTheProgramReads) {
     ConnectionPtr connection = connectTo(settingsFor(makeDatabase(kSchema)));
     std::int32_t limit = -1, written = 0;
     ASSERT_EQ(connection->getOption(connopt::MaxStatements, &limit, sizeof limit, &written), status::Ok);
@@ -32,8 +32,7 @@ TEST_P(Options, MetadataAndStatementLimitAreThoseTheProgramReads)
     }
 }
 
-TEST_P(Options, CharacterSetAndAnUngrantedRoleAreAccepted)
-{
+TEST_P(Options, CharacterSetAndAnUngrantedRoleAreAccepted) {
     ConnectSettings settings = settingsFor(makeDatabase(kSchema));
     settings.charSet = "UTF8";
     settings.roleName = "RoleName";
@@ -55,8 +54,7 @@ TEST_P(Options, CharacterSetAndAnUngrantedRoleAreAccepted)
     EXPECT_EQ(valueText(cursor.get(), 2), "NONE");
 }
 
-TEST_P(Options, WithoutWaitOnLocksAConflictFailsAtOnce)
-{
+TEST_P(Options, WithoutWaitOnLocksAConflictFailsAtOnce) {
     const std::string database = makeDatabase(kSchema);
     ConnectionPtr holder = connectTo(settingsFor(database));
     ASSERT_EQ(holder->beginTransaction(), status::Ok);
@@ -73,8 +71,7 @@ TEST_P(Options, WithoutWaitOnLocksAConflictFailsAtOnce)
     EXPECT_EQ(holder->rollback(), status::Ok);
 }
 
-TEST_P(Options, WithoutAutoCommitStatementsWaitForCommit)
-{
+TEST_P(Options, WithoutAutoCommitStatementsWaitForCommit) {
     const std::string database = makeDatabase(kSchema);
     ConnectionPtr observer = connectTo(settingsFor(database));
     ConnectSettings settings = settingsFor(database);

@@ -25,14 +25,12 @@ END^
 SET TERM ; ^
 )";
 
-std::string countOf(ISQLConnection* connection, const std::string& where)
-{
+std::string countOf(ISQLConnection* connection, const std::string& where) {
     return queryRows(connection, "SELECT COUNT(*) FROM DST WHERE " + where)[0][0];
 }
 
 // One DELETE and one INSERT, each prepared anew, as the rebuild runs them.
-void replaceRow(ISQLConnection* connection, const std::string& id, const std::string& price)
-{
+void replaceRow(ISQLConnection* connection, const std::string& id, const std::string& price) {
     CommandPtr remove = prepare(connection, "DELETE FROM DST WHERE ID = ? ");
     ASSERT_EQ(bindText(remove.get(), 1, id), status::Ok);
     ISQLCursor* none = nullptr;
@@ -48,8 +46,7 @@ void replaceRow(ISQLConnection* connection, const std::string& id, const std::st
 
 class Transactions : public DriverTest {};
 
-TEST_P(Transactions, ScanKeepsDeliveringWhileStatementsCommitBetweenFetches)
-{
+TEST_P(Transactions, ScanKeepsDeliveringWhileStatementsCommitBetweenFetches) {
     const std::string database = makeDatabase(kSchema);
     ConnectionPtr connection = connectTo(settingsFor(database));
     ConnectionPtr observer = connectTo(settingsFor(database));
@@ -63,8 +60,7 @@ TEST_P(Transactions, ScanKeepsDeliveringWhileStatementsCommitBetweenFetches)
         ASSERT_EQ(id, std::to_string(fetched)) << "rows come in order, none lost";
         if (fetched % 4 == 0) {
             replaceRow(connection.get(), id, valueText(cursor.get(), 2));
-            if (HasFatalFailure())
-                return;
+            if (HasFatalFailure()) return;
         }
         if (fetched == 0 || fetched == 5000) {
             EXPECT_EQ(countOf(observer.get(), "ID = " + id), "1") << "committed once execute returned";
@@ -82,11 +78,11 @@ struct CommitCase {
     const char* name;
 };
 
-TEST_P(Transactions, StatementEffectIsVisibleToOthersOnceExecuteReturns)
-{
+TEST_P(Transactions, StatementEffectIsVisibleToOthersOnceExecuteReturns) {
     const std::string database = makeDatabase(kSchema);
     ConnectionPtr observer = connectTo(settingsFor(database));
-    for (const CommitCase& mode : {CommitCase{false, "own transaction"}, CommitCase{true, "commit retaining"}}) {
+    for (const CommitCase& mode :
+         {CommitCase{false, "own transaction"}, CommitCase{true, "commit retaining"}}) {
         SCOPED_TRACE(mode.name);
         ConnectSettings settings = settingsFor(database);
         settings.commitRetain = mode.commitRetain;
@@ -100,9 +96,7 @@ TEST_P(Transactions, StatementEffectIsVisibleToOthersOnceExecuteReturns)
     }
 }
 
-
-TEST_P(Transactions, ExplicitTransactionKeepsDeleteAndInsertTogether)
-{
+TEST_P(Transactions, ExplicitTransactionKeepsDeleteAndInsertTogether) {
     const std::string database = makeDatabase(kSchema);
     ConnectionPtr observer = connectTo(settingsFor(database));
     // The DELETE removes row -1 and the INSERT adds row 30000: exactly one of
@@ -121,8 +115,7 @@ TEST_P(Transactions, ExplicitTransactionKeepsDeleteAndInsertTogether)
     }
 }
 
-TEST_P(Transactions, OpenScanSurvivesTheEndOfAnExplicitTransaction)
-{
+TEST_P(Transactions, OpenScanSurvivesTheEndOfAnExplicitTransaction) {
     ConnectionPtr connection = connectTo(settingsFor(makeDatabase(kSchema)));
     CommandPtr scan = prepare(connection.get(), "SELECT ID FROM SRC WHERE ID < 3 ORDER BY ID");
     CursorPtr cursor = open(scan.get());
@@ -137,8 +130,7 @@ TEST_P(Transactions, OpenScanSurvivesTheEndOfAnExplicitTransaction)
     EXPECT_EQ(queryRows(connection.get(), "SELECT PRICE FROM DST WHERE ID = -1")[0][0], "3.0000");
 }
 
-TEST_P(Transactions, MisplacedTransactionCallsAreRefused)
-{
+TEST_P(Transactions, MisplacedTransactionCallsAreRefused) {
     ConnectionPtr connection = connectTo(settingsFor(makeDatabase(kSchema)));
     EXPECT_EQ(connection->commit(), status::InvalidTransactionId);
     EXPECT_EQ(connection->rollback(), status::InvalidTransactionId);
@@ -147,8 +139,7 @@ TEST_P(Transactions, MisplacedTransactionCallsAreRefused)
     EXPECT_EQ(connection->rollback(), status::Ok);
 }
 
-TEST_P(Transactions, ReexecutingACommandEndsItsEarlierCursor)
-{
+TEST_P(Transactions, ReexecutingACommandEndsItsEarlierCursor) {
     ConnectionPtr connection = connectTo(settingsFor(makeDatabase(kSchema)));
     CommandPtr scan = prepare(connection.get(), "SELECT ID FROM SRC WHERE ID < 2 ORDER BY ID");
     CursorPtr first = open(scan.get());

@@ -40,7 +40,8 @@ void readInstalledLocales() {
         }
         ::pclose(list);
     }
-    for (const std::string& name : names) localeFormats().push_back(tarvel::readRegionalFormats(name.c_str()));
+    for (const std::string& name : names)
+        localeFormats().push_back(tarvel::readRegionalFormats(name.c_str()));
 }
 
 bool validTimestamp(const sqldriver::SqlTimestamp& t) {
@@ -49,8 +50,8 @@ bool validTimestamp(const sqldriver::SqlTimestamp& t) {
 }
 
 bool sameTimestamp(const sqldriver::SqlTimestamp& a, const sqldriver::SqlTimestamp& b) {
-    return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour && a.minute == b.minute &&
-           a.second == b.second && a.fraction == b.fraction;
+    return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour &&
+           a.minute == b.minute && a.second == b.second && a.fraction == b.fraction;
 }
 
 void checkDateText(std::string_view text, const tarvel::RegionalFormats& formats) {
@@ -65,7 +66,8 @@ void checkTimeText(std::string_view text, const tarvel::RegionalFormats& formats
     if (!tarvel::parseTimeText(text, formats, &milliseconds)) return;
     require(milliseconds < 86400000u && milliseconds % 1000 == 0);
     std::uint32_t again = 0;
-    require(tarvel::parseTimeText(tarvel::timeText(milliseconds, formats), formats, &again) && again == milliseconds);
+    require(tarvel::parseTimeText(tarvel::timeText(milliseconds, formats), formats, &again) &&
+            again == milliseconds);
 }
 
 void checkTimestampText(std::string_view text, const tarvel::RegionalFormats& formats) {
@@ -107,9 +109,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const tarvel::RegionalFormats& formats = localeFormats()[data[0] % localeFormats().size()];
     const std::string_view text(reinterpret_cast<const char*>(data + 2), size - 2);
     switch (data[1] % 3) {
-        case 0: checkDateText(text, formats); break;
-        case 1: checkTimeText(text, formats); break;
-        default: checkTimestampText(text, formats); break;
+        case 0:
+            checkDateText(text, formats);
+            break;
+        case 1:
+            checkTimeText(text, formats);
+            break;
+        default:
+            checkTimestampText(text, formats);
+            break;
     }
     if (size >= 6) checkMomentRoundTrip(data + 2, formats);
     return 0;

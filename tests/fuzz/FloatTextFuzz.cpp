@@ -63,7 +63,8 @@ std::optional<Reference> referenceFloat(std::string_view text, char separator) {
         ++i;
         bool negative = false;
         if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-        for (; i < text.size() && isDigit(text[i]) && exponent < 500; ++i) exponent = exponent * 10 + (text[i] - '0');
+        for (; i < text.size() && isDigit(text[i]) && exponent < 500; ++i)
+            exponent = exponent * 10 + (text[i] - '0');
         if (negative) exponent = -exponent;
     }
     while (i < text.size() && text[i] == ' ') ++i;

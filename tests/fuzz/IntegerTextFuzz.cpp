@@ -21,7 +21,9 @@ void require(bool condition) {
     if (!condition) std::abort();
 }
 
-bool startsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+bool startsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
 
 // Blanks, a sign, a hexadecimal prefix or none, then digits that std::from_chars
 // must take to the end of the text; nothing when the text is not an integer.

@@ -2,17 +2,17 @@
 // statement texts, under every character set, and checks what must hold for
 // any input: no read past the text, every name a piece of the text, and a
 // rewrite that only turns colon-led markers into " ? ".
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "TextEncoding.h"
 #include "ParameterScan.h"
 #include "ServerText.h"
+#include "TextEncoding.h"
 
 namespace {
 

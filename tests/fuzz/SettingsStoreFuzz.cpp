@@ -25,7 +25,11 @@ void require(bool condition) {
 bool isUtf8(const std::string& text) {
     for (std::size_t i = 0; i < text.size();) {
         const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead < 0x80 ? 1 : lead >= 0xf0 ? 4 : lead >= 0xe0 ? 3 : lead >= 0xc0 ? 2 : 0;
+        const std::size_t length = lead < 0x80    ? 1
+                                   : lead >= 0xf0 ? 4
+                                   : lead >= 0xe0 ? 3
+                                   : lead >= 0xc0 ? 2
+                                                  : 0;
         if (length == 0 || i + length > text.size()) return false;
         for (std::size_t k = 1; k < length; ++k) {
             if ((static_cast<unsigned char>(text[i + k]) & 0xc0) != 0x80) return false;
@@ -45,7 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                              std::string(reinterpret_cast<const char*>(data), size);
     require(::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()));
     tarvel::SettingsStore store(tarvel::SettingsLocation{"/prog", "/proc/self/fd/" + std::to_string(fd)});
-    for (const char* name : {tarvel::SettingsStore::kConnectionFileValue, tarvel::SettingsStore::kDriverFileValue}) {
+    for (const char* name :
+         {tarvel::SettingsStore::kConnectionFileValue, tarvel::SettingsStore::kDriverFileValue}) {
         try {
             const std::string value = store.readText(name);
             require(value.find('\0') == std::string::npos);

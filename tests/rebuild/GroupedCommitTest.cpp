@@ -19,9 +19,14 @@ using namespace std::chrono_literals;
 Row line(int i, const std::string& temp) {
     char date[16];
     std::snprintf(date, sizeof date, "2024-01-%02d", i + 1);
-    return {{"PROVIDER_ID", "P"}, {"PROD_ID", "A" + std::to_string(i)}, {"B_PRICE", std::to_string(i + 1)},
-            {"BILL_DATE", std::string(date)}, {"TEMPPRODID", temp}, {"PROD_BARCODE", "B"},
-            {"SALE_PRICE", "1"}, {"U_DIS", "0"}};
+    return {{"PROVIDER_ID", "P"},
+            {"PROD_ID", "A" + std::to_string(i)},
+            {"B_PRICE", std::to_string(i + 1)},
+            {"BILL_DATE", std::string(date)},
+            {"TEMPPRODID", temp},
+            {"PROD_BARCODE", "B"},
+            {"SALE_PRICE", "1"},
+            {"U_DIS", "0"}};
 }
 
 // Eight qualifying lines in scan order; lines 1 and 2 are one pair, every
@@ -133,7 +138,7 @@ TEST_F(GroupedCommit, GroupsEndAtTheLineLimitOrTheTimeLimit) {
         {1000, 0ms, {8}},
         {3, 0ms, {3, 3, 2}},
         {1, 0ms, {1, 1, 1, 1, 1, 1, 1, 1}},
-        {1000, 60ms, {3, 3, 2}},             // a line takes 120 ms: the third passes 250 ms
+        {1000, 60ms, {3, 3, 2}},  // a line takes 120 ms: the third passes 250 ms
         {2, 60ms, {2, 2, 2, 2}},
         {1000, 200ms, {1, 1, 1, 1, 1, 1, 1, 1}},
     };
@@ -143,7 +148,8 @@ TEST_F(GroupedCommit, GroupsEndAtTheLineLimitOrTheTimeLimit) {
         db.runs = 0;
         statementTime = c.statementTime;
         EXPECT_EQ(run(c.maxLines), "");
-        EXPECT_EQ(groupSizes(), c.sizes) << "max lines " << c.maxLines << ", statement " << c.statementTime.count();
+        EXPECT_EQ(groupSizes(), c.sizes)
+            << "max lines " << c.maxLines << ", statement " << c.statementTime.count();
         EXPECT_EQ(costs(db), perLineOutcome(data, -1));
         EXPECT_FALSE(db.snapshot) << "no transaction is left open";
         EXPECT_EQ(shell.informations.back(), kResetDone);
@@ -156,14 +162,16 @@ TEST_F(GroupedCommit, ARefusedStatementLeavesWhatOneTransactionPerLineLeaves) {
         int line;
         bool insert;
     };
-    const Case cases[] = {{0, true}, {0, false}, {3, false}, {3, true}, {4, true}, {5, true}, {2, true}, {7, true}};
+    const Case cases[] = {{0, true}, {0, false}, {3, false}, {3, true},
+                          {4, true}, {5, true},  {2, true},  {7, true}};
     for (const Case& c : cases) {
         SetUp();
         db.log.clear();
         db.runs = 0;
         db.failOnRun = 2 * c.line + (c.insert ? 1 : 0);
         EXPECT_EQ(run(), db.failText) << "line " << c.line;
-        EXPECT_EQ(costs(db), perLineOutcome(data, c.line)) << "line " << c.line << (c.insert ? " INSERT" : " DELETE");
+        EXPECT_EQ(costs(db), perLineOutcome(data, c.line))
+            << "line " << c.line << (c.insert ? " INSERT" : " DELETE");
         EXPECT_FALSE(db.snapshot) << "no transaction is left open";
         EXPECT_TRUE(shell.informations.empty());
     }
@@ -176,12 +184,11 @@ TEST_F(GroupedCommit, AFailedCommitCountsAsAFailureOfTheGroupsLastLine) {
         int failingLine;
     };
     const Case cases[] = {
-        {0, std::nullopt, 2},   // the first group's commit
-        {1, std::nullopt, 5},   // a middle group's
-        {2, std::nullopt, 7},   // the commit at the end of the scan
-        {-1, "T4", 4},          // refused while pair T4 is written: only line 4 can be the cause
-        {-1, "T0", 0},
-        {-1, "T7", 7},
+        {0, std::nullopt, 2},  // the first group's commit
+        {1, std::nullopt, 5},  // a middle group's
+        {2, std::nullopt, 7},  // the commit at the end of the scan
+        {-1, "T4", 4},         // refused while pair T4 is written: only line 4 can be the cause
+        {-1, "T0", 0},        {-1, "T7", 7},
     };
     for (const Case& c : cases) {
         SetUp();
@@ -211,7 +218,8 @@ TEST_F(GroupedCommit, ALostConnectionRaisesTheOriginalText) {
     EXPECT_EQ(run(), db.failText);
     EXPECT_EQ(costs(db), perLineOutcome(data, 3)) << "the first group stays, the second is gone";
     EXPECT_EQ(std::count(db.log.begin(), db.log.end(), "rollback"), 1);
-    EXPECT_EQ(std::count(db.log.begin(), db.log.end(), "begin"), 2) << "nothing more is tried on a dead connection";
+    EXPECT_EQ(std::count(db.log.begin(), db.log.end(), "begin"), 2)
+        << "nothing more is tried on a dead connection";
 }
 
 TEST_F(GroupedCommit, StatementsAreKeptForTheRunOnly) {

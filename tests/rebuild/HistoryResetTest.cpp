@@ -10,11 +10,12 @@
 namespace tarvel::testing {
 namespace {
 
-Row purchaseLine(const char* provider, const char* prod, Value price, const char* date, const char* temp = "T1",
-                 Value sale = "10", Value discount = "1") {
-    return {{"PROVIDER_ID", provider}, {"PROD_ID", prod},          {"B_PRICE", std::move(price)},
-            {"BILL_DATE", date},       {"TEMPPRODID", temp},       {"PROD_BARCODE", "4710001"},
-            {"SALE_PRICE", sale},      {"U_DIS", std::move(discount)}};
+Row purchaseLine(const char* provider, const char* prod, Value price, const char* date,
+                 const char* temp = "T1", Value sale = "10", Value discount = "1") {
+    return {{"PROVIDER_ID", provider},     {"PROD_ID", prod},
+            {"B_PRICE", std::move(price)}, {"BILL_DATE", date},
+            {"TEMPPRODID", temp},          {"PROD_BARCODE", "4710001"},
+            {"SALE_PRICE", sale},          {"U_DIS", std::move(discount)}};
 }
 
 class HistoryResetTest : public ::testing::Test {
@@ -71,22 +72,40 @@ TEST_F(HistoryResetTest, PurchaseLineGivesExactStatementsAndParameters) {
     db.lines = {purchaseLine("P1", "A", "12.5", "2004/3/5", "T9", "20", "0.9")};
     run();
     const std::vector<std::string> expected = {
-        "scan.close", "scan.clear", "scan.add SELECT COUNT(*) FROM INSTORAGE_SUB ", "scan.open",
-        "scan.close", "scan.clear",
+        "scan.close",
+        "scan.clear",
+        "scan.add SELECT COUNT(*) FROM INSTORAGE_SUB ",
+        "scan.open",
+        "scan.close",
+        "scan.clear",
         "scan.add SELECT PROVIDER_ID,PROD_ID,B_PRICE,BILL_DATE,TEMPPRODID,PROD_BARCODE,SALE_PRICE,U_DIS FROM "
         "INSTORAGE_SUB ",
-        "scan.add  ORDER BY PROVIDER_ID,PROD_ID,BILL_DATE ", "scan.open",
+        "scan.add  ORDER BY PROVIDER_ID,PROD_ID,BILL_DATE ",
+        "scan.open",
         "begin",
-        "work.close", "work.clear", "work.add DELETE FROM STORY_IN ", "work.add  WHERE TEMPPRODID = :TEMPPRODID ",
+        "work.close",
+        "work.clear",
+        "work.add DELETE FROM STORY_IN ",
+        "work.add  WHERE TEMPPRODID = :TEMPPRODID ",
         "work.add  and PROVIDER_ID = :PROVIDER_ID ",
-        "work.param TEMPPRODID=text:T9", "work.param PROVIDER_ID=text:P1", "work.run",
-        "work.close", "work.clear",
-        "work.add insert into STORY_IN(PROVIDER_ID,PROD_ID,STD_COST,CHG_DATE,TEMPPRODID,PROD_BARCODE,SALE_PRICE,U_DIS)",
-        "work.add  VALUES(:PROVIDER_ID,:PROD_ID,:STD_COST,:CHG_DATE,:TEMPPRODID,:PROD_BARCODE,:SALE_PRICE,:U_DIS)",
-        "work.param PROVIDER_ID=text:P1", "work.param PROD_ID=text:A", "work.param STD_COST=double:12.5",
-        "work.param CHG_DATE=text:2004/3/5", "work.param TEMPPRODID=text:T9",
-        "work.param PROD_BARCODE=text:4710001", "work.param SALE_PRICE=double:20",
-        "work.param U_DIS=double:0.90000000000000002", "work.run",
+        "work.param TEMPPRODID=text:T9",
+        "work.param PROVIDER_ID=text:P1",
+        "work.run",
+        "work.close",
+        "work.clear",
+        "work.add insert into "
+        "STORY_IN(PROVIDER_ID,PROD_ID,STD_COST,CHG_DATE,TEMPPRODID,PROD_BARCODE,SALE_PRICE,U_DIS)",
+        "work.add  "
+        "VALUES(:PROVIDER_ID,:PROD_ID,:STD_COST,:CHG_DATE,:TEMPPRODID,:PROD_BARCODE,:SALE_PRICE,:U_DIS)",
+        "work.param PROVIDER_ID=text:P1",
+        "work.param PROD_ID=text:A",
+        "work.param STD_COST=double:12.5",
+        "work.param CHG_DATE=text:2004/3/5",
+        "work.param TEMPPRODID=text:T9",
+        "work.param PROD_BARCODE=text:4710001",
+        "work.param SALE_PRICE=double:20",
+        "work.param U_DIS=double:0.90000000000000002",
+        "work.run",
         "scan.next",
         "commit"};
     EXPECT_EQ(db.log, expected);
@@ -95,17 +114,26 @@ TEST_F(HistoryResetTest, PurchaseLineGivesExactStatementsAndParameters) {
 
 TEST_F(HistoryResetTest, SalesModeUsesSalesTablesAndColumns) {
     db.partyColumn = "CUST_ID";
-    db.lines = {{{"CUST_ID", "C7"}, {"PROD_ID", "A"}, {"B_PRICE", "3"}, {"BILL_DATE", "2004-01-01"},
-                 {"TEMPPRODID", "T1"}, {"PROD_BARCODE", std::nullopt}, {"SALE_PRICE", "4"}, {"U_DIS", "1"}}};
+    db.lines = {{{"CUST_ID", "C7"},
+                 {"PROD_ID", "A"},
+                 {"B_PRICE", "3"},
+                 {"BILL_DATE", "2004-01-01"},
+                 {"TEMPPRODID", "T1"},
+                 {"PROD_BARCODE", std::nullopt},
+                 {"SALE_PRICE", "4"},
+                 {"U_DIS", "1"}}};
     shell.index = 1;
     run();
     for (const char* entry :
          {"scan.add SELECT COUNT(*) FROM SAL_SUB ",
-          "scan.add SELECT CUST_ID,PROD_ID,B_PRICE,BILL_DATE,TEMPPRODID,PROD_BARCODE,SALE_PRICE,U_DIS FROM SAL_SUB ",
+          "scan.add SELECT CUST_ID,PROD_ID,B_PRICE,BILL_DATE,TEMPPRODID,PROD_BARCODE,SALE_PRICE,U_DIS FROM "
+          "SAL_SUB ",
           "scan.add  ORDER BY CUST_ID,PROD_ID,BILL_DATE ", "work.add DELETE FROM STORY_SAL ",
           "work.add  and CUST_ID = :CUST_ID ",
-          "work.add insert into STORY_SAL(CUST_ID,PROD_ID,U_PRICE,CHG_DATE,TEMPPRODID,PROD_BARCODE,SALE_PRICE,U_DIS)",
-          "work.add  VALUES(:CUST_ID,:PROD_ID,:U_PRICE,:CHG_DATE,:TEMPPRODID,:PROD_BARCODE,:SALE_PRICE,:U_DIS)",
+          "work.add insert into "
+          "STORY_SAL(CUST_ID,PROD_ID,U_PRICE,CHG_DATE,TEMPPRODID,PROD_BARCODE,SALE_PRICE,U_DIS)",
+          "work.add  "
+          "VALUES(:CUST_ID,:PROD_ID,:U_PRICE,:CHG_DATE,:TEMPPRODID,:PROD_BARCODE,:SALE_PRICE,:U_DIS)",
           "work.param U_PRICE=double:3", "work.param PROD_BARCODE=text:"})
         EXPECT_EQ(count(entry), 1) << entry;
     ASSERT_EQ(db.history.size(), 1u);
@@ -168,7 +196,8 @@ TEST_F(HistoryResetTest, NullsBecomeEmptyTextsAndZero) {
 TEST_F(HistoryResetTest, HistoryRowsWithoutQualifyingLinesSurvive) {
     db.history = {{{"PROVIDER_ID", "P9"}, {"TEMPPRODID", "T9"}, {"STD_COST", "77"}},
                   {{"PROVIDER_ID", "P1"}, {"TEMPPRODID", "T2"}, {"STD_COST", "66"}}};
-    db.lines = {purchaseLine("P1", "A", "5", "2004-01-01", "T1"), purchaseLine("P1", "B", "0", "2004-01-01", "T2")};
+    db.lines = {purchaseLine("P1", "A", "5", "2004-01-01", "T1"),
+                purchaseLine("P1", "B", "0", "2004-01-01", "T2")};
     run();
     ASSERT_EQ(db.history.size(), 3u);
     EXPECT_EQ(db.history[0].at("STD_COST"), "77");
@@ -185,10 +214,10 @@ TEST_F(HistoryResetTest, BarFollowsTheCount) {
     };
     const Case cases[] = {
         {std::nullopt, 4, 4, {0, 1, 2, 3, 4}},
-        {"", 3, 1, {0, 1, 1, 1}},          // not an integer: maximum 1, full from the first line
+        {"", 3, 1, {0, 1, 1, 1}},  // not an integer: maximum 1, full from the first line
         {"abc", 2, 1, {0, 1, 1}},
         {"1.0", 2, 1, {0, 1, 1}},
-        {"2", 4, 2, {0, 1, 2, 2, 2}},      // more rows than counted leave the bar full
+        {"2", 4, 2, {0, 1, 2, 2, 2}},  // more rows than counted leave the bar full
     };
     for (const Case& c : cases) {
         Database fresh;
@@ -205,7 +234,8 @@ TEST_F(HistoryResetTest, BarFollowsTheCount) {
 }
 
 TEST_F(HistoryResetTest, RunRepeatedGivesTheSameHistory) {
-    db.lines = {purchaseLine("P2", "B", "4", "2004-02-01", "T2"), purchaseLine("P1", "A", "5", "2004-01-01", "T1"),
+    db.lines = {purchaseLine("P2", "B", "4", "2004-02-01", "T2"),
+                purchaseLine("P1", "A", "5", "2004-01-01", "T1"),
                 purchaseLine("P1", "A", "6", "2004-01-02", "T1")};
     run();
     const auto first = db.history;
@@ -225,7 +255,8 @@ TEST_F(HistoryResetTest, FailureEndsTheRunAndKeepsThePairsOldRow) {
         Database fresh;
         fresh.history = {{{"PROVIDER_ID", "P1"}, {"TEMPPRODID", "T1"}, {"STD_COST", "old"}},
                          {{"PROVIDER_ID", "P1"}, {"TEMPPRODID", "T2"}, {"STD_COST", "old2"}}};
-        fresh.lines = {purchaseLine("P1", "A", "5", "2004-01-01", "T1"), purchaseLine("P1", "B", "6", "2004-01-01", "T2"),
+        fresh.lines = {purchaseLine("P1", "A", "5", "2004-01-01", "T1"),
+                       purchaseLine("P1", "B", "6", "2004-01-01", "T2"),
                        purchaseLine("P1", "C", "7", "2004-01-01", "T3")};
         fresh.failOnRun = c.failOnRun;
         fresh.failRollback = c.failRollback;
@@ -254,7 +285,8 @@ TEST_F(HistoryResetTest, FailureEndsTheRunAndKeepsThePairsOldRow) {
             const bool oldT2 = std::any_of(fresh.history.begin(), fresh.history.end(), [](const Row& r) {
                 return r.at("TEMPPRODID") == "T2" && r.at("STD_COST") == "old2";
             });
-            EXPECT_EQ(oldT1, failedLine == 0) << "line 1 is replaced only when it was committed before the failure";
+            EXPECT_EQ(oldT1, failedLine == 0)
+                << "line 1 is replaced only when it was committed before the failure";
             EXPECT_TRUE(oldT2) << "a pair is never left without its row";
         }
     }

@@ -135,7 +135,8 @@ int QueryDouble::runStatement() {
         const std::string who = m_params.at(party);
         const auto before = m_db.history.size();
         std::erase_if(m_db.history, [&](const Row& row) {
-            return "text:" + row.at("TEMPPRODID").value_or("") == key && "text:" + row.at(party).value_or("") == who;
+            return "text:" + row.at("TEMPPRODID").value_or("") == key &&
+                   "text:" + row.at(party).value_or("") == who;
         });
         return static_cast<int>(before - m_db.history.size());
     }

@@ -45,15 +45,15 @@ public:
 // The shared state of the pretend database and a log of every call made on it.
 struct Database {
     std::string partyColumn = "PROVIDER_ID";
-    std::vector<Row> lines;                 // document lines, in any order
-    std::optional<std::string> countText;   // what COUNT(*) reads as; default: the line count
-    std::vector<Row> history;               // the history table, in insertion order
-    std::vector<std::string> log;           // "scan.open", "work.param TEMPPRODID=text:abc", ...
-    int failOnRun = -1;                     // runStatement number (from 0) that throws
+    std::vector<Row> lines;                // document lines, in any order
+    std::optional<std::string> countText;  // what COUNT(*) reads as; default: the line count
+    std::vector<Row> history;              // the history table, in insertion order
+    std::vector<std::string> log;          // "scan.open", "work.param TEMPPRODID=text:abc", ...
+    int failOnRun = -1;                    // runStatement number (from 0) that throws
     std::string failText = "refused";
     bool failRollback = false;
     int runs = 0;
-    int failOnCommit = -1;                  // commit number (from 0) that throws
+    int failOnCommit = -1;  // commit number (from 0) that throws
     int commits = 0;
     // Commits are refused while this says so of the history (a check the
     // server makes at commit).

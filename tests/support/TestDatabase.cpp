@@ -21,36 +21,30 @@ namespace tarvel::testing {
 namespace {
 
 // Apostrophes doubled, for a text inside an SQL string literal.
-std::string sqlLiteral(const std::string& text)
-{
+std::string sqlLiteral(const std::string& text) {
     std::string quoted = "'";
     for (char c : text) {
         quoted += c;
-        if (c == '\'')
-            quoted += '\'';
+        if (c == '\'') quoted += '\'';
     }
     return quoted + "'";
 }
 
 // Runs isql-fb on the script file; returns its exit status and merged output.
-int runIsql(const std::string& scriptPath, std::string* output)
-{
+int runIsql(const std::string& scriptPath, std::string* output) {
     const std::string command = "isql-fb -q -b -ch NONE -i '" + scriptPath + "' 2>&1";
     FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        throw std::runtime_error("cannot run isql-fb: " + std::string(std::strerror(errno)));
+    if (!pipe) throw std::runtime_error("cannot run isql-fb: " + std::string(std::strerror(errno)));
     char buffer[4096];
     std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        output->append(buffer, got);
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output->append(buffer, got);
     const int status = ::pclose(pipe);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace
 
-TempDir::TempDir()
-{
+TempDir::TempDir() {
     std::string pattern = "/tmp/tarvel-test-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
@@ -60,24 +54,18 @@ TempDir::TempDir()
     ::chmod(m_path.c_str(), 0777);
 }
 
-TempDir::~TempDir()
-{
+TempDir::~TempDir() {
     std::error_code ignored;
     std::filesystem::remove_all(m_path, ignored);
 }
 
-std::string TempDir::file(const std::string& name) const
-{
-    return m_path + "/" + name;
-}
+std::string TempDir::file(const std::string& name) const { return m_path + "/" + name; }
 
-void createDatabase(const std::string& path, const std::string& sqlScript)
-{
+void createDatabase(const std::string& path, const std::string& sqlScript) {
     const std::string scriptPath = path + ".create.sql";
     {
         std::ofstream script(scriptPath, std::ios::binary | std::ios::trunc);
-        if (!script)
-            throw std::runtime_error("cannot write " + scriptPath);
+        if (!script) throw std::runtime_error("cannot write " + scriptPath);
         script << "SET SQL DIALECT 3;\n"
                << "CREATE DATABASE " << sqlLiteral(path) << " USER 'SYSDBA' PASSWORD "
                << sqlLiteral(testPassword()) << " PAGE_SIZE 8192 DEFAULT CHARACTER SET NONE;\n"
@@ -86,52 +74,40 @@ void createDatabase(const std::string& path, const std::string& sqlScript)
     std::string output;
     const int status = runIsql(scriptPath, &output);
     std::remove(scriptPath.c_str());
-    if (status != 0 || output.find("SQLSTATE") != std::string::npos
-        || output.find("Statement failed") != std::string::npos)
-        throw std::runtime_error("creating " + path + " failed (isql-fb exit " + std::to_string(status)
-                                 + "):\n" + output);
+    if (status != 0 || output.find("SQLSTATE") != std::string::npos ||
+        output.find("Statement failed") != std::string::npos)
+        throw std::runtime_error("creating " + path + " failed (isql-fb exit " + std::to_string(status) +
+                                 "):\n" + output);
     ::chmod(path.c_str(), 0666);
     // Tests need no durability; without forced writes every commit is far cheaper.
     std::string gfixOutput;
     FILE* gfix = ::popen(("gfix -write async '" + path + "' 2>&1").c_str(), "r");
-    if (!gfix)
-        throw std::runtime_error("cannot run gfix: " + std::string(std::strerror(errno)));
+    if (!gfix) throw std::runtime_error("cannot run gfix: " + std::string(std::strerror(errno)));
     char buffer[1024];
     std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, gfix)) > 0)
-        gfixOutput.append(buffer, got);
+    while ((got = std::fread(buffer, 1, sizeof buffer, gfix)) > 0) gfixOutput.append(buffer, got);
     const int gfixStatus = ::pclose(gfix);
     if (!WIFEXITED(gfixStatus) || WEXITSTATUS(gfixStatus) != 0)
         throw std::runtime_error("gfix -write async " + path + " failed:\n" + gfixOutput);
 }
 
-std::string serverAddress()
-{
-    return "127.0.0.1";
-}
+std::string serverAddress() { return "127.0.0.1"; }
 
-std::string serverDatabase(const std::string& path)
-{
-    return serverAddress() + ":" + path;
-}
+std::string serverDatabase(const std::string& path) { return serverAddress() + ":" + path; }
 
-std::string testPassword()
-{
+std::string testPassword() {
     const char* password = std::getenv("TARVEL_FB_PASSWORD");
     return password && *password ? password : "tarvel-test";
 }
 
-bool serverRequired()
-{
+bool serverRequired() {
     const char* required = std::getenv("TARVEL_REQUIRE_SERVER");
     return required && std::string(required) == "1";
 }
 
-bool serverAvailable()
-{
+bool serverAvailable() {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
+    if (fd < 0) return false;
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(3050);

@@ -49,11 +49,11 @@ bool serverAvailable();
 
 // In a GoogleTest test body or fixture SetUp: skip without a server, or fail
 // when the server is required.
-#define TARVEL_SKIP_WITHOUT_SERVER()                                                  \
-    do {                                                                              \
-        if (!::tarvel::testing::serverAvailable()) {                                  \
-            if (::tarvel::testing::serverRequired())                                  \
+#define TARVEL_SKIP_WITHOUT_SERVER()                                                    \
+    do {                                                                                \
+        if (!::tarvel::testing::serverAvailable()) {                                    \
+            if (::tarvel::testing::serverRequired())                                    \
                 FAIL() << "Firebird server on 127.0.0.1:3050 required but not running"; \
-            GTEST_SKIP() << "no Firebird server on 127.0.0.1:3050";                   \
-        }                                                                             \
+            GTEST_SKIP() << "no Firebird server on 127.0.0.1:3050";                     \
+        }                                                                               \
     } while (false)
