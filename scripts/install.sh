@@ -12,7 +12,7 @@ packages=(
     fonts-wqy-microhei
     xvfb xdotool xclip openbox x11-utils imagemagick
     locales valgrind
-    dpkg-dev lintian
+    dpkg-dev lintian clang-format
 )
 
 missing=()

@@ -9,9 +9,17 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
+status=0
+# Sources must be as .clang-format formats them.
+"$root/scripts/check-format.sh" || status=1
+
+# A compiler cache, where one is installed, makes repeated runs cheaper.
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+
 build() {  # build <folder> [cmake options...]
     local dir=$1; shift
-    cmake -S "$root" -B "$root/$dir" -G Ninja "$@" >/dev/null
+    cmake -S "$root" -B "$root/$dir" -G Ninja "${launcher[@]}" "$@" >/dev/null
     ninja -C "$root/$dir"
 }
 
@@ -28,7 +36,6 @@ export TARVEL_REQUIRE_SERVER=1
 export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0:use_tls=0"
 export TARVEL_FB_PASSWORD=${TARVEL_FB_PASSWORD:-tarvel-test}
 
-status=0
 ctest --test-dir "$root/build" --output-on-failure -j2 || status=1
 ASAN_OPTIONS=detect_leaks=1 ctest --test-dir "$root/build-asan" --output-on-failure -j2 || status=1
 
