@@ -30,6 +30,7 @@
 #include "ChildResult.h"
 #include "ClientLoops.h"
 #include "HistoryChecksum.h"
+#include "ProgramFile.h"
 #include "TestDatabase.h"
 
 extern char** environ;
@@ -140,10 +141,9 @@ Options parseOptions(int argc, char** argv) {
 }
 
 std::string selfPath() {
-    char self[4096] = {};
-    const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    if (length <= 0) throw std::runtime_error("cannot read /proc/self/exe");
-    return std::string(self, static_cast<std::size_t>(length));
+    std::string self = tarvel::programFilePath();
+    if (self.empty()) throw std::runtime_error("cannot read /proc/self/exe");
+    return self;
 }
 
 // The program's headless runner lies next to this program.

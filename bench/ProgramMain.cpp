@@ -17,6 +17,7 @@
 
 #include "ChildResult.h"
 #include "ProcessFigures.h"
+#include "ProgramFile.h"
 #include "ProgramRun.h"
 #include "SqlQuery.h"
 
@@ -64,11 +65,9 @@ std::string password() {
 }
 
 std::string executableFolder() {
-    char self[4096] = {};
-    const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    if (length <= 0) throw std::runtime_error("cannot read /proc/self/exe");
-    const std::string path(self, static_cast<std::size_t>(length));
-    return path.substr(0, path.rfind('/'));
+    std::string folder = tarvel::programFolder();
+    if (folder.empty()) throw std::runtime_error("cannot read /proc/self/exe");
+    return folder;
 }
 
 std::string firstValue(tarvel::SqlConnection& connection, const std::string& sql) {

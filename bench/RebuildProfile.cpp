@@ -19,6 +19,7 @@
 #include <string>
 
 #include "HistoryReset.h"
+#include "ProgramFile.h"
 #include "RegionalFormats.h"
 #include "SqlConnection.h"
 #include "SqlQuery.h"
@@ -90,11 +91,8 @@ void writeFile(const std::string& path, const std::string& text) {
 }
 
 std::string binFolder() {
-    char path[4096];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0) return ".";
-    std::string exe(path, static_cast<std::size_t>(length));
-    return exe.substr(0, exe.rfind('/'));
+    std::string folder = tarvel::programFolder();
+    return folder.empty() ? "." : folder;
 }
 
 }  // namespace
