@@ -56,9 +56,6 @@ std::uintptr_t startupLocation() {
     return here;
 }
 
-// Longest wait for the database client libraries to end at program end.
-constexpr std::uint32_t kDriverShutdownMs = 5000;
-
 // The program path, for the fatal text a failing start-up prints, and the
 // message handler that was in place before start-up.
 QByteArray startingProgramPath;
@@ -152,7 +149,7 @@ int runProgram(int argc, char** argv) {
     application->setErrorHandler(nullptr);
     // The window and its connection are gone; the client library ends its
     // threads (and an embedded engine its database files) in order.
-    DriverLibrary::shutDownAll(kDriverShutdownMs);
+    DriverLibrary::shutDownAll();
     return code;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "ConsoleShell.h"
+#include "DriverLibrary.h"
 #include "ErrorBoxText.h"
 #include "HistoryReset.h"
 #include "RebuildArguments.h"
@@ -59,31 +60,37 @@ int runRebuildCommand(const std::vector<std::string>& arguments) {
     StopSignals stops;
     ConsoleShell shell(parsed.arguments.historyIndex, parsed.arguments.assumeYes, progress, stops, stdin,
                        stderr, stdout);
-    try {
-        reloadCurrentFormats();
-        // Declared in this order so the queries let their statements go
-        // before the connection closes (and rolls back what is uncommitted).
-        SqlConnection connection("SQLConnection1");
-        SqlQuery scanQuery("SQLQuery1", connection);
-        SqlQuery workQuery("SQLQuery2", connection);
-        SqlQueryOperations scan(scanQuery);
-        SqlQueryOperations work(workQuery);
-        ConnectionTransactions transactions(connection);
-        runHistoryReset(shell, scan, work, transactions);
-    } catch (const StopRequested& stop) {
-        progress.finish();
-        writeToStandardError(consoleErrorText(stop.what()) + "\n");
-        return 128 + stop.signal();
-    } catch (const std::exception& error) {
-        progress.finish();
-        writeToStandardError(consoleErrorText(error.what()) + "\n");
+    const int code = [&] {
+        try {
+            reloadCurrentFormats();
+            // Declared in this order so the queries let their statements go
+            // before the connection closes (and rolls back what is uncommitted).
+            SqlConnection connection("SQLConnection1");
+            SqlQuery scanQuery("SQLQuery1", connection);
+            SqlQuery workQuery("SQLQuery2", connection);
+            SqlQueryOperations scan(scanQuery);
+            SqlQueryOperations work(workQuery);
+            ConnectionTransactions transactions(connection);
+            runHistoryReset(shell, scan, work, transactions);
+        } catch (const StopRequested& stop) {
+            progress.finish();
+            writeToStandardError(consoleErrorText(stop.what()) + "\n");
+            return 128 + stop.signal();
+        } catch (const std::exception& error) {
+            progress.finish();
+            writeToStandardError(consoleErrorText(error.what()) + "\n");
+            return kExitFailed;
+        }
+        if (shell.completed()) return kExitDone;
+        // Any answer but Yes: nothing was touched, and a script must not take
+        // the table for rebuilt.
+        writeToStandardError("Nothing was changed.\n");
         return kExitFailed;
-    }
-    if (shell.completed()) return kExitDone;
-    // Any answer but Yes: nothing was touched, and a script must not take
-    // the table for rebuilt.
-    writeToStandardError("Nothing was changed.\n");
-    return kExitFailed;
+    }();
+    // The connection is closed; the client library ends its threads (and an
+    // embedded engine its database files) in order before the process exits.
+    DriverLibrary::shutDownAll();
+    return code;
 }
 
 }  // namespace tarvel

@@ -21,7 +21,9 @@ public:
     // Lets every driver library loaded so far end its process-wide state
     // (those that export SqlDriverShutdown), each waiting at most timeoutMs.
     // Called once before the program exits, after every connection is closed.
-    static void shutDownAll(std::uint32_t timeoutMs);
+    static void shutDownAll(std::uint32_t timeoutMs = kShutdownWaitMs);
+    // Longest wait for a driver's client library to end at program end.
+    static constexpr std::uint32_t kShutdownWaitMs = 5000;
 
     SqlDriverEntry entry() const { return m_entry; }
 
