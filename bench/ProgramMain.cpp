@@ -7,7 +7,6 @@
 //
 //   tarvel_bench_program --database D --folder F --result FILE [--budget SECONDS]
 //   tarvel_bench_program --load --database D --folder F
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>

@@ -6,7 +6,6 @@
 //
 // About 5% of the lines carry no positive price; every pair has an old
 // history row. The database file is made with forced writes off.
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
