@@ -43,7 +43,7 @@ public:
     void setParamDouble(const std::string& name, double value) override {
         m_scan.setParamDouble(name, value);
     }
-    int runStatement() override { return m_scan.runStatement(); }
+    void runStatement() override { m_scan.runStatement(); }
     void setStatementReuse(bool on) noexcept override { m_scan.setStatementReuse(on); }
 
     std::int64_t lines() const { return m_lines; }

@@ -21,8 +21,6 @@ namespace {
 // size plus one; wider ones through a buffer sized to the field.
 constexpr std::size_t kFixedTextBuffer = 8192;
 
-bool isBlank(char c) { return c == ' ' || (static_cast<unsigned char>(c) < 32); }
-
 template <class T>
 T valueAs(const std::vector<char>& buffer) {
     T value;
@@ -67,6 +65,8 @@ SqlQuery::SqlQuery(std::string name, SqlConnection& connection)
 }
 
 SqlQuery::~SqlQuery() {
+    // Nobody can ask for the count any more.
+    m_countSource = nullptr;
     try {
         releaseDriverObjects();
         m_connection.unregisterClient(this);
@@ -123,17 +123,24 @@ void SqlQuery::linesChanged() {
 }
 
 void SqlQuery::unprepare() {
+    const bool keep = m_statementReuse && m_prepared && m_command && !m_statementFailed;
     if (m_prepared && m_command) {
-        std::int32_t rows = 0;
-        if (m_command->getRowsAffected(&rows) == sqldriver::status::Ok) m_rowsAffected = rows;
+        // The statement's count is kept. A statement set aside is asked for it
+        // only when someone wants it before the next run or preparation, which
+        // saves a round trip to the server per statement of a run.
+        m_countSource = m_command.get();
+        if (!keep) settleRowsAffected();
     }
     m_cursor.reset();
-    if (m_statementReuse && m_prepared && m_command && !m_statementFailed) {
-        if (m_kept.size() >= kMaxKeptStatements) m_kept.erase(m_kept.begin());
+    if (keep) {
+        if (m_kept.size() >= kMaxKeptStatements) {
+            releaseCommand(m_kept.front().command);
+            m_kept.erase(m_kept.begin());
+        }
         m_kept.push_back(KeptStatement{m_commandText, m_serverText, m_params.size(), m_driverConnection,
                                        std::move(m_command)});
     }
-    m_command.reset();
+    releaseCommand(m_command);
     m_driverConnection = nullptr;
     m_prepared = false;
     m_statementFailed = false;
@@ -154,7 +161,7 @@ bool SqlQuery::takeKeptStatement(sqldriver::ISQLConnection* connection) {
 void SqlQuery::setStatementReuse(bool on) noexcept {
     m_statementReuse = on;
     if (!on) {
-        m_kept.clear();
+        releaseKeptStatements();
         m_shape = nullptr;
         m_shapes.clear();
     }
@@ -180,7 +187,31 @@ void SqlQuery::releaseDriverObjects() {
     close();
     unprepare();
     // Kept statements belong to the connection that is going away.
+    releaseKeptStatements();
+}
+
+void SqlQuery::settleRowsAffected() const noexcept {
+    if (!m_countSource) return;
+    std::int32_t rows = 0;
+    // Status ignored: a statement that cannot tell leaves the count as it was,
+    // which is what a caller of rowsAffected() has always seen then.
+    if (m_countSource->getRowsAffected(&rows) == sqldriver::status::Ok) m_rowsAffected = rows;
+    m_countSource = nullptr;
+}
+
+void SqlQuery::releaseCommand(DriverHandle<sqldriver::ISQLCommand>& command) noexcept {
+    if (command && command.get() == m_countSource) settleRowsAffected();
+    command.reset();
+}
+
+void SqlQuery::releaseKeptStatements() noexcept {
+    for (KeptStatement& kept : m_kept) releaseCommand(kept.command);
     m_kept.clear();
+}
+
+std::int32_t SqlQuery::rowsAffected() const {
+    settleRowsAffected();
+    return m_rowsAffected;
 }
 
 void SqlQuery::ensureConnected() {
@@ -192,7 +223,7 @@ void SqlQuery::prepare() {
     try {
         prepareStatement();
     } catch (...) {
-        m_command.reset();
+        releaseCommand(m_command);
         m_driverConnection = nullptr;
         m_prepared = false;
         throw;
@@ -214,6 +245,7 @@ void SqlQuery::prepareStatement() {
         m_driverConnection = connection;
         m_prepared = true;
         m_rowsAffected = -1;
+        m_countSource = nullptr;
         return;
     }
 
@@ -237,6 +269,7 @@ void SqlQuery::prepareStatement() {
     check(m_command->prepare(m_serverText.c_str(), count), m_command.get());
     m_prepared = true;
     m_rowsAffected = -1;
+    m_countSource = nullptr;
 }
 
 std::int32_t SqlQuery::rowsetSize() const {
@@ -357,9 +390,17 @@ void SqlQuery::next() {
 }
 
 std::int32_t SqlQuery::runStatement() {
+    runWithoutRows(true);
+    return m_rowsAffected;
+}
+
+void SqlQuery::executeStatement() { runWithoutRows(false); }
+
+void SqlQuery::runWithoutRows(bool askCount) {
     if (m_active) failNamed("Cannot perform this operation on an open dataset");
     ensureConnected();
     m_rowsAffected = 0;
+    m_countSource = nullptr;
     if (!m_prepared) prepare();
 
     DriverHandle<sqldriver::ISQLCursor> cursor;
@@ -368,7 +409,7 @@ std::int32_t SqlQuery::runStatement() {
     auto finish = [&]() noexcept {
         if (cursor) {
             cursor.reset();
-            m_command.reset();
+            releaseCommand(m_command);
             m_driverConnection = nullptr;
             m_prepared = false;
         } else if (m_command) {
@@ -381,16 +422,19 @@ std::int32_t SqlQuery::runStatement() {
         const sqldriver::Status status = m_command->execute(&raw);
         cursor.reset(raw);
         check(status, m_command.get());
-        std::int32_t rows = m_rowsAffected;
-        if (rows <= 0) check(m_command->getRowsAffected(&rows), m_command.get());
-        m_rowsAffected = rows;
+        if (askCount) {
+            std::int32_t rows = m_rowsAffected;
+            if (rows <= 0) check(m_command->getRowsAffected(&rows), m_command.get());
+            m_rowsAffected = rows;
+        } else {
+            m_countSource = m_command.get();
+        }
     } catch (...) {
         m_statementFailed = true;
         finish();
         throw;
     }
     finish();
-    return m_rowsAffected;
 }
 
 QueryParameter& SqlQuery::paramByName(std::string_view name) {

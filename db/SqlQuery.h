@@ -61,7 +61,13 @@ public:
 
     // Executes a statement that returns no rows; the rows it changed.
     std::int32_t runStatement();
-    std::int32_t rowsAffected() const { return m_rowsAffected; }
+    // The same run for a caller that does not want the count: the driver is
+    // asked for it only if rowsAffected() is read before the next run or
+    // preparation (over the network that is a round trip per statement).
+    void executeStatement();
+    // -1 after preparation, 0 at the start of a run, then the rows the last
+    // run statement changed.
+    std::int32_t rowsAffected() const;
 
     // The fields of the open result, in column order.
     const std::vector<Field>& fields() const { return m_fields; }
@@ -98,6 +104,13 @@ private:
     void check(sqldriver::Status status, sqldriver::ISQLObject* failed);
     void linesChanged();
     void unprepare();
+    void runWithoutRows(bool askCount);
+    // Reads the pending count of rows affected from the statement it belongs
+    // to, once; status ignored, as at an unprepare.
+    void settleRowsAffected() const noexcept;
+    // Lets a statement go, reading its count first if that is still pending.
+    void releaseCommand(DriverHandle<sqldriver::ISQLCommand>& command) noexcept;
+    void releaseKeptStatements() noexcept;
     // The shape of the current command text while reuse is on and the
     // parameter list is the one parsed from it; else nullptr.
     StatementShape* currentShape();
@@ -126,7 +139,10 @@ private:
     bool m_prepared = false;
     bool m_active = false;
     bool m_eof = true;
-    std::int32_t m_rowsAffected = 0;
+    mutable std::int32_t m_rowsAffected = 0;
+    // The statement whose count of rows affected has not been read yet; it is
+    // m_command or one of m_kept while set.
+    mutable sqldriver::ISQLCommand* m_countSource = nullptr;
     std::string m_lastErrorText;
     std::vector<char> m_valueBuffer;
 

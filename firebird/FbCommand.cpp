@@ -18,6 +18,7 @@ sqldriver::Status FbCommand::setOption(std::int32_t, std::int32_t) {
 
 sqldriver::Status FbCommand::prepare(const char* sql, std::uint16_t) {
     m_rowsAffected = 0;
+    m_countPending = false;
     return run([&] { m_statement->prepare(sql); });
 }
 
@@ -49,6 +50,7 @@ sqldriver::Status FbCommand::execute(sqldriver::ISQLCursor** cursor) {
         m_statement->requireAllBound();
         m_statement->endResult();
         m_rowsAffected = 0;
+        m_countPending = false;
         ConnectionCore& connection = *m_connection;
         const ClientLibrary& client = connection.client();
         XSQLDA* parameters =
@@ -64,13 +66,22 @@ sqldriver::Status FbCommand::execute(sqldriver::ISQLCursor** cursor) {
         connection.runWriting([&](isc_tr_handle* transaction) {
             callChecked(client, SqlError, client.execute, transaction, m_statement->handle().handle(),
                         SQLDA_VERSION1, parameters);
-            m_rowsAffected = m_statement->readRowsAffected();
         });
+        // The count is asked of the server only when someone wants it: over
+        // the network it is a round trip of its own, as long as the execution.
+        m_countPending = true;
     });
 }
 
 sqldriver::Status FbCommand::getRowsAffected(std::int32_t* rows) {
     if (!rows) return errors().record(InvalidParameter, "no place for the row count");
+    if (m_countPending) {
+        // The statement keeps the counts of its last execution until it runs
+        // again or is freed, after its transaction has ended as well.
+        const sqldriver::Status status = run([&] { m_rowsAffected = m_statement->readRowsAffected(); });
+        if (status != Ok) return status;
+        m_countPending = false;
+    }
     *rows = m_rowsAffected;
     return Ok;
 }

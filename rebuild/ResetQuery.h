@@ -30,8 +30,9 @@ public:
     virtual void setParamText(const std::string& name, const std::string& value) = 0;
     // Sets the named parameter to a double value.
     virtual void setParamDouble(const std::string& name, double value) = 0;
-    // Executes a statement that returns no rows; returns the rows affected.
-    virtual int runStatement() = 0;
+    // Executes a statement that returns no rows. The reset never reads how
+    // many rows it changed, so the count is not asked of the server.
+    virtual void runStatement() = 0;
     // On: statements whose lines are replaced stay prepared, so a text set
     // again is not prepared again. Off: they are let go. Never throws.
     virtual void setStatementReuse(bool on) noexcept = 0;

@@ -28,7 +28,7 @@ void SqlQueryOperations::setParamDouble(const std::string& name, double value) {
     m_query.paramByName(name).setValue(value);
 }
 
-int SqlQueryOperations::runStatement() { return m_query.runStatement(); }
+void SqlQueryOperations::runStatement() { m_query.executeStatement(); }
 
 void SqlQueryOperations::setStatementReuse(bool on) noexcept { m_query.setStatementReuse(on); }
 

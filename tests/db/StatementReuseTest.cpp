@@ -73,6 +73,18 @@ protected:
         }
         return lines;
     }
+
+    // The log without the count reads of unprepares: those that follow the
+    // close of a statement that was run.
+    static Log withoutCountReadsAtChanges(const Log& log) {
+        Log lines;
+        for (const std::string& line : log) {
+            if (line == "command.getRowsAffected" && !lines.empty() && lines.back() == "command.close")
+                continue;
+            lines.push_back(line);
+        }
+        return lines;
+    }
 };
 
 TEST_F(StatementReuse, EachTextIsPreparedOnceAndEverythingElseReachesTheDriverAsBefore) {
@@ -85,7 +97,9 @@ TEST_F(StatementReuse, EachTextIsPreparedOnceAndEverythingElseReachesTheDriverAs
     fakedriver::clearLog();
     query1->setStatementReuse(true);
     runPairs(*query1, 3);
-    EXPECT_EQ(workLog(), without);
+    // A statement set aside keeps its count with it: only the reads that each
+    // change of the lines made are gone.
+    EXPECT_EQ(workLog(), withoutCountReadsAtChanges(without));
     EXPECT_EQ(preparesWithout, 6u);
     EXPECT_EQ(
         fakedriver::logOf("command.prepare"),
@@ -97,6 +111,72 @@ TEST_F(StatementReuse, EachTextIsPreparedOnceAndEverythingElseReachesTheDriverAs
     EXPECT_EQ(query1->preparations(), 2u);
     EXPECT_EQ(query2->preparations(), 6u);
     EXPECT_EQ(query1->keptStatements(), 1u) << "the DELETE waits while the INSERT is current";
+}
+
+TEST_F(StatementReuse, TheCountIsAskedOnlyWhenSomeoneReadsIt) {
+    openConnection();
+    query2->setStatementReuse(true);
+    fakedriver::setRowsAffected(3);
+    // The rebuild's walk: a DELETE and an INSERT per line, the count never read.
+    for (int i = 0; i < 3; ++i) {
+        setLines(*query2, kDelete);
+        query2->paramByName("TEMPPRODID").setValue("T" + std::to_string(i));
+        query2->paramByName("PROVIDER_ID").setValue(std::string("P"));
+        query2->executeStatement();
+        setLines(*query2, kInsert);
+        query2->paramByName("PROVIDER_ID").setValue(std::string("P"));
+        query2->paramByName("STD_COST").setValue(1.5);
+        query2->executeStatement();
+    }
+    EXPECT_TRUE(fakedriver::logOf("command.getRowsAffected").empty());
+
+    // Read after the run: asked once, of the statement that ran.
+    EXPECT_EQ(query2->rowsAffected(), 3);
+    EXPECT_EQ(query2->rowsAffected(), 3);
+    EXPECT_EQ(fakedriver::logOf("command.getRowsAffected").size(), 1u);
+
+    // Read after the lines changed: the statement set aside is asked.
+    fakedriver::clearLog();
+    query2->executeStatement();
+    setLines(*query2, kDelete);
+    EXPECT_TRUE(fakedriver::logOf("command.getRowsAffected").empty());
+    EXPECT_EQ(query2->rowsAffected(), 3);
+    EXPECT_EQ(fakedriver::logOf("command.getRowsAffected").size(), 1u);
+
+    // A pending count is read before its statement is let go, so nothing
+    // is lost when reuse ends or the connection closes.
+    for (const bool closeConnection : {false, true}) {
+        SCOPED_TRACE(closeConnection ? "connection closed" : "reuse off");
+        query2->setStatementReuse(true);
+        setLines(*query2, kInsert);
+        query2->paramByName("PROVIDER_ID").setValue(std::string("P"));
+        query2->paramByName("STD_COST").setValue(1.5);
+        fakedriver::setRowsAffected(closeConnection ? 8 : 5);
+        query2->executeStatement();
+        setLines(*query2, {"DELETE FROM OTHER"});
+        fakedriver::clearLog();
+        if (closeConnection)
+            connection->close();
+        else
+            query2->setStatementReuse(false);
+        EXPECT_EQ(fakedriver::logOf("command.getRowsAffected").size(), 1u);
+        EXPECT_EQ(fakedriver::liveObjects("command"), 0) << "the kept statements are gone";
+        fakedriver::setRowsAffected(99);
+        EXPECT_EQ(query2->rowsAffected(), closeConnection ? 8 : 5);
+        if (closeConnection) openConnection();
+    }
+
+    // A run that comes first makes an unread count moot: it is never asked.
+    fakedriver::clearLog();
+    query2->setStatementReuse(true);
+    setLines(*query2, {"DELETE FROM OTHER"});
+    query2->executeStatement();
+    setLines(*query2, {"DELETE FROM THIRD"});
+    query2->executeStatement();
+    setLines(*query2, {"DELETE FROM OTHER"});
+    query2->executeStatement();
+    EXPECT_TRUE(fakedriver::logOf("command.getRowsAffected").empty());
+    EXPECT_EQ(query2->rowsAffected(), 99);
 }
 
 TEST_F(StatementReuse, AtMostFourAreKeptAndTurningReuseOffLetsThemGo) {

@@ -139,6 +139,55 @@ TEST_P(Transactions, MisplacedTransactionCallsAreRefused) {
     EXPECT_EQ(connection->rollback(), status::Ok);
 }
 
+// The count of changed rows is asked of the server only when wanted, which
+// may be after the statement's transaction has ended or another statement ran.
+TEST_P(Transactions, RowsAffectedIsRightWhenAskedAfterTheTransactionEnded) {
+    struct Case {
+        const char* name;
+        const char* sql;
+        const char* end;  // "auto": committed by execute; "commit" / "rollback": explicit
+        std::int32_t rows;
+    };
+    const Case cases[] = {
+        {"insert, auto commit", "INSERT INTO DST VALUES (40000, 1)", "auto", 1},
+        {"update of three, auto commit", "UPDATE DST SET PRICE = 2 WHERE ID IN (-1, 40000, 40001)", "auto",
+         2},
+        {"delete, committed", "DELETE FROM DST WHERE ID >= 40000", "commit", 1},
+        {"insert select, rolled back", "INSERT INTO DST SELECT ID + 50000, PRICE FROM SRC WHERE ID < 7",
+         "rollback", 7},
+        {"nothing matched", "DELETE FROM DST WHERE ID = 99999", "commit", 0},
+    };
+    ConnectionPtr connection = connectTo(settingsFor(makeDatabase(kSchema)));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const bool explicitTransaction = std::string(c.end) != "auto";
+        if (explicitTransaction) {
+            ASSERT_EQ(connection->beginTransaction(), status::Ok);
+        }
+        CommandPtr command = prepare(connection.get(), c.sql);
+        ISQLCursor* none = nullptr;
+        ASSERT_EQ(command->execute(&none), status::Ok) << errorMessage(command.get());
+        ASSERT_EQ(command->close(), status::Ok);
+        // Another statement runs in between, as the rebuild's next one does.
+        run(connection.get(), "UPDATE DST SET PRICE = PRICE WHERE ID = -1");
+        if (explicitTransaction) {
+            ASSERT_EQ(std::string(c.end) == "commit" ? connection->commit() : connection->rollback(),
+                      status::Ok);
+        }
+        std::int32_t rows = -5;
+        ASSERT_EQ(command->getRowsAffected(&rows), status::Ok) << errorMessage(command.get());
+        EXPECT_EQ(rows, c.rows);
+        // Asked again: the same count.
+        rows = -5;
+        ASSERT_EQ(command->getRowsAffected(&rows), status::Ok);
+        EXPECT_EQ(rows, c.rows);
+        // Preparing anew forgets it.
+        ASSERT_EQ(command->prepare("DELETE FROM DST WHERE ID = 99998", 0), status::Ok);
+        ASSERT_EQ(command->getRowsAffected(&rows), status::Ok);
+        EXPECT_EQ(rows, 0);
+    }
+}
+
 TEST_P(Transactions, ReexecutingACommandEndsItsEarlierCursor) {
     ConnectionPtr connection = connectTo(settingsFor(makeDatabase(kSchema)));
     CommandPtr scan = prepare(connection.get(), "SELECT ID FROM SRC WHERE ID < 2 ORDER BY ID");

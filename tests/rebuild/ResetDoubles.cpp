@@ -118,7 +118,7 @@ void QueryDouble::setParamDouble(const std::string& name, double value) {
     m_params[name] = std::string("double:") + buffer;
 }
 
-int QueryDouble::runStatement() {
+void QueryDouble::runStatement() {
     m_db.log.push_back(m_name + ".run");
     if (m_db.lost) throw Error("connection lost");
     if (m_db.runs == m_db.loseConnectionOnRun) {
@@ -133,17 +133,15 @@ int QueryDouble::runStatement() {
     if (startsWith(lines.at(0), "DELETE")) {
         const std::string key = m_params.at("TEMPPRODID");
         const std::string who = m_params.at(party);
-        const auto before = m_db.history.size();
         std::erase_if(m_db.history, [&](const Row& row) {
             return "text:" + row.at("TEMPPRODID").value_or("") == key &&
                    "text:" + row.at(party).value_or("") == who;
         });
-        return static_cast<int>(before - m_db.history.size());
+        return;
     }
     Row row;
     for (const auto& [name, value] : m_params) row[name] = value.substr(value.find(':') + 1);
     m_db.history.push_back(row);
-    return 1;
 }
 
 void QueryDouble::setStatementReuse(bool on) noexcept { reuseLog.push_back(on); }

@@ -82,7 +82,7 @@ public:
     std::string fieldText(const std::string& name) override;
     void setParamText(const std::string& name, const std::string& value) override;
     void setParamDouble(const std::string& name, double value) override;
-    int runStatement() override;
+    void runStatement() override;
     void setStatementReuse(bool on) noexcept override;
 
     std::vector<bool> reuseLog;  // every setStatementReuse, in order
