@@ -68,7 +68,6 @@ TFormTarvelReset::TFormTarvelReset(BoxPresenter& boxes, ErrorHandler& errors, Re
     // Creating the connection only finds its settings file; nothing touches
     // the database until the first rebuild opens SQLQuery1.
     SQLConnection1 = std::make_unique<SqlConnection>("SQLConnection1");
-    SQLConnection1->setOpenedCallback(&TerminationSignals::reinstall);
     SQLQuery1 = std::make_unique<SqlQuery>("SQLQuery1", *SQLConnection1);
     SQLQuery2 = std::make_unique<SqlQuery>("SQLQuery2", *SQLConnection1);
     if (!m_run) {

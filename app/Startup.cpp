@@ -114,11 +114,15 @@ int runProgram(int argc, char** argv) {
     std::unique_ptr<TarvelApplication> application;
     startingProgramPath = programPath;
     handlerBeforeStartup = qInstallMessageHandler(fatalDuringStartup);
+    // Held back before the application starts any thread, so that no thread
+    // of Qt's or of the client library's ever takes them.
+    StopSignals stops;
     std::unique_ptr<TerminationSignals> terminationSignals;
     try {
+        stops.block();
         application = std::make_unique<TarvelApplication>(qtArgc, qtArgv);
         qInstallMessageHandler(handlerBeforeStartup);
-        terminationSignals = std::make_unique<TerminationSignals>();
+        terminationSignals = std::make_unique<TerminationSignals>(stops);
     } catch (...) {
         // No application object, or no way to end cleanly: no box is shown.
         qInstallMessageHandler(handlerBeforeStartup);

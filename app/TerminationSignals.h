@@ -1,13 +1,16 @@
-// SIGTERM, SIGINT and SIGHUP end the program cleanly. The handler only notes
-// the signal and writes a byte into a pipe; the event loop watches the pipe and
-// then ends with exit code 128 + the signal, after which the window closes its
-// connection as at any other end. A run in progress does not enter the event
-// loop: the window notices the signal at the run's next progress step and
-// ends the run there with the silent abort error, so its open transaction is
-// rolled back and nothing is half applied.
+// SIGTERM, SIGINT and SIGHUP end the window program cleanly. They are held
+// back (StopSignals, blocked before the application starts any thread); the
+// event loop watches their descriptor and then ends with exit code 128 + the
+// signal, after which the window closes its connection as at any other end.
+// A run in progress does not enter the event loop: the window asks received()
+// at the run's next progress step and ends the run there with the silent
+// abort error, so its open transaction is rolled back and nothing is half
+// applied.
 #pragma once
 
 #include <QObject>
+
+#include "StopSignals.h"
 
 class QSocketNotifier;
 
@@ -16,24 +19,24 @@ namespace tarvel {
 class TerminationSignals : public QObject {
     Q_OBJECT
 public:
-    // Installs the handlers and watches the pipe; one object at a time.
-    explicit TerminationSignals(QObject* parent = nullptr);
-    // Puts the default handlers back and forgets a received signal.
+    // Blocks `stops` if it is not yet and watches it; one object at a time.
+    explicit TerminationSignals(StopSignals& stops, QObject* parent = nullptr);
+    // Drops stop signals still pending (the program is ending anyway) and
+    // forgets a received one.
     ~TerminationSignals() override;
 
-    // Installs the handlers again while an object exists; nothing otherwise.
-    // The database client library puts its own in place when it attaches,
-    // and those would end the program behind its back.
-    static void reinstall();
-    // The first signal received while installed; 0 when none.
+    // The first stop signal received while an object exists, taking one that
+    // is pending now; 0 when none.
     static int received();
-    // The exit code for a program ended by that signal.
-    static int exitCodeFor(int signal) { return 128 + signal; }
+    static int exitCodeFor(int signal) { return StopSignals::exitCodeFor(signal); }
 
 private:
-    void onPipeReadable();
+    void onReadable();
+    int takeAndRemember();
 
+    StopSignals& m_stops;
     QSocketNotifier* m_notifier = nullptr;
+    int m_received = 0;
 };
 
 }  // namespace tarvel

@@ -102,7 +102,6 @@ struct SqlConnection::State {
     // The attachment is gone, or a refused rollback left its transaction in an
     // unknown state: the connection must be opened afresh before its next use.
     bool lost = false;
-    std::function<void()> openedCallback;
 
     std::string lastError;
     std::int32_t statementLimit = 0;
@@ -212,11 +211,6 @@ void SqlConnection::open() {
         throw;
     }
     s.state = ConnectionState::Open;
-    if (s.openedCallback) s.openedCallback();
-}
-
-void SqlConnection::setOpenedCallback(std::function<void()> callback) {
-    m_state->openedCallback = std::move(callback);
 }
 
 void SqlConnection::noteFailedCall() {
@@ -412,7 +406,6 @@ sqldriver::ISQLConnection* SqlConnection::connectionForStatement(bool isSelect) 
         clone->params = params;
         clone->loadParamsOnConnect = false;
         clone->loginPrompt = false;
-        clone->m_state->openedCallback = s.openedCallback;
         s.activeStatements = 0;
         // A clone whose opening fails is not kept: it could serve nothing.
         clone->open();

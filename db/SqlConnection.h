@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -60,10 +59,6 @@ public:
     // driver whether the attachment is gone, and if so the connection counts as
     // closed from now on (no transaction active); the next use opens it again.
     void noteFailedCall();
-    // Called after every successful opening (also of a clone): the client
-    // library may have put process-wide things in place, such as its own
-    // signal handlers, that the program wants to override.
-    void setOpenedCallback(std::function<void()> callback);
     // Loads the named entry unless it is loaded.
     void loadParamsFromIniFile();
 

@@ -335,7 +335,8 @@ TEST_F(MainWindowTest, AnErrorEscapingStartUpGivesTheFatalBoxAndExitCodeOne) {
 TEST_F(MainWindowTest, ATerminationSignalStopsTheRunAtItsNextStepAndEndsTheLoop) {
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
         boxes.shown.clear();
-        TerminationSignals terminationSignals;
+        StopSignals stops;
+        TerminationSignals terminationSignals(stops);
         int visited = 0;
         bool ended = false;
         body = [&](ResetShell& shell) {
@@ -368,7 +369,8 @@ TEST_F(MainWindowTest, ATerminationSignalStopsTheRunAtItsNextStepAndEndsTheLoop)
 }
 
 TEST_F(MainWindowTest, ATerminationSignalWhileIdleEndsTheLoop) {
-    TerminationSignals terminationSignals;
+    StopSignals stops;
+    TerminationSignals terminationSignals(stops);
     const int code = runMainWindow(
         boxes,
         [&]() -> std::unique_ptr<QWidget> {

@@ -1,0 +1,44 @@
+// SIGINT, SIGTERM and SIGHUP, the signals that ask the program to stop: held
+// back from block() on and taken when the program is ready for them, so that a
+// stop ends a rebuild through the normal error path (its open transaction
+// rolled back) rather than in the client library's own handlers, which tear
+// the attachments down from another thread. Blocked before the first
+// attachment (the window blocks them before it starts any thread), they stay
+// blocked in every thread started later, the client library's included, so
+// no handler of anyone's ever runs for them. A descriptor becomes readable
+// while one is pending, for an event loop to watch.
+#pragma once
+
+#include <signal.h>
+
+namespace tarvel {
+
+class StopSignals {
+public:
+    StopSignals();
+    // Restores the signal mask found at block(): a stop signal still pending
+    // then takes its default effect.
+    ~StopSignals();
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+    // Holds the stop signals back in this thread (and the threads it starts)
+    // from now on; throws Error when the descriptor cannot be made.
+    void block();
+    bool blocked() const { return m_descriptor >= 0; }
+    // Readable while a stop signal is pending; -1 before block().
+    int descriptor() const { return m_descriptor; }
+    // A stop signal that arrived since block(), taken off the queue; 0 when none.
+    int takePending();
+
+    // The exit status of a program ended by a stop signal, as a shell reports
+    // a process killed by it.
+    static int exitCodeFor(int signal) { return 128 + signal; }
+
+private:
+    sigset_t m_stopSet;
+    sigset_t m_previous;
+    int m_descriptor = -1;
+};
+
+}  // namespace tarvel

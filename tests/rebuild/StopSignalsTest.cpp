@@ -1,0 +1,78 @@
+// The stop signals held back and taken by the program when it is ready: sent
+// to the thread or to the whole process, each is taken once, the descriptor
+// tells an event loop when one waits, and the mask is given back at the end.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pthread.h>
+#include <unistd.h>
+
+#include <csignal>
+
+#include "StopSignals.h"
+
+namespace tarvel {
+namespace {
+
+bool readable(int descriptor) {
+    pollfd watched{descriptor, POLLIN, 0};
+    return ::poll(&watched, 1, 0) == 1 && (watched.revents & POLLIN);
+}
+
+bool blockedNow(int signal) {
+    sigset_t mask;
+    pthread_sigmask(SIG_SETMASK, nullptr, &mask);
+    return sigismember(&mask, signal) == 1;
+}
+
+TEST(StopSignals, EachSignalIsTakenOnceWhereverItWasSent) {
+    struct Case {
+        int signal;
+        bool toProcess;  // kill(getpid()) rather than raise()
+    };
+    const Case cases[] = {{SIGTERM, false}, {SIGINT, false}, {SIGHUP, false},
+                          {SIGTERM, true},  {SIGINT, true},  {SIGHUP, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.signal) + (c.toProcess ? " to the process" : " to the thread"));
+        StopSignals stops;
+        EXPECT_EQ(stops.descriptor(), -1);
+        EXPECT_EQ(stops.takePending(), 0);
+        stops.block();
+        ASSERT_TRUE(stops.blocked());
+        EXPECT_FALSE(readable(stops.descriptor()));
+        EXPECT_EQ(stops.takePending(), 0);
+        // Held back: the test process is still here to look.
+        ASSERT_EQ(c.toProcess ? ::kill(::getpid(), c.signal) : std::raise(c.signal), 0);
+        EXPECT_TRUE(readable(stops.descriptor()));
+        EXPECT_EQ(stops.takePending(), c.signal);
+        EXPECT_EQ(stops.takePending(), 0) << "taken once";
+        EXPECT_FALSE(readable(stops.descriptor()));
+    }
+}
+
+TEST(StopSignals, TheMaskFoundAtBlockIsGivenBack) {
+    for (const bool blockedBefore : {false, true}) {
+        SCOPED_TRACE(blockedBefore ? "SIGHUP blocked before" : "nothing blocked before");
+        sigset_t hangUp;
+        sigemptyset(&hangUp);
+        sigaddset(&hangUp, SIGHUP);
+        sigset_t original;
+        pthread_sigmask(blockedBefore ? SIG_BLOCK : SIG_UNBLOCK, &hangUp, &original);
+        {
+            StopSignals stops;
+            stops.block();
+            stops.block();  // a second call changes nothing
+            EXPECT_TRUE(blockedNow(SIGTERM));
+            EXPECT_TRUE(blockedNow(SIGINT));
+            EXPECT_TRUE(blockedNow(SIGHUP));
+        }
+        EXPECT_FALSE(blockedNow(SIGTERM));
+        EXPECT_FALSE(blockedNow(SIGINT));
+        EXPECT_EQ(blockedNow(SIGHUP), blockedBefore);
+        pthread_sigmask(SIG_SETMASK, &original, nullptr);
+    }
+    EXPECT_EQ(StopSignals::exitCodeFor(SIGTERM), 143);
+    EXPECT_EQ(StopSignals::exitCodeFor(SIGINT), 130);
+}
+
+}  // namespace
+}  // namespace tarvel
