@@ -26,11 +26,11 @@ TerminationSignals::~TerminationSignals() {
     }
 }
 
-int TerminationSignals::received() { return current ? current->takeAndRemember() : 0; }
+int TerminationSignals::received() { return current ? current->takeAndRemember(false) : 0; }
 
-int TerminationSignals::takeAndRemember() {
+int TerminationSignals::takeAndRemember(bool now) {
     if (m_received == 0) {
-        m_received = m_stops.takePending();
+        m_received = now ? m_stops.takePending() : m_stops.pollPending();
         // Ends every event loop that runs, a modal box's included. A run in
         // progress has asked received() and ends first, as it returns to the loop.
         if (m_received != 0) QCoreApplication::exit(exitCodeFor(m_received));
@@ -39,7 +39,7 @@ int TerminationSignals::takeAndRemember() {
 }
 
 void TerminationSignals::onReadable() {
-    takeAndRemember();
+    takeAndRemember(true);
     // A second signal after the first changes nothing: the loop is ending.
     while (m_stops.takePending() != 0) {
     }

@@ -26,13 +26,15 @@ public:
     ~TerminationSignals() override;
 
     // The first stop signal received while an object exists, taking one that
-    // is pending now; 0 when none.
+    // is pending (looked for at most once per StopSignals::kPollInterval, as
+    // a run asks at every line); 0 when none.
     static int received();
     static int exitCodeFor(int signal) { return StopSignals::exitCodeFor(signal); }
 
 private:
     void onReadable();
-    int takeAndRemember();
+    // now: ask the system; else at most once per StopSignals::kPollInterval.
+    int takeAndRemember(bool now);
 
     StopSignals& m_stops;
     QSocketNotifier* m_notifier = nullptr;

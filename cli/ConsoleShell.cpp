@@ -50,7 +50,7 @@ void ConsoleShell::setProgressMax(int maximum) {
 
 void ConsoleShell::setProgressPosition(int position) {
     // Every line of the walk passes here first: the place to stop cleanly.
-    if (const int signal = m_stops.takePending()) throw StopRequested(signal);
+    if (const int signal = m_stops.pollPending()) throw StopRequested(signal);
     m_position = std::clamp(position, 0, std::max(m_maximum, 0));
     m_progress.update(m_position);
 }

@@ -34,6 +34,13 @@ void StopSignals::block() {
     m_descriptor = descriptor;
 }
 
+int StopSignals::pollPending() {
+    const auto now = std::chrono::steady_clock::now();
+    if (now < m_nextPoll) return 0;
+    m_nextPoll = now + kPollInterval;
+    return takePending();
+}
+
 int StopSignals::takePending() {
     if (m_descriptor < 0) return 0;
     // Takes a signal sent to the process or to this thread; never waits.

@@ -11,6 +11,8 @@
 
 #include <signal.h>
 
+#include <chrono>
+
 namespace tarvel {
 
 class StopSignals {
@@ -30,6 +32,12 @@ public:
     int descriptor() const { return m_descriptor; }
     // A stop signal that arrived since block(), taken off the queue; 0 when none.
     int takePending();
+    // takePending(), asked of the system at most once per kPollInterval; in
+    // between, 0. A run calls it for every line: the check is then a clock
+    // read rather than a system call (which costs microseconds on a virtual
+    // machine), and a stop still takes effect within the interval.
+    int pollPending();
+    static constexpr std::chrono::milliseconds kPollInterval{10};
 
     // The exit status of a program ended by a stop signal, as a shell reports
     // a process killed by it.
@@ -39,6 +47,7 @@ private:
     sigset_t m_stopSet;
     sigset_t m_previous;
     int m_descriptor = -1;
+    std::chrono::steady_clock::time_point m_nextPoll{};
 };
 
 }  // namespace tarvel

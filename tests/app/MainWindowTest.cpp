@@ -9,9 +9,11 @@
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <stdexcept>
+#include <thread>
 
 #include "AbortError.h"
 #include "ErrorHandler.h"
@@ -345,7 +347,12 @@ TEST_F(MainWindowTest, ATerminationSignalStopsTheRunAtItsNextStepAndEndsTheLoop)
                 for (int line = 1; line <= 10; ++line) {
                     shell.setProgressPosition(line);
                     ++visited;
-                    if (line == 3) std::raise(signal);
+                    if (line == 3) {
+                        std::raise(signal);
+                        // The window looks for stop signals once per interval.
+                        std::this_thread::sleep_for(StopSignals::kPollInterval +
+                                                    std::chrono::milliseconds(2));
+                    }
                 }
             } catch (...) {
                 ended = true;  // where the run rolls back its open transaction

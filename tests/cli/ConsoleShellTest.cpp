@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <thread>
 
 #include "ConsoleShell.h"
 
@@ -76,6 +78,8 @@ TEST(ConsoleShell, AStopSignalAfterYesEndsTheRunAtTheNextLine) {
     shell.setProgressPosition(1);
     // Held back, not acted on: the test process is still here to look.
     ASSERT_EQ(std::raise(SIGTERM), 0);
+    // Looked for once per interval; the next line after it takes the stop.
+    std::this_thread::sleep_for(StopSignals::kPollInterval + std::chrono::milliseconds(2));
     try {
         shell.setProgressPosition(2);
         FAIL() << "the stop was not taken";

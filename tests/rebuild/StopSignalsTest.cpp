@@ -6,7 +6,9 @@
 #include <pthread.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
+#include <thread>
 
 #include "StopSignals.h"
 
@@ -47,6 +49,21 @@ TEST(StopSignals, EachSignalIsTakenOnceWhereverItWasSent) {
         EXPECT_EQ(stops.takePending(), 0) << "taken once";
         EXPECT_FALSE(readable(stops.descriptor()));
     }
+}
+
+TEST(StopSignals, PollingAsksTheSystemOncePerIntervalAndLosesNothing) {
+    StopSignals stops;
+    EXPECT_EQ(stops.pollPending(), 0) << "nothing blocked, nothing to take";
+    stops.block();
+    EXPECT_EQ(stops.pollPending(), 0);
+    ASSERT_EQ(std::raise(SIGINT), 0);
+    // Asked just now: the signal waits for the next interval.
+    EXPECT_EQ(stops.pollPending(), 0);
+    EXPECT_TRUE(readable(stops.descriptor()));
+    std::this_thread::sleep_for(StopSignals::kPollInterval + std::chrono::milliseconds(2));
+    EXPECT_EQ(stops.pollPending(), SIGINT);
+    std::this_thread::sleep_for(StopSignals::kPollInterval + std::chrono::milliseconds(2));
+    EXPECT_EQ(stops.pollPending(), 0) << "taken once";
 }
 
 TEST(StopSignals, TheMaskFoundAtBlockIsGivenBack) {
