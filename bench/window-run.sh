@@ -6,7 +6,9 @@
 # Usage: bench/window-run.sh <folder of TarvelReset and tarvel_bench> <database file> [runs]
 #   The window's time runs from the answer Yes to the completion box (polled
 #   every 0.2 s); the headless time from the start of the reset command to its
-#   end. Both include the connection's opening. Embedded access, forced writes
+#   end. Both include the connection's opening. The CPU time of each process
+#   (user and system, its start-up and end included) is the figure least moved
+#   by other work on the machine. Embedded access, forced writes
 #   as the database file has them.
 set -euo pipefail
 
@@ -63,15 +65,16 @@ INI
 
 headless_run() {  # sets lines and seconds
     cp "$source_db" "$work/headless.fdb"
-    "$bin/tarvel_bench_program" --database "$work/headless.fdb" --folder "$work/headless" \
-        --result "$work/result" || fail "the headless run failed"
+    /usr/bin/time -f "%U %S" -o "$work/cpu" "$bin/tarvel_bench_program" --database "$work/headless.fdb" \
+        --folder "$work/headless" --result "$work/result" || fail "the headless run failed"
+    cpu=$(awk '{ printf "%.2f", $1 + $2 }' "$work/cpu")
     rm -f "$work/headless.fdb"
     read -r lines seconds < <(awk '$1 == "lines" { l = $2 } $1 == "seconds" { s = $2 } END { print l, s }' "$work/result")
 }
 window_run() {  # sets seconds
     cp "$source_db" "$work/window.fdb"
     XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime LC_ALL=en_US.UTF-8 \
-        "$bin/TarvelReset" >"$work/program.log" 2>&1 &
+        /usr/bin/time -f "%U %S" -o "$work/cpu" "$bin/TarvelReset" >"$work/program.log" 2>&1 &
     program_pid=$!
     wait_for 20 has_visible_window '^FormTarvelReset$' || fail "the main window did not open"
     sleep 1
@@ -95,6 +98,7 @@ window_run() {  # sets seconds
     press_in '^FormTarvelReset$' alt+F4
     wait "$program_pid" || fail "the program ended with status $?"
     program_pid=
+    cpu=$(awk '{ printf "%.2f", $1 + $2 }' "$work/cpu")
     rm -f "$work/window.fdb"
     seconds=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')
 }
@@ -104,11 +108,20 @@ window_times=()
 for run in $(seq "$runs"); do
     headless_run
     headless_times+=("$seconds")
-    awk -v r="$run" -v l="$lines" -v s="$seconds" 'BEGIN { printf "run %d headless: %d lines in %.2f s, %.0f lines/s\n", r, l, s, l / s }'
+    awk -v r="$run" -v l="$lines" -v s="$seconds" -v c="$cpu" 'BEGIN { printf "run %d headless: %d lines in %.2f s, %.0f lines/s; process CPU %.2f s\n", r, l, s, l / s, c }'
     window_run
     window_times+=("$seconds")
-    awk -v r="$run" -v l="$lines" -v s="$seconds" 'BEGIN { printf "run %d window:   %d lines in %.2f s, %.0f lines/s\n", r, l, s, l / s }'
+    awk -v r="$run" -v l="$lines" -v s="$seconds" -v c="$cpu" 'BEGIN { printf "run %d window:   %d lines in %.2f s, %.0f lines/s; process CPU %.2f s\n", r, l, s, l / s, c }'
 done
 min() { printf '%s\n' "$@" | sort -g | head -1; }
 awk -v n="$runs" -v l="$lines" -v h="$(min "${headless_times[@]}")" -v w="$(min "${window_times[@]}")" 'BEGIN {
     printf "best of %d: headless %.0f lines/s, window %.0f lines/s; window/headless %.3f\n", n, l / h, l / w, h / w }'
+# Each window run against the headless run just before it: a slow spell of
+# the machine mostly falls on one pair, and the median of the pairs leaves it out.
+ratios=()
+for i in "${!window_times[@]}"; do
+    ratios+=("$(awk -v h="${headless_times[$i]}" -v w="${window_times[$i]}" 'BEGIN { printf "%.3f", h / w }')")
+done
+median=$(printf '%s\n' "${ratios[@]}" | sort -g | awk '{ r[NR] = $1 } END { print (NR % 2) ? r[(NR + 1) / 2] : (r[NR / 2] + r[NR / 2 + 1]) / 2 }')
+echo "window/headless run by run: ${ratios[*]}; median $median"
+

@@ -12,7 +12,7 @@
 #   BENCH_WINDOW_RUNS    window and headless runs each (default 2)
 #   BENCH_LOAD_LINES     lines of the three-rebuild load run (default 0: skipped; e.g. 1000000)
 #   BENCH_LOAD_CONFIG    its access and forced writes (default embedded-off; embedded-on, server-off, server-on)
-# Needs what scripts/install.sh installs (Firebird, Xvfb, openbox, xdotool, xclip).
+# Needs what scripts/install.sh installs (Firebird, Xvfb, openbox, xdotool, xclip, time).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TARVEL_BUILD_DIR:-$root/build}

@@ -10,7 +10,7 @@ packages=(
     firebird3.0-server firebird3.0-utils firebird-dev libfbclient2
     qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev
     fonts-wqy-microhei
-    xvfb xdotool xclip openbox x11-utils imagemagick
+    xvfb xdotool xclip openbox x11-utils imagemagick time
     locales valgrind
     dpkg-dev lintian clang-format
 )
