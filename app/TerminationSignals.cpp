@@ -22,8 +22,7 @@ TerminationSignals::TerminationSignals(StopSignals& stops, QObject* parent)
 TerminationSignals::~TerminationSignals() {
     if (current == this) current = nullptr;
     delete m_notifier;
-    while (m_stops.takePending() != 0) {
-    }
+    m_stops.discardPending();
 }
 
 int TerminationSignals::received() { return current ? current->takeAndRemember(false) : 0; }
@@ -33,7 +32,7 @@ int TerminationSignals::takeAndRemember(bool now) {
         m_received = now ? m_stops.takePending() : m_stops.pollPending();
         // Ends every event loop that runs, a modal box's included. A run in
         // progress has asked received() and ends first, as it returns to the loop.
-        if (m_received != 0) QCoreApplication::exit(exitCodeFor(m_received));
+        if (m_received != 0) QCoreApplication::exit(StopSignals::exitCodeFor(m_received));
     }
     return m_received;
 }
@@ -41,8 +40,7 @@ int TerminationSignals::takeAndRemember(bool now) {
 void TerminationSignals::onReadable() {
     takeAndRemember(true);
     // A second signal after the first changes nothing: the loop is ending.
-    while (m_stops.takePending() != 0) {
-    }
+    m_stops.discardPending();
 }
 
 }  // namespace tarvel

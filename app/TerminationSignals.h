@@ -29,7 +29,6 @@ public:
     // is pending (looked for at most once per StopSignals::kPollInterval, as
     // a run asks at every line); 0 when none.
     static int received();
-    static int exitCodeFor(int signal) { return StopSignals::exitCodeFor(signal); }
 
 private:
     void onReadable();

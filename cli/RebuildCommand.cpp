@@ -15,6 +15,7 @@
 #include "SqlConnection.h"
 #include "SqlQuery.h"
 #include "SqlQueryOperations.h"
+#include "StopSignals.h"
 
 namespace tarvel {
 
@@ -75,7 +76,7 @@ int runRebuildCommand(const std::vector<std::string>& arguments) {
         } catch (const StopRequested& stop) {
             progress.finish();
             writeToStandardError(consoleErrorText(stop.what()) + "\n");
-            return 128 + stop.signal();
+            return StopSignals::exitCodeFor(stop.signal());
         } catch (const std::exception& error) {
             progress.finish();
             writeToStandardError(consoleErrorText(error.what()) + "\n");

@@ -41,6 +41,11 @@ int StopSignals::pollPending() {
     return takePending();
 }
 
+void StopSignals::discardPending() {
+    while (takePending() != 0) {
+    }
+}
+
 int StopSignals::takePending() {
     if (m_descriptor < 0) return 0;
     // Takes a signal sent to the process or to this thread; never waits.

@@ -37,6 +37,8 @@ public:
     // read rather than a system call (which costs microseconds on a virtual
     // machine), and a stop still takes effect within the interval.
     int pollPending();
+    // Takes every stop signal pending now and forgets them.
+    void discardPending();
     static constexpr std::chrono::milliseconds kPollInterval{10};
 
     // The exit status of a program ended by a stop signal, as a shell reports
