@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # The purchase-history rebuild in the real window under Xvfb, against the same
 # rebuild run headless by tarvel_bench, each on a fresh copy of one database,
-# alternately, `runs` times each; prints the lines per second of every run and
-# the ratio of the best window run to the best headless run.
+# `runs` pairs, the order changing from pair to pair; prints the lines per second of every run,
+# the ratio of the best runs and the median of the ratios pair by pair.
 # Usage: bench/window-run.sh <folder of TarvelReset and tarvel_bench> <database file> [runs]
-#   The window's time runs from the answer Yes to the completion box (polled
-#   every 0.2 s); the headless time from the start of the reset command to its
-#   end. Both include the connection's opening. The CPU time of each process
+#   The window's time runs from the answer Yes to the completion box being
+#   mapped (its MapNotify, seen with xev; polled every second as a fallback);
+#   the headless time from the start of the reset command to its end. Both
+#   include the connection's opening. The CPU time of each process
 #   (user and system, its start-up and end included) is the figure least moved
 #   by other work on the machine. Embedded access, forced writes
 #   as the database file has them.
@@ -32,7 +33,17 @@ press_in() {  # press_in <title> <keys...>
 click_at() {  # client coordinates of the main window at 96 pixels per inch
     xdotool mousemove --window "$(visible_window '^FormTarvelReset$')" "$1" "$2" click 1
 }
-now() { date +%s.%N; }
+now() { echo "$EPOCHREALTIME"; }
+# Writes the time at which the next top-level window is mapped (the X server's
+# MapNotify on the root window, as xev reports it) to the file $1: the end of a
+# run without the delay of polling for the box.
+watch_next_map() {
+    : >"$1"
+    { stdbuf -oL xev -root -event substructure 2>/dev/null & echo $! >"$1.xev"; wait; } |
+        while IFS= read -r event; do
+            case $event in MapNotify*) now >"$1"; break ;; esac
+        done
+}
 
 start_x_session
 
@@ -81,14 +92,21 @@ window_run() {  # sets seconds
     click_at $((11 + 8 + 20)) $((7 + 14 + 19))
     click_at $((56 + 56)) $((71 + 15))
     wait_for 10 has_visible_window '^Confirm$' || fail "no confirmation box"
+    watch_next_map "$work/mapped" &
+    local watch_pid=$!
+    sleep 0.5
     press_in '^Confirm$' y
     local start end
     start=$(now)
     while ! has_visible_window '^Tarvelreset$'; do
         kill -0 "$program_pid" 2>/dev/null || fail "the program ended during the run"
-        sleep 0.2
+        sleep 1  # the end comes from xev; polling often would take the second core from the run
     done
     end=$(now)
+    kill "$(cat "$work/mapped.xev")" 2>/dev/null || true
+    wait "$watch_pid" || true
+    # The box's MapNotify when xev saw it; the polled time otherwise.
+    [ -s "$work/mapped" ] && end=$(cat "$work/mapped")
     # The error box has the same title: only the completion message counts.
     press_in '^Tarvelreset$' ctrl+c
     sleep 0.3
@@ -105,13 +123,22 @@ window_run() {  # sets seconds
 
 headless_times=()
 window_times=()
+report() {  # report <run> <kind> <lines> <seconds> <cpu>
+    awk -v r="$1" -v k="$2" -v l="$3" -v s="$4" -v c="$5" \
+        'BEGIN { printf "run %d %-9s %d lines in %.2f s, %.0f lines/s; process CPU %.2f s\n", r, k ":", l, s, l / s, c }'
+}
+one_headless() { headless_run; headless_times+=("$seconds"); report "$1" headless "$lines" "$seconds" "$cpu"; }
+one_window() { window_run; window_times+=("$seconds"); report "$1" window "$lines" "$seconds" "$cpu"; }
+# The order changes from pair to pair: on this kind of machine a run right
+# after a pause is faster than the one that follows it.
 for run in $(seq "$runs"); do
-    headless_run
-    headless_times+=("$seconds")
-    awk -v r="$run" -v l="$lines" -v s="$seconds" -v c="$cpu" 'BEGIN { printf "run %d headless: %d lines in %.2f s, %.0f lines/s; process CPU %.2f s\n", r, l, s, l / s, c }'
-    window_run
-    window_times+=("$seconds")
-    awk -v r="$run" -v l="$lines" -v s="$seconds" -v c="$cpu" 'BEGIN { printf "run %d window:   %d lines in %.2f s, %.0f lines/s; process CPU %.2f s\n", r, l, s, l / s, c }'
+    if [ $((run % 2)) = 1 ]; then
+        one_headless "$run"
+        one_window "$run"
+    else
+        one_window "$run"
+        one_headless "$run"
+    fi
 done
 min() { printf '%s\n' "$@" | sort -g | head -1; }
 awk -v n="$runs" -v l="$lines" -v h="$(min "${headless_times[@]}")" -v w="$(min "${window_times[@]}")" 'BEGIN {
