@@ -17,6 +17,7 @@
 #include "RadioGroup.h"
 #include "RegionalFormats.h"
 #include "SpeedButton.h"
+#include "SqlBlockOperations.h"
 #include "SqlConnection.h"
 #include "SqlQuery.h"
 #include "SqlQueryOperations.h"
@@ -74,8 +75,9 @@ TFormTarvelReset::TFormTarvelReset(BoxPresenter& boxes, ErrorHandler& errors, Re
         m_run = [this](ResetShell& shell) {
             SqlQueryOperations scan(*SQLQuery1);
             SqlQueryOperations work(*SQLQuery2);
+            SqlBlockOperations blocks(*SQLConnection1);
             ConnectionTransactions transactions(*SQLConnection1);
-            runHistoryReset(shell, scan, work, transactions);
+            runHistoryReset(shell, scan, work, blocks, transactions);
         };
     }
 

@@ -12,8 +12,8 @@ namespace {
 
 // The only call of the reset command: a change of its signature is fixed here.
 void runProgramRebuild(tarvel::ResetShell& shell, tarvel::ResetQuery& scan, tarvel::ResetQuery& work,
-                       tarvel::ResetTransactions& transactions) {
-    tarvel::runHistoryReset(shell, scan, work, transactions);
+                       tarvel::ResetBlock& blocks, tarvel::ResetTransactions& transactions) {
+    tarvel::runHistoryReset(shell, scan, work, blocks, transactions);
 }
 
 // The scan as the reset command sees it, counting the lines it moves past and
@@ -87,6 +87,7 @@ ProgramSession::ProgramSession(const std::string& folder, const std::string& dat
     m_query2 = std::make_unique<tarvel::SqlQuery>("SQLQuery2", *m_connection);
     m_scan = std::make_unique<tarvel::SqlQueryOperations>(*m_query1);
     m_work = std::make_unique<tarvel::SqlQueryOperations>(*m_query2);
+    m_blocks = std::make_unique<tarvel::SqlBlockOperations>(*m_connection);
     m_transactions = std::make_unique<tarvel::ConnectionTransactions>(*m_connection);
 }
 
@@ -98,7 +99,7 @@ ProgramSession::~ProgramSession() {
 
 std::int64_t ProgramSession::run(RunBudget& budget) {
     BudgetedScan scan(*m_scan, budget);
-    runProgramRebuild(m_shell, scan, *m_work, *m_transactions);
+    runProgramRebuild(m_shell, scan, *m_work, *m_blocks, *m_transactions);
     return scan.lines();
 }
 

@@ -9,6 +9,7 @@
 
 #include "BenchShell.h"
 #include "RunBudget.h"
+#include "SqlBlockOperations.h"
 #include "SqlConnection.h"
 #include "SqlQuery.h"
 #include "SqlQueryOperations.h"
@@ -37,6 +38,7 @@ private:
     std::unique_ptr<tarvel::SqlQuery> m_query2;
     std::unique_ptr<tarvel::SqlQueryOperations> m_scan;
     std::unique_ptr<tarvel::SqlQueryOperations> m_work;
+    std::unique_ptr<tarvel::SqlBlockOperations> m_blocks;
     std::unique_ptr<tarvel::ConnectionTransactions> m_transactions;
 };
 

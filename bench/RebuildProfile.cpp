@@ -20,6 +20,7 @@
 #include "HistoryReset.h"
 #include "ProgramFile.h"
 #include "RegionalFormats.h"
+#include "SqlBlockOperations.h"
 #include "SqlConnection.h"
 #include "SqlQuery.h"
 #include "SqlQueryOperations.h"
@@ -122,6 +123,7 @@ int main(int argc, char** argv) {
         SqlQuery query2("SQLQuery2", connection);
         SqlQueryOperations scan(query1);
         SqlQueryOperations work(query2);
+        SqlBlockOperations blocks(connection);
         ConnectionTransactions transactions(connection);
         SilentShell shell;
 
@@ -129,7 +131,7 @@ int main(int argc, char** argv) {
         // embedded engine's included) says more than the wall clock.
         const double cpuStart = processCpuSeconds();
         const auto start = std::chrono::steady_clock::now();
-        runHistoryReset(shell, scan, work, transactions);
+        runHistoryReset(shell, scan, work, blocks, transactions);
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         const double cpu = processCpuSeconds() - cpuStart;

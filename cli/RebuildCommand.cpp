@@ -12,6 +12,7 @@
 #include "HistoryReset.h"
 #include "RebuildArguments.h"
 #include "RegionalFormats.h"
+#include "SqlBlockOperations.h"
 #include "SqlConnection.h"
 #include "SqlQuery.h"
 #include "SqlQueryOperations.h"
@@ -71,8 +72,9 @@ int runRebuildCommand(const std::vector<std::string>& arguments) {
             SqlQuery workQuery("SQLQuery2", connection);
             SqlQueryOperations scan(scanQuery);
             SqlQueryOperations work(workQuery);
+            SqlBlockOperations blocks(connection);
             ConnectionTransactions transactions(connection);
-            runHistoryReset(shell, scan, work, transactions);
+            runHistoryReset(shell, scan, work, blocks, transactions);
         } catch (const StopRequested& stop) {
             progress.finish();
             writeToStandardError(consoleErrorText(stop.what()) + "\n");

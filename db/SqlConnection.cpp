@@ -6,6 +6,7 @@
 #include "DriverError.h"
 #include "DriverLibrary.h"
 #include "Error.h"
+#include "LinesPerCall.h"
 #include "SettingsFile.h"
 #include "SettingsText.h"
 
@@ -111,6 +112,7 @@ struct SqlConnection::State {
     bool supportsTransaction = false;
     bool supportsMultipleTransactions = false;
     char quoteChar = 0;
+    std::size_t linesPerCall = kDefaultLinesPerCall;
 
     std::vector<ConnectionClient*> clients;
     std::vector<std::unique_ptr<SqlConnection>> clones;
@@ -165,6 +167,7 @@ int SqlConnection::isolationLevel() const { return m_state->isolationLevel; }
 bool SqlConnection::supportsTransaction() const { return m_state->supportsTransaction; }
 bool SqlConnection::supportsMultipleTransactions() const { return m_state->supportsMultipleTransactions; }
 std::size_t SqlConnection::cloneCount() const { return m_state->clones.size(); }
+std::size_t SqlConnection::linesPerCall() const { return m_state->linesPerCall; }
 
 void SqlConnection::loadParamsFromIniFile() {
     if (m_state->paramsLoaded) return;
@@ -202,6 +205,7 @@ void SqlConnection::open() {
     if (!params.given("Database")) {
         throw Error(connectionName.empty() ? "Connection name missing" : "Missing Database property");
     }
+    s.linesPerCall = linesPerCallOf(s.name, params.value(kLinesPerCallKey));
 
     s.state = ConnectionState::Connecting;
     try {

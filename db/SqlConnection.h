@@ -102,6 +102,9 @@ public:
     bool supportsMultipleTransactions() const;
     // Connections made for statements when the statement limit was reached.
     std::size_t cloneCount() const;
+    // Document lines a rebuild writes per server call, from the setting
+    // LinesPerCall read at the last opening (db/LinesPerCall.h).
+    std::size_t linesPerCall() const;
 
 private:
     // Steps 3 to 12 of the opening: library, driver, options, connect, metadata.

@@ -1,29 +1,54 @@
 #include "CommitGroup.h"
 
+#include <algorithm>
+
 namespace tarvel {
 
-CommitGroup::CommitGroup(ResetTransactions& transactions, Apply apply, const CommitLimits& limits,
+CommitGroup::CommitGroup(ResetTransactions& transactions, HistoryWriter& writer, const CommitLimits& limits,
                          CommitClock clock)
-    : m_transactions(transactions), m_apply(std::move(apply)), m_limits(limits), m_clock(std::move(clock)) {
+    : m_transactions(transactions), m_writer(writer), m_limits(limits), m_clock(std::move(clock)) {
     if (m_limits.maxLines == 0) m_limits.maxLines = 1;
 }
 
-HistoryPair& CommitGroup::startLine() {
-    if (!m_open) {
-        m_transactions.begin();
-        m_open = true;
-        m_commitFailed = false;
-        m_lines = 0;
-        m_done = 0;
-        m_started = m_clock();
+HistoryPair& CommitGroup::startLine(int position) {
+    if (m_pairs.size() <= m_lines) {
+        m_pairs.resize(m_lines + 1);
+        m_positions.resize(m_lines + 1);
     }
-    if (m_pairs.size() <= m_lines) m_pairs.resize(m_lines + 1);
+    m_positions[m_lines] = position;
     return m_pairs[m_lines++];
 }
 
 void CommitGroup::endLine() {
-    m_done = m_lines;
-    if (m_lines >= m_limits.maxLines || m_clock() - m_started >= m_limits.maxWork) commit();
+    if (m_lines - m_done >= m_writer.linesPerCall()) flush();
+}
+
+void CommitGroup::endUnreadLine(bool deleteRead) {
+    const HistoryPair unread = m_pairs[--m_lines];
+    finish();
+    if (!deleteRead) return;
+    begin();
+    try {
+        m_writer.deleteRow(unread);
+    } catch (...) {
+        rollbackQuietly();
+        throw;
+    }
+    rollbackQuietly();
+}
+
+void CommitGroup::finish() {
+    flush();
+    commit();
+    clear();
+}
+
+void CommitGroup::begin() {
+    m_transactions.begin();
+    m_open = true;
+    m_state = State::Whole;
+    m_commitFailed = false;
+    m_started = m_clock();
 }
 
 void CommitGroup::commit() {
@@ -32,48 +57,165 @@ void CommitGroup::commit() {
         m_transactions.commit();
     } catch (...) {
         m_commitFailed = true;
+        m_state = State::Gone;
+        if (m_done > 0) m_failedPosition = m_positions[m_done - 1];
         throw;
     }
     m_open = false;
 }
 
-void CommitGroup::recover() noexcept {
-    if (!m_open) return;
-    m_open = false;
-    try {
-        m_transactions.rollback();
-    } catch (...) {
-        // The transaction's state is unknown: writing on top of it could
-        // commit half a group.
-        return;
-    }
-    const std::size_t keep = m_commitFailed ? m_lines - 1 : m_done;
-    if (keep == 0) return;
-    // The lines before the failing one are committed together; should that
-    // fail as well, one line at a time finds where one transaction per line
-    // would have stopped.
-    if (replayTogether(keep) == Replay::Failed) replayOneByOne(keep);
+void CommitGroup::clear() {
+    m_lines = 0;
+    m_done = 0;
 }
 
-CommitGroup::Replay CommitGroup::replayTogether(std::size_t count) noexcept {
+void CommitGroup::writeRange(std::size_t first, std::size_t count) {
+    m_writer.writeLines(std::span<const HistoryPair>(m_pairs).subspan(first, count));
+}
+
+void CommitGroup::flush() {
+    const std::size_t first = m_done;
+    const std::size_t count = m_lines - m_done;
+    if (count == 0) return;
+    if (!m_open) {
+        try {
+            begin();
+        } catch (...) {
+            m_failedPosition = m_positions[first];
+            throw;
+        }
+    }
+    if (m_writer.linesPerCall() == 1) {
+        for (std::size_t i = first; i < m_lines; ++i) {
+            try {
+                m_writer.deleteRow(m_pairs[i]);
+                m_writer.insertRow(m_pairs[i]);
+            } catch (...) {
+                m_state = State::PartLine;
+                m_failedPosition = m_positions[i];
+                throw;
+            }
+            ++m_done;
+        }
+    } else {
+        try {
+            writeRange(first, count);
+        } catch (...) {
+            if (!m_transactions.active()) {
+                m_state = State::Gone;
+                m_failedPosition = m_positions[first];
+                throw;
+            }
+            afterBlockFailure(first, count, std::current_exception());
+            return;
+        }
+        m_done += count;
+    }
+    if (m_done >= m_limits.maxLines || m_clock() - m_started >= m_limits.maxWork) {
+        commit();
+        clear();
+    }
+}
+
+void CommitGroup::afterBlockFailure(std::size_t first, std::size_t count, std::exception_ptr failure) {
+    const std::size_t end = first + count;
+    const std::optional<std::size_t> failed = m_writer.failedLine();
+    std::size_t good = failed && *failed < count ? *failed : 0;
+    while (good > 0) {
+        try {
+            writeRange(first, good);
+            m_done += good;
+            first += good;
+            break;
+        } catch (...) {
+            if (!m_transactions.active()) {
+                m_state = State::Gone;
+                m_failedPosition = m_positions[first];
+                throw;
+            }
+            const std::optional<std::size_t> again = m_writer.failedLine();
+            good = again && *again < good ? *again : 0;
+        }
+    }
+    try {
+        commit();
+    } catch (...) {
+        // A connection that died without saying so: the block's failure is
+        // the one a line written on its own would have met.
+        m_failedPosition = m_positions[first];
+        std::rethrow_exception(failure);
+    }
+    clear();
+    // m_pairs keeps the rest of the block until the next startLine.
+    for (std::size_t i = first; i < end; ++i) writeAlone(i);
+}
+
+void CommitGroup::writeAlone(std::size_t line) {
+    m_failedPosition = m_positions[line];
+    m_transactions.begin();
+    try {
+        m_writer.deleteRow(m_pairs[line]);
+        m_writer.insertRow(m_pairs[line]);
+        m_transactions.commit();
+    } catch (...) {
+        rollbackQuietly();
+        throw;
+    }
+    m_failedPosition.reset();
+}
+
+void CommitGroup::abandon() noexcept {
+    m_lines = m_done;
+    if (m_open && m_state == State::Whole) {
+        try {
+            m_transactions.commit();
+            m_open = false;
+        } catch (...) {
+            m_commitFailed = true;
+            m_state = State::Gone;
+        }
+    }
+    if (m_open) {
+        m_open = false;
+        try {
+            m_transactions.rollback();
+        } catch (...) {
+            // The transaction's state is unknown: writing on top of it could
+            // commit half a group.
+            clear();
+            return;
+        }
+        const std::size_t keep = m_commitFailed ? std::max<std::size_t>(m_done, 1) - 1 : m_done;
+        if (keep > 0) replay(keep);
+    }
+    clear();
+}
+
+void CommitGroup::replay(std::size_t count) noexcept {
     try {
         m_transactions.begin();
     } catch (...) {
         // No transaction to be had (the connection is gone, say): one per
         // line would fare no better.
-        return Replay::NotBegun;
+        return;
     }
     try {
-        for (std::size_t i = 0; i < count; ++i) m_apply(m_pairs[i]);
+        const std::size_t perCall = m_writer.linesPerCall();
+        for (std::size_t first = 0; first < count; first += perCall) {
+            if (perCall == 1) {
+                m_writer.deleteRow(m_pairs[first]);
+                m_writer.insertRow(m_pairs[first]);
+            } else {
+                writeRange(first, std::min(perCall, count - first));
+            }
+        }
         m_transactions.commit();
-        return Replay::Committed;
+        return;
     } catch (...) {
         rollbackQuietly();
-        return Replay::Failed;
     }
-}
-
-void CommitGroup::replayOneByOne(std::size_t count) noexcept {
+    // The lines together failed: one line at a time finds where one
+    // transaction per line would have stopped.
     for (std::size_t i = 0; i < count; ++i) {
         try {
             m_transactions.begin();
@@ -81,7 +223,8 @@ void CommitGroup::replayOneByOne(std::size_t count) noexcept {
             return;
         }
         try {
-            m_apply(m_pairs[i]);
+            m_writer.deleteRow(m_pairs[i]);
+            m_writer.insertRow(m_pairs[i]);
             m_transactions.commit();
         } catch (...) {
             rollbackQuietly();

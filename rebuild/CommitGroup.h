@@ -1,13 +1,17 @@
-// The transactions of a run: qualifying lines are committed in groups, yet a
-// failure leaves the tables as one transaction per line would have left them.
+// The transactions of a run: qualifying lines are written in blocks and
+// committed in groups, yet a failure leaves the tables as one transaction per
+// line would have left them.
 #pragma once
 
 #include <chrono>
 #include <cstddef>
+#include <exception>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "HistoryPair.h"
+#include "HistoryWriter.h"
 #include "ResetQuery.h"
 
 namespace tarvel {
@@ -26,48 +30,71 @@ using CommitClock = std::function<std::chrono::steady_clock::time_point()>;
 
 class CommitGroup {
 public:
-    // Writes one line's pair (its DELETE, then its INSERT) again.
-    using Apply = std::function<void(const HistoryPair&)>;
-
-    CommitGroup(ResetTransactions& transactions, Apply apply, const CommitLimits& limits, CommitClock clock);
+    CommitGroup(ResetTransactions& transactions, HistoryWriter& writer, const CommitLimits& limits,
+                CommitClock clock);
     CommitGroup(const CommitGroup&) = delete;
     CommitGroup& operator=(const CommitGroup&) = delete;
 
-    // The place for the values of the next qualifying line; the group's
-    // transaction begins with its first line.
-    HistoryPair& startLine();
-    // The line's DELETE and INSERT have run; the group is committed once it
-    // is full or has taken its time.
+    // The place for the values of the next qualifying line, shown at bar
+    // position `position`.
+    HistoryPair& startLine(int position);
+    // The line's values are read: it waits for its block, which is written
+    // once full; a group is committed once it is full or has taken its time.
+    // A failure is raised as a run of single lines would raise it, with the
+    // lines before the failing one committed and nothing of it kept.
     void endLine();
-    // Commits the open group, if any.
-    void commit();
-    // After a failure anywhere in the run: rolls the open group back and
-    // commits again the lines one transaction per line would have kept, that
-    // is the lines before the failing one (a failed commit counts as a failure
-    // of the group's last line). Every failure on the way is swallowed, so the
-    // caller goes on to raise the original one.
-    void recover() noexcept;
+    // The line started last could not be read (deleteRead: its DELETE's
+    // values were): the lines before it are written and committed, and its
+    // DELETE, which a run of single lines would have run before the failed
+    // read, runs alone and is undone. Raises that DELETE's failure, if any.
+    void endUnreadLine(bool deleteRead);
+    // Writes the lines still waiting and commits.
+    void finish();
+    // The walk ends early (a stop, a failure): lines waiting for their block
+    // are dropped; whole lines written are committed. A transaction that is
+    // gone or holds part of a line is rolled back and its whole lines written
+    // again (a failed commit counts as a failure of the group's last line).
+    // Failures on the way are swallowed: the caller raises its own.
+    void abandon() noexcept;
 
-    // Lines in the open group (0 when no transaction is open).
-    std::size_t openLines() const { return m_open ? m_lines : 0; }
+    // The bar position of the line a raised failure belongs to.
+    std::optional<int> failedPosition() const { return m_failedPosition; }
 
 private:
-    enum class Replay { Committed, Failed, NotBegun };
-    // Writes lines [0, count) again in one transaction.
-    Replay replayTogether(std::size_t count) noexcept;
-    // Writes lines [0, count) again one transaction each, up to the first that fails.
-    void replayOneByOne(std::size_t count) noexcept;
+    // What the open transaction holds.
+    enum class State { Whole, PartLine, Gone };
+
+    void begin();
+    void commit();
+    // Writes the waiting lines: as one block, or (one line per call) with
+    // the line's own statements.
+    void flush();
+    // After the block of lines [first, first + count) failed in a usable
+    // transaction: the lines before the failing one as a smaller block, the
+    // group committed, then the rest one by one, each alone.
+    // failure: the block's own, raised should the commit fail as well.
+    void afterBlockFailure(std::size_t first, std::size_t count, std::exception_ptr failure);
+    // One line in a transaction of its own; raises its failure, undone.
+    void writeAlone(std::size_t line);
+    // Writes lines [0, count) again after a rollback, in blocks; when that
+    // fails, one line at a time up to the first that fails.
+    void replay(std::size_t count) noexcept;
+    void writeRange(std::size_t first, std::size_t count);
     void rollbackQuietly() noexcept;
+    void clear();
 
     ResetTransactions& m_transactions;
-    Apply m_apply;
+    HistoryWriter& m_writer;
     CommitLimits m_limits;
     CommitClock m_clock;
     std::vector<HistoryPair> m_pairs;  // slots reused from one group to the next
-    std::size_t m_lines = 0;           // lines started in the open group
-    std::size_t m_done = 0;            // of those, lines whose pair has run
+    std::vector<int> m_positions;      // each line's bar position
+    std::size_t m_lines = 0;           // lines started in the group
+    std::size_t m_done = 0;            // of those, lines written in the open transaction
     bool m_open = false;
+    State m_state = State::Whole;
     bool m_commitFailed = false;
+    std::optional<int> m_failedPosition;
     std::chrono::steady_clock::time_point m_started;
 };
 

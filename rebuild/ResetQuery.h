@@ -2,6 +2,7 @@
 // Every operation may throw tarvel::Error carrying the failure's text.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace tarvel {
@@ -46,6 +47,17 @@ public:
     virtual void begin() = 0;
     virtual void commit() = 0;
     virtual void rollback() = 0;
+    // True while a transaction begun is still there to work in: false once
+    // the connection was lost with it.
+    virtual bool active() = 0;
 };
+
+// Replaces the query's statement by these lines.
+template <std::size_t N>
+void setStatementLines(ResetQuery& query, const char* const (&lines)[N]) {
+    query.close();
+    query.clearLines();
+    for (const char* line : lines) query.addLine(line);
+}
 
 }  // namespace tarvel

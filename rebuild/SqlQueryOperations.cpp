@@ -38,4 +38,6 @@ void ConnectionTransactions::commit() { m_connection.commit(); }
 
 void ConnectionTransactions::rollback() { m_connection.rollback(); }
 
+bool ConnectionTransactions::active() { return m_connection.inTransaction(); }
+
 }  // namespace tarvel

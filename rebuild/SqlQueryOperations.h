@@ -39,6 +39,7 @@ public:
     void begin() override;
     void commit() override;
     void rollback() override;
+    bool active() override;
 
 private:
     SqlConnection& m_connection;

@@ -12,6 +12,7 @@
 #include "Error.h"
 #include "FakeDriverFixture.h"
 #include "HistoryReset.h"
+#include "SqlBlockOperations.h"
 #include "SqlQueryOperations.h"
 
 namespace tarvel::testing {
@@ -187,18 +188,19 @@ TEST_F(RunRecovery, ARunAfterARefusedRollbackStartsOnAFreshAttachment) {
     YesShell shell;
     SqlQueryOperations scan(*query1);
     SqlQueryOperations work(*query2);
+    SqlBlockOperations blocks(*connection);
     ConnectionTransactions transactions(*connection);
 
     // The INSERT is refused, and so is the rollback that follows it.
     fakedriver::failNext("command.execute", st::SqlError, 3);
     fakedriver::failNext("connection.rollback", st::SqlError);
     fakedriver::setErrorMessage("command", "string right truncation");
-    EXPECT_EQ(failureOf([&] { runHistoryReset(shell, scan, work, transactions); }),
+    EXPECT_EQ(failureOf([&] { runHistoryReset(shell, scan, work, blocks, transactions); }),
               "Driver Error: [0x0065]: SQL Error\r\nSQL Server Error: string right truncation");
     EXPECT_TRUE(shell.informations.empty());
 
     fakedriver::clearLog();
-    runHistoryReset(shell, scan, work, transactions);
+    runHistoryReset(shell, scan, work, blocks, transactions);
     EXPECT_EQ(shell.informations, std::vector<std::string>{kResetDone});
     // The transaction the driver may still hold ends with the old attachment,
     // before the next run begins its first one.

@@ -17,6 +17,7 @@
 #include "HistoryReset.h"
 #include "RegionalFormats.h"
 #include "ResetDoubles.h"
+#include "SqlBlockOperations.h"
 #include "SqlConnection.h"
 #include "SqlQuery.h"
 #include "SqlQueryOperations.h"
@@ -163,7 +164,9 @@ std::string binFolder() {
 // window's connection and queries over it.
 class ResetDatabase {
 public:
-    ResetDatabase(Access access, const Mode& mode, const std::string& script) : m_mode(mode) {
+    // linesPerCall: the setting LinesPerCall (0: not given).
+    ResetDatabase(Access access, const Mode& mode, const std::string& script, std::size_t linesPerCall = 0)
+        : m_mode(mode) {
         const std::string path = m_dir.file("pos.fdb");
         createDatabase(path, script);
         const std::string database = access == Access::Server ? serverDatabase(path)
@@ -174,7 +177,8 @@ public:
                   "[Kestal]\r\nDriverName=Firebird\r\nDatabase=" + database +
                       "\r\nUser_Name=SYSDBA\r\nPassword=" + testPassword() +
                       "\r\nSQLDialect=3\r\nBlobSize=-1\r\nCommitRetain=False\r\nWaitOnLocks=True\r\n"
-                      "Firebird TransIsolation=ReadCommited\r\nTrim Char=False\r\n");
+                      "Firebird TransIsolation=ReadCommited\r\nTrim Char=False\r\n" +
+                      (linesPerCall ? "LinesPerCall=" + std::to_string(linesPerCall) + "\r\n" : ""));
         writeFile(m_dir.file("sqldrivers.ini"), "[Firebird]\r\nLibraryName=" + binFolder() +
                                                     "/libfbsqldrv.so\r\nVendorLib=libfbclient.so.2\r\n"
                                                     "GetDriverFunc=GetFirebirdDriver\r\n");
@@ -186,6 +190,7 @@ public:
         query2 = std::make_unique<SqlQuery>("SQLQuery2", *connection);
         scan = std::make_unique<SqlQueryOperations>(*query1);
         work = std::make_unique<SqlQueryOperations>(*query2);
+        blocks = std::make_unique<SqlBlockOperations>(*connection);
         transactions = std::make_unique<ConnectionTransactions>(*connection);
         shell.index = mode.index;
     }
@@ -196,9 +201,9 @@ public:
         connection.reset();
     }
 
-    void run() { runHistoryReset(shell, *scan, *work, *transactions); }
+    void run() { runHistoryReset(shell, *scan, *work, *blocks, *transactions); }
     void run(const CommitLimits& limits) {
-        runHistoryReset(shell, *scan, *work, *transactions, limits,
+        runHistoryReset(shell, *scan, *work, *blocks, *transactions, limits,
                         [] { return std::chrono::steady_clock::now(); });
     }
 
@@ -228,6 +233,7 @@ private:
     Mode m_mode;
     std::unique_ptr<SqlQueryOperations> scan;
     std::unique_ptr<SqlQueryOperations> work;
+    std::unique_ptr<SqlBlockOperations> blocks;
     std::unique_ptr<ConnectionTransactions> transactions;
 };
 
@@ -449,39 +455,47 @@ std::string manyPairsScript() {
 TEST(ResetEndToEndLostServer, TheNextRunReconnectsAndCompletes) {
     FixedFormats formats;
     PrivateServer server;
-    ResetDatabase db(Access::PrivateServer, kPurchase, manyPairsScript());
-    const Rows expected = db.rowsOf(expectedHistoryQuery(""));
-    ASSERT_EQ(expected.size(), 120u);
     const char* const pairsWithoutOneRow =
         "SELECT COUNT(*) FROM (SELECT PROVIDER_ID, TEMPPRODID FROM STORY_IN GROUP BY 1, 2 HAVING COUNT(*) <> "
         "1)";
     const Rows allPairsOneRow{{"0"}};
-
-    // The server dies in the middle of the run, as if its machine went down.
-    db.shell.onPosition = [&](int position) {
-        if (position == 150) server.kill();
+    struct Case {
+        std::size_t linesPerCall;
+        int endPosition;  // where the bar stands when the run ends
     };
-    std::string failure = failureOfRun(db);
-    EXPECT_NE(failure.find("SQL Server Error: "), std::string::npos) << failure;
-    EXPECT_TRUE(db.shell.informations.empty());
-    EXPECT_EQ(db.shell.position, 150) << "the run ends at the line during which the server went";
-    EXPECT_FALSE(db.connection->isOpen()) << "a lost connection counts as closed";
+    // One line per call: the line during which the server went. Blocks of
+    // 50: the first line of the block the server never took (101-150).
+    for (const Case& c : {Case{1, 150}, Case{50, 101}}) {
+        ResetDatabase db(Access::PrivateServer, kPurchase, manyPairsScript(), c.linesPerCall);
+        const Rows expected = db.rowsOf(expectedHistoryQuery(""));
+        ASSERT_EQ(expected.size(), 120u);
 
-    // While the server is away, each use tries the whole opening again and
-    // fails with the opening's own text.
-    db.shell.onPosition = nullptr;
-    failure = failureOfRun(db);
-    EXPECT_EQ(failure.rfind("Driver Error: [0x0015]: Connection failed", 0), 0u) << failure;
+        // The server dies in the middle of the run, as if its machine went down.
+        db.shell.onPosition = [&](int position) {
+            if (position == 150) server.kill();
+        };
+        std::string failure = failureOfRun(db);
+        EXPECT_NE(failure.find("SQL Server Error: "), std::string::npos) << failure;
+        EXPECT_TRUE(db.shell.informations.empty());
+        EXPECT_EQ(db.shell.position, c.endPosition) << "lines per call " << c.linesPerCall;
+        EXPECT_FALSE(db.connection->isOpen()) << "a lost connection counts as closed";
 
-    server.start();
-    // Every pair kept exactly one row: no DELETE stayed without its INSERT.
-    EXPECT_EQ(db.rowsOf(pairsWithoutOneRow), allPairsOneRow);
-    EXPECT_EQ(db.rowsOf("SELECT COUNT(*) FROM STORY_IN"), Rows{{"120"}});
+        // While the server is away, each use tries the whole opening again and
+        // fails with the opening's own text.
+        db.shell.onPosition = nullptr;
+        failure = failureOfRun(db);
+        EXPECT_EQ(failure.rfind("Driver Error: [0x0015]: Connection failed", 0), 0u) << failure;
 
-    // The same objects, without a restart, run to the end.
-    db.run();
-    EXPECT_EQ(db.shell.informations, std::vector<std::string>{kResetDone});
-    EXPECT_EQ(db.rowsOf(kActualHistoryQuery), expected);
+        server.start();
+        // Every pair kept exactly one row: no DELETE stayed without its INSERT.
+        EXPECT_EQ(db.rowsOf(pairsWithoutOneRow), allPairsOneRow);
+        EXPECT_EQ(db.rowsOf("SELECT COUNT(*) FROM STORY_IN"), Rows{{"120"}});
+
+        // The same objects, without a restart, run to the end.
+        db.run();
+        EXPECT_EQ(db.shell.informations, std::vector<std::string>{kResetDone});
+        EXPECT_EQ(db.rowsOf(kActualHistoryQuery), expected);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, ResetEndToEnd,
@@ -637,7 +651,7 @@ TEST_P(GroupedCommitEndToEnd, ARefusedCommit) {
 // Each statement text is prepared once in a run, however many lines it has,
 // and the kept statements are let go at the run's end.
 TEST_P(GroupedCommitEndToEnd, EachStatementIsPreparedOncePerRun) {
-    ResetDatabase db(GetParam(), kPurchase, std::string(kSchema) + kGroupData);
+    ResetDatabase db(GetParam(), kPurchase, std::string(kSchema) + kGroupData, 1);
     const Rows expected = db.rowsOf(expectedHistoryQuery(""));
     for (int run = 1; run <= 2; ++run) {
         const auto scanBefore = db.query1->preparations();

@@ -100,7 +100,7 @@ protected:
             return std::chrono::steady_clock::time_point() + statementTime * db.runs;
         };
         try {
-            runHistoryReset(shell, scan, work, transactions, limits, clock);
+            runHistoryReset(shell, scan, work, blocks, transactions, limits, clock);
         } catch (const Error& e) {
             return e.what();
         }
@@ -124,6 +124,7 @@ protected:
     ShellDouble shell;
     QueryDouble scan{db, "scan"};
     QueryDouble work{db, "work"};
+    BlockDouble blocks{db};
     TransactionsDouble transactions{db};
     std::chrono::milliseconds statementTime{0};
 };

@@ -23,7 +23,7 @@ protected:
     void SetUp() override { setCurrentFormats(RegionalFormats{}); }
     void TearDown() override { setCurrentFormats(RegionalFormats{}); }
 
-    void run() { runHistoryReset(shell, scan, work, transactions); }
+    void run() { runHistoryReset(shell, scan, work, blocks, transactions); }
 
     long count(const std::string& entry) const { return std::count(db.log.begin(), db.log.end(), entry); }
 
@@ -31,6 +31,7 @@ protected:
     ShellDouble shell;
     QueryDouble scan{db, "scan"};
     QueryDouble work{db, "work"};
+    BlockDouble blocks{db};
     TransactionsDouble transactions{db};
 };
 
@@ -225,8 +226,9 @@ TEST_F(HistoryResetTest, BarFollowsTheCount) {
         for (int i = 0; i < c.lines; ++i) fresh.lines.push_back(purchaseLine("P1", "A", "0", "2004-01-01"));
         ShellDouble bar;
         QueryDouble s{fresh, "scan"}, w{fresh, "work"};
+        BlockDouble b{fresh};
         TransactionsDouble t{fresh};
-        runHistoryReset(bar, s, w, t);
+        runHistoryReset(bar, s, w, b, t);
         std::vector<std::string> expected = {"max " + std::to_string(c.expectedMax)};
         for (int p : c.positions) expected.push_back("pos " + std::to_string(p));
         EXPECT_EQ(bar.barLog, expected) << "count text " << c.countText.value_or("<default>");
@@ -263,9 +265,10 @@ TEST_F(HistoryResetTest, FailureEndsTheRunAndKeepsThePairsOldRow) {
         fresh.failText = "Driver Error: [0x0065]: SQL Error\r\nSQL Server Error: string truncation";
         ShellDouble bar;
         QueryDouble s{fresh, "scan"}, w{fresh, "work"};
+        BlockDouble b{fresh};
         TransactionsDouble t{fresh};
         try {
-            runHistoryReset(bar, s, w, t);
+            runHistoryReset(bar, s, w, b, t);
             ADD_FAILURE() << "the run went on after a failure";
         } catch (const Error& e) {
             EXPECT_STREQ(e.what(), fresh.failText.c_str());

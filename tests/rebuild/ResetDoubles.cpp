@@ -120,28 +120,81 @@ void QueryDouble::setParamDouble(const std::string& name, double value) {
 
 void QueryDouble::runStatement() {
     m_db.log.push_back(m_name + ".run");
-    if (m_db.lost) throw Error("connection lost");
-    if (m_db.runs == m_db.loseConnectionOnRun) {
-        m_db.lost = true;
-        if (m_db.snapshot) m_db.history = *m_db.snapshot;
-        m_db.snapshot.reset();
-        ++m_db.runs;
-        throw Error(m_db.failText);
+    m_db.execute(startsWith(lines.at(0), "DELETE"), m_params);
+}
+
+void Database::execute(bool isDelete, const std::map<std::string, std::string>& params) {
+    if (lost) throw Error("connection lost");
+    if (runs == loseConnectionOnRun) {
+        lost = true;
+        if (snapshot) history = *snapshot;
+        snapshot.reset();
+        ++runs;
+        throw Error(failText);
     }
-    if (m_db.runs++ == m_db.failOnRun) throw Error(m_db.failText);
-    const std::string party = m_db.partyColumn;
-    if (startsWith(lines.at(0), "DELETE")) {
-        const std::string key = m_params.at("TEMPPRODID");
-        const std::string who = m_params.at(party);
-        std::erase_if(m_db.history, [&](const Row& row) {
+    if (runs++ == failOnRun) throw Error(failText);
+    if (refusedPair && isDelete != refuseInsert && params.at("TEMPPRODID") == "text:" + *refusedPair)
+        throw Error(failText);
+    if (isDelete) {
+        const std::string& key = params.at("TEMPPRODID");
+        const std::string& who = params.at(partyColumn);
+        std::erase_if(history, [&](const Row& row) {
             return "text:" + row.at("TEMPPRODID").value_or("") == key &&
-                   "text:" + row.at(party).value_or("") == who;
+                   "text:" + row.at(partyColumn).value_or("") == who;
         });
         return;
     }
     Row row;
-    for (const auto& [name, value] : m_params) row[name] = value.substr(value.find(':') + 1);
-    m_db.history.push_back(row);
+    for (const auto& [name, value] : params) row[name] = value.substr(value.find(':') + 1);
+    history.push_back(row);
+}
+
+void BlockDouble::define(const std::string&, const std::vector<std::string>& statements, std::size_t lines) {
+    m_db.log.push_back("block.define " + std::to_string(lines));
+    m_names.clear();
+    for (const std::string& statement : statements) {
+        for (std::size_t at = statement.find(':'); at != std::string::npos;
+             at = statement.find(':', at + 1)) {
+            const std::size_t end = statement.find_first_of(" ,)", at);
+            const std::string name = statement.substr(at + 1, end - at - 1);
+            if (std::find(m_names.begin(), m_names.end(), name) == m_names.end()) m_names.push_back(name);
+        }
+    }
+    m_values.assign(lines, {});
+}
+
+std::size_t BlockDouble::parameterIndex(const std::string& name) {
+    const auto it = std::find(m_names.begin(), m_names.end(), name);
+    if (it == m_names.end()) throw Error("Parameter '" + name + "' not found");
+    return static_cast<std::size_t>(it - m_names.begin());
+}
+
+void BlockDouble::setParamText(std::size_t line, std::size_t parameter, const std::string& value) {
+    m_values.at(line)[m_names.at(parameter)] = "text:" + value;
+}
+
+void BlockDouble::setParamDouble(std::size_t line, std::size_t parameter, double value) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.17g", value);
+    m_values.at(line)[m_names.at(parameter)] = std::string("double:") + buffer;
+}
+
+void BlockDouble::run(std::size_t count) {
+    m_db.log.push_back("block.run " + std::to_string(count));
+    m_failed.reset();
+    const std::vector<Row> before = m_db.history;
+    for (std::size_t i = 0; i < count; ++i) {
+        for (bool isDelete : {true, false}) {
+            try {
+                m_db.execute(isDelete, m_values.at(i));
+            } catch (...) {
+                if (m_db.lost) throw;
+                m_db.history = before;
+                if (m_db.blockTellsLine) m_failed = i;
+                throw;
+            }
+        }
+    }
 }
 
 void QueryDouble::setStatementReuse(bool on) noexcept { reuseLog.push_back(on); }

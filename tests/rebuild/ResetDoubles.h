@@ -11,6 +11,7 @@
 #include <tuple>
 #include <vector>
 
+#include "ResetBlock.h"
 #include "ResetQuery.h"
 #include "ResetShell.h"
 
@@ -64,6 +65,15 @@ struct Database {
     int loseConnectionOnRun = -1;
     bool lost = false;
     std::optional<std::vector<Row>> snapshot;  // history at the start of the open transaction
+    // Every DELETE (or INSERT) of this pair is refused, however it is sent.
+    std::optional<std::string> refusedPair;
+    bool refuseInsert = true;
+    // A refused block tells which line failed (a server that says where).
+    bool blockTellsLine = true;
+
+    // Runs one DELETE or INSERT with these parameters ("text:..."/"double:...");
+    // throws failText when scripted to.
+    void execute(bool isDelete, const std::map<std::string, std::string>& params);
 };
 
 class QueryDouble : public ResetQuery {
@@ -97,12 +107,40 @@ private:
     std::map<std::string, std::string> m_params;  // name -> "text:..." or "double:..."
 };
 
+// Blocks of lines over the same pretend database: each line's DELETE and
+// INSERT count as statements (runs) as when sent on their own; a refused block
+// leaves the history as it found it.
+class BlockDouble : public ResetBlock {
+public:
+    explicit BlockDouble(Database& db) : m_db(db) {}
+
+    std::size_t perCall = 1;  // what the settings ask for
+
+    std::size_t linesPerCall() override { return perCall; }
+    void define(const std::string& table, const std::vector<std::string>& statements,
+                std::size_t lines) override;
+    std::size_t parameterIndex(const std::string& name) override;
+    void setParamText(std::size_t line, std::size_t parameter, const std::string& value) override;
+    void setParamDouble(std::size_t line, std::size_t parameter, double value) override;
+    void run(std::size_t count) override;
+    std::optional<std::size_t> failedLine() override { return m_failed; }
+    void release() noexcept override { ++releases; }
+    int releases = 0;
+
+private:
+    Database& m_db;
+    std::vector<std::string> m_names;
+    std::vector<std::map<std::string, std::string>> m_values;  // a line's parameters by name
+    std::optional<std::size_t> m_failed;
+};
+
 class TransactionsDouble : public ResetTransactions {
 public:
     explicit TransactionsDouble(Database& db) : m_db(db) {}
     void begin() override;
     void commit() override;
     void rollback() override;
+    bool active() override { return !m_db.lost && m_db.snapshot.has_value(); }
 
 private:
     Database& m_db;

@@ -1,0 +1,190 @@
+#include "StatementBlock.h"
+
+#include <algorithm>
+#include <charconv>
+#include <string_view>
+
+#include "DriverError.h"
+#include "Error.h"
+#include "NameCompare.h"
+#include "ParameterScan.h"
+
+namespace tarvel {
+
+namespace {
+
+// The block's own names: the count of rows to run, the sub-procedure, and the
+// input parameter of row r's value p. None can clash with a column name the
+// statements use as a marker, since the procedure's parameters are named
+// after those and the block's own are not visible inside the procedure.
+constexpr std::string_view kCountName = "ROWS_TO_RUN";
+constexpr std::string_view kProcedureName = "ROW_STATEMENTS";
+
+std::string inputName(std::size_t row, std::size_t parameter) {
+    return "R" + std::to_string(row) + "_" + std::to_string(parameter);
+}
+
+std::vector<std::string> distinctMarkerNames(const std::vector<std::string>& statements) {
+    std::vector<std::string> names;
+    for (const std::string& statement : statements) {
+        for (std::string& name : scanParameterNames(statement, systemTextEncoding())) {
+            const bool known = std::any_of(names.begin(), names.end(), [&](const std::string& n) {
+                return sameNameIgnoringCase(n, name);
+            });
+            if (!known) names.push_back(std::move(name));
+        }
+    }
+    return names;
+}
+
+std::size_t linesIn(std::string_view text) {
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+}  // namespace
+
+std::size_t StatementBlock::maxRows(std::size_t parametersPerRow) {
+    return parametersPerRow == 0 ? 0 : (kMaxParameters - 1) / parametersPerRow;
+}
+
+StatementBlock::StatementBlock(SqlConnection& connection, const std::string& table,
+                               const std::vector<std::string>& statements, std::size_t rows)
+    : m_connection(connection), m_names(distinctMarkerNames(statements)), m_rows(rows) {
+    if (m_rows == 0 || m_rows > maxRows(m_names.size()))
+        throw Error("A block of " + std::to_string(m_rows) + " rows is out of range (1 to " +
+                    std::to_string(maxRows(m_names.size())) + ")");
+    const auto typed = [&](const std::string& name) {
+        return name + " TYPE OF COLUMN " + table + "." + name;
+    };
+
+    std::string& t = m_text;
+    t = "EXECUTE BLOCK (";
+    t.append(kCountName).append(" INTEGER = ?");
+    for (std::size_t row = 0; row < m_rows; ++row) {
+        t += ",\n";
+        for (std::size_t p = 0; p < m_names.size(); ++p) {
+            if (p > 0) t += ", ";
+            t += inputName(row, p) + " TYPE OF COLUMN " + table + "." + m_names[p] + " = ?";
+        }
+    }
+    t += ")\nAS\nDECLARE PROCEDURE ";
+    t.append(kProcedureName).append(" (");
+    for (std::size_t p = 0; p < m_names.size(); ++p) t += (p > 0 ? ", " : "") + typed(m_names[p]);
+    t += ")\nAS\nBEGIN\n";
+    for (const std::string& statement : statements) t += statement + ";\n";
+    t += "END\nBEGIN\n";
+    // One text line per row's call: the server's "At block line" names it.
+    m_firstCallLine = linesIn(t) + 1;
+    for (std::size_t row = 0; row < m_rows; ++row) {
+        t.append("IF (").append(kCountName).append(" > ").append(std::to_string(row));
+        t.append(") THEN EXECUTE PROCEDURE ").append(kProcedureName).append("(");
+        for (std::size_t p = 0; p < m_names.size(); ++p) t += (p > 0 ? ", :" : ":") + inputName(row, p);
+        t += ");\n";
+    }
+    t += "END";
+
+    m_values.resize(m_rows * m_names.size());
+    for (std::size_t i = 0; i < m_values.size(); ++i) m_values[i].name = m_names[i % m_names.size()];
+    m_connection.registerClient(this);
+}
+
+StatementBlock::~StatementBlock() {
+    m_connection.unregisterClient(this);
+    releaseDriverObjects();
+}
+
+std::size_t StatementBlock::parameterIndex(const std::string& name) const {
+    for (std::size_t p = 0; p < m_names.size(); ++p)
+        if (sameNameIgnoringCase(m_names[p], name)) return p;
+    throw Error("Parameter '" + name + "' not found");
+}
+
+void StatementBlock::setValue(std::size_t row, std::size_t parameter, ParameterValue value) {
+    m_values.at(row * m_names.size() + parameter).setValue(std::move(value));
+}
+
+void StatementBlock::releaseDriverObjects() {
+    m_command.reset();
+    m_driverConnection = nullptr;
+    m_boundRows = 0;
+}
+
+void StatementBlock::fail(sqldriver::Status status, sqldriver::ISQLObject* failed) {
+    checkDriverCall(m_lastErrorText, status, failed, m_connection.lastErrorText(), std::string(),
+                    [this] { m_connection.noteFailedCall(); });
+    throw Error(m_lastErrorText);  // not reached: status is never Ok here
+}
+
+void StatementBlock::prepare(sqldriver::ISQLConnection* connection) {
+    releaseDriverObjects();
+    sqldriver::ISQLCommand* command = nullptr;
+    const sqldriver::Status status = connection->getSQLCommand(&command);
+    m_command.reset(command);
+    if (status != sqldriver::status::Ok) fail(status, nullptr);
+    const auto count = static_cast<std::uint16_t>(1 + m_values.size());
+    const sqldriver::Status prepared = m_command->prepare(m_text.c_str(), count);
+    if (prepared != sqldriver::status::Ok) {
+        DriverHandle<sqldriver::ISQLCommand> failed = std::move(m_command);
+        fail(prepared, failed.get());
+    }
+    m_driverConnection = connection;
+}
+
+void StatementBlock::bind(std::size_t position, const QueryParameter& parameter) {
+    const ParameterBinding b = bindingOf(parameter);
+    const sqldriver::Status status = m_command->setParameter(
+        static_cast<std::uint16_t>(position), 0, sqldriver::direction::Input, b.kind, b.subkind, b.precision,
+        b.scale, b.length(), b.isNull ? nullptr : b.bytes.data(), b.isNull);
+    // A refused value is reported with the connection's message, as a query's is.
+    if (status != sqldriver::status::Ok) fail(status, m_driverConnection);
+}
+
+void StatementBlock::run(std::size_t count) {
+    m_failedRow.reset();
+    count = std::min(count, m_rows);
+    sqldriver::ISQLConnection* connection = m_connection.connectionForStatement(false);
+    if (!connection) throw Error("Unable to execute Query");
+    if (!m_command || connection != m_driverConnection) prepare(connection);
+
+    const std::size_t perRow = m_names.size();
+    bind(1, QueryParameter{std::string(kCountName), ParameterType::Int32, static_cast<std::int32_t>(count)});
+    for (std::size_t row = 0; row < count; ++row) {
+        try {
+            for (std::size_t p = 0; p < perRow; ++p) bind(2 + row * perRow + p, m_values[row * perRow + p]);
+        } catch (...) {
+            m_failedRow = row;
+            throw;
+        }
+    }
+    // Rows past the count are never run, but every parameter needs a binding.
+    const QueryParameter null{std::string(), ParameterType::Text, NullValue{}};
+    for (std::size_t row = std::max(count, m_boundRows); row < m_rows; ++row)
+        for (std::size_t p = 0; p < perRow; ++p) bind(2 + row * perRow + p, null);
+    m_boundRows = m_rows;
+
+    sqldriver::ISQLCursor* cursor = nullptr;
+    const sqldriver::Status status = m_command->execute(&cursor);
+    DriverHandle<sqldriver::ISQLCursor> unexpected(cursor);
+    if (status != sqldriver::status::Ok) {
+        try {
+            fail(status, m_command.get());
+        } catch (const Error& e) {
+            m_failedRow = rowOfFailureText(e.what());
+            throw;
+        }
+    }
+}
+
+std::optional<std::size_t> StatementBlock::rowOfFailureText(const std::string& errorText) const {
+    static constexpr std::string_view kMark = "At block line: ";
+    const std::size_t at = errorText.rfind(kMark);
+    if (at == std::string::npos) return std::nullopt;
+    const char* first = errorText.data() + at + kMark.size();
+    std::size_t line = 0;
+    const auto [end, error] = std::from_chars(first, errorText.data() + errorText.size(), line);
+    if (error != std::errc() || line < m_firstCallLine || line - m_firstCallLine >= m_rows)
+        return std::nullopt;
+    return line - m_firstCallLine;
+}
+
+}  // namespace tarvel
