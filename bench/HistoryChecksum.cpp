@@ -1,5 +1,7 @@
 #include "HistoryChecksum.h"
 
+#include <map>
+
 namespace bench {
 
 namespace {
@@ -23,6 +25,11 @@ std::uint64_t finish(std::uint64_t hash) {
 
 bool reached(const HistoryRow& row, const std::optional<std::string>& lastParty) {
     return !lastParty || (row.party && *row.party <= *lastParty);
+}
+
+void add(TableSum& total, const HistoryRow& row) {
+    total.sum += row.hash;
+    ++total.rows;
 }
 
 }  // namespace
@@ -73,6 +80,33 @@ TableSum sumOf(const std::vector<HistoryRow>& rows) {
 
 HistoryReference::HistoryReference(std::vector<HistoryRow> before, std::vector<HistoryRow> after)
     : m_before(std::move(before)), m_after(std::move(after)) {}
+
+bool HistoryReference::matchesAStopWithin(const std::vector<HistoryRow>& table) const {
+    // Per provider, in the scan's (byte) order: the rows before, after and found.
+    struct Sums {
+        TableSum before, after, found;
+    };
+    std::map<std::string, Sums> providers;
+    Sums unowned;  // rows without a provider: no line touches them
+    auto sumsOf = [&](const HistoryRow& row) -> Sums& { return row.party ? providers[*row.party] : unowned; };
+    for (const HistoryRow& row : m_before) add(sumsOf(row).before, row);
+    for (const HistoryRow& row : m_after) add(sumsOf(row).after, row);
+    for (const HistoryRow& row : table) add(sumsOf(row).found, row);
+    if (unowned.found != unowned.before) return false;
+
+    // doneUpTo[i]: the providers before the i-th hold the reference's rows.
+    std::vector<bool> doneUpTo{true};
+    for (const auto& [party, sums] : providers)
+        doneUpTo.push_back(doneUpTo.back() && sums.found == sums.after);
+    bool untouchedFrom = true;  // the providers after the current one hold their original rows
+    std::size_t index = providers.size();
+    for (auto at = providers.rbegin(); at != providers.rend(); ++at) {
+        --index;
+        if (untouchedFrom && doneUpTo[index]) return true;
+        untouchedFrom = untouchedFrom && at->second.found == at->second.before;
+    }
+    return untouchedFrom;  // no provider at all: nothing to differ
+}
 
 TableSum HistoryReference::expected(const std::optional<std::string>& lastParty) const {
     TableSum total;

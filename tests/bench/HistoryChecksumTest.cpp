@@ -40,15 +40,18 @@ struct CutoffCase {
 
 void PrintTo(const CutoffCase& c, std::ostream* out) { *out << c.name; }
 
-class ReferenceCutoff : public ::testing::TestWithParam<CutoffCase> {
+// Rows of providers S1, S2 and one after them in byte order (a Big5 code,
+// whose first byte is above every ASCII byte), a duplicate, a null party.
+template <typename Case>
+class HistoryRows : public ::testing::TestWithParam<Case> {
 protected:
-    // Rows of providers S1, S2 and one after them in byte order (a Big5 code,
-    // whose first byte is above every ASCII byte), a duplicate, a null party.
     const std::vector<HistoryRow> before = {row("S1", "old1"), row("S2", "old2"), row("S2", "old2b"),
                                             row("\xA4\x40", "oldBig5"), row(std::nullopt, "oldNull")};
     const std::vector<HistoryRow> after = {row("S1", "new1"), row("S2", "new2"), row("\xA4\x40", "newBig5"),
                                            row(std::nullopt, "oldNull")};
 };
+
+class ReferenceCutoff : public HistoryRows<CutoffCase> {};
 
 TEST_P(ReferenceCutoff, TakesReachedProvidersFromTheRunAndTheOthersFromBefore) {
     const CutoffCase& c = GetParam();
@@ -65,6 +68,39 @@ INSTANTIATE_TEST_SUITE_P(Cutoffs, ReferenceCutoff,
                                            CutoffCase{"BeforeEveryProvider", "A", {}, {0, 1, 2, 3, 4}},
                                            CutoffCase{"AfterTheBig5Provider", "\xA4\x40", {0, 1, 2}, {4}}),
                          [](const ::testing::TestParamInfo<CutoffCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+struct StopCase {
+    const char* name;
+    std::vector<int> fromAfter;
+    std::vector<int> fromBefore;
+    bool halfDoneBig5;  // plus a row of the Big5 provider that neither holds
+    bool matches;
+};
+
+void PrintTo(const StopCase& c, std::ostream* out) { *out << c.name; }
+
+class StopAnywhere : public HistoryRows<StopCase> {};
+
+TEST_P(StopAnywhere, AcceptsOnlyADonePrefixOneProviderInBetweenAndTheRestUntouched) {
+    const StopCase& c = GetParam();
+    std::vector<HistoryRow> table;
+    for (int i : c.fromAfter) table.push_back(after[static_cast<std::size_t>(i)]);
+    for (int i : c.fromBefore) table.push_back(before[static_cast<std::size_t>(i)]);
+    if (c.halfDoneBig5) table.push_back(row("\xA4\x40", "half"));
+    EXPECT_EQ(HistoryReference(before, after).matchesAStopWithin(table), c.matches);
+}
+
+INSTANTIATE_TEST_SUITE_P(Stops, StopAnywhere,
+                         ::testing::Values(StopCase{"NothingDone", {}, {0, 1, 2, 3, 4}, false, true},
+                                           StopCase{"EverythingDone", {0, 1, 2, 3}, {}, false, true},
+                                           StopCase{"WithinS2", {0}, {2, 3, 4}, false, true},
+                                           StopCase{"WithinTheLastProvider", {0, 1, 3}, {}, true, true},
+                                           StopCase{"ProviderSkipped", {1, 2, 3}, {0}, false, false},
+                                           StopCase{"TwoProvidersHalfDone", {0}, {2, 4}, true, false},
+                                           StopCase{"RowWithoutProviderLost", {0, 1, 2}, {}, false, false}),
+                         [](const ::testing::TestParamInfo<StopCase>& info) {
                              return std::string(info.param.name);
                          });
 
