@@ -1,5 +1,6 @@
 #include "ProgramRun.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <stdexcept>
 
@@ -61,6 +62,12 @@ void writeFile(const std::string& path, const std::string& text) {
     if (!out) throw std::runtime_error("cannot write " + path);
 }
 
+// BENCH_LINES_PER_CALL sets the program's LinesPerCall (absent: its default).
+std::string linesPerCallSetting() {
+    const char* value = std::getenv("BENCH_LINES_PER_CALL");
+    return value && *value ? std::string("LinesPerCall=") + value + "\r\n" : std::string();
+}
+
 }  // namespace
 
 ProgramSession::ProgramSession(const std::string& folder, const std::string& database,
@@ -69,7 +76,7 @@ ProgramSession::ProgramSession(const std::string& folder, const std::string& dat
               "[Kestal]\r\nDriverName=Firebird\r\nDatabase=" + database +
                   "\r\nUser_Name=SYSDBA\r\nPassword=" + password +
                   "\r\nSQLDialect=3\r\nBlobSize=-1\r\nCommitRetain=False\r\nWaitOnLocks=True\r\n"
-                  "Firebird TransIsolation=ReadCommited\r\nTrim Char=False\r\n");
+                  "Firebird TransIsolation=ReadCommited\r\nTrim Char=False\r\n" + linesPerCallSetting());
     writeFile(folder + "/sqldrivers.ini", "[Firebird]\r\nLibraryName=" + driverFolder +
                                               "/libfbsqldrv.so\r\nVendorLib=libfbclient.so.2\r\n"
                                               "GetDriverFunc=GetFirebirdDriver\r\n");

@@ -97,6 +97,12 @@ std::string binFolder() {
 
 }  // namespace
 
+// BENCH_LINES_PER_CALL sets LinesPerCall (absent: the program's default).
+std::string linesPerCallSetting() {
+    const char* value = std::getenv("BENCH_LINES_PER_CALL");
+    return value && *value ? std::string("LinesPerCall=") + value + "\n" : std::string();
+}
+
 int main(int argc, char** argv) {
     using namespace tarvel;
     using namespace tarvel::testing;
@@ -107,7 +113,7 @@ int main(int argc, char** argv) {
         createDatabase(database, demoSchema() + dataScript(lines));
         writeFile(dir.file("sqlconnections.ini"), "[Kestal]\nDriverName=Firebird\nDatabase=" + database +
                                                       "\nUser_Name=SYSDBA\nPassword=" + testPassword() +
-                                                      "\nSQLDialect=3\n");
+                                                      "\nSQLDialect=3\n" + linesPerCallSetting());
         writeFile(dir.file("sqldrivers.ini"), "[Firebird]\nLibraryName=" + binFolder() +
                                                   "/libfbsqldrv.so\nVendorLib=libfbclient.so.2\n"
                                                   "GetDriverFunc=GetFirebirdDriver\n");

@@ -13,7 +13,7 @@ namespace tarvel {
 // The key in the connection's section of the named-connection file.
 inline constexpr const char* kLinesPerCallKey = "LinesPerCall";
 // Lines per call when the key is absent or empty (see README: measured).
-inline constexpr std::size_t kDefaultLinesPerCall = 200;
+inline constexpr std::size_t kDefaultLinesPerCall = 128;
 // A line's DELETE and INSERT take eight values; the server's parameter limit
 // per statement gives the most lines one block can hold.
 inline constexpr std::size_t kValuesPerLine = 8;

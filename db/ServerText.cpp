@@ -1,5 +1,7 @@
 #include "ServerText.h"
 
+#include <functional>
+
 namespace tarvel {
 
 namespace {
@@ -25,7 +27,8 @@ bool endsMarker(char c) { return c == ' ' || c == ')' || c == ',' || c == '\r' |
 
 }  // namespace
 
-std::string serverTextFromCommand(std::string_view text, char quoteChar) {
+std::string replaceMarkers(std::string_view text, char quoteChar,
+                           const std::function<std::string(std::string_view marker)>& replacement) {
     const bool quoteDelimits = quoteChar != '\0' && quoteChar != ' ';
     auto delimitsLiteral = [&](char c) { return c == '\'' || (quoteDelimits && c == quoteChar); };
 
@@ -38,12 +41,12 @@ std::string serverTextFromCommand(std::string_view text, char quoteChar) {
         // The first byte has nothing before it and so is never a marker; a
         // literal it opens still counts.
         if (c == ':' && !inLiteral && pos > 0 && mayPrecedeMarker(text[pos - 1])) {
-            out += " ? ";
-            ++pos;
+            const std::size_t start = ++pos;
             while (pos < text.size() && !(!inLiteral && endsMarker(text[pos]))) {
                 if (delimitsLiteral(text[pos])) inLiteral = !inLiteral;
                 ++pos;
             }
+            out += replacement(text.substr(start, pos - start));
             continue;
         }
         if (delimitsLiteral(c)) inLiteral = !inLiteral;
@@ -51,6 +54,10 @@ std::string serverTextFromCommand(std::string_view text, char quoteChar) {
         ++pos;
     }
     return out;
+}
+
+std::string serverTextFromCommand(std::string_view text, char quoteChar) {
+    return replaceMarkers(text, quoteChar, [](std::string_view) { return std::string(" ? "); });
 }
 
 }  // namespace tarvel

@@ -2,6 +2,7 @@
 // " ? " where it stands.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -12,5 +13,9 @@ namespace tarvel {
 // LF outside a literal. Literals are delimited by the apostrophe and by
 // quoteChar (0 or a blank: the apostrophe alone). Every other byte is kept.
 std::string serverTextFromCommand(std::string_view commandText, char quoteChar);
+// The same scan with each marker replaced by what `replacement` makes of the
+// marker's text after its colon.
+std::string replaceMarkers(std::string_view commandText, char quoteChar,
+                           const std::function<std::string(std::string_view marker)>& replacement);
 
 }  // namespace tarvel

@@ -8,6 +8,7 @@
 #include "Error.h"
 #include "NameCompare.h"
 #include "ParameterScan.h"
+#include "ServerText.h"
 
 namespace tarvel {
 
@@ -53,8 +54,18 @@ StatementBlock::StatementBlock(SqlConnection& connection, const std::string& tab
     if (m_rows == 0 || m_rows > maxRows(m_names.size()))
         throw Error("A block of " + std::to_string(m_rows) + " rows is out of range (1 to " +
                     std::to_string(maxRows(m_names.size())) + ")");
-    const auto typed = [&](const std::string& name) {
-        return name + " TYPE OF COLUMN " + table + "." + name;
+    // Each row's statements stand on the text line of that row.
+    std::vector<std::string> oneLine = statements;
+    for (std::string& statement : oneLine)
+        std::replace_if(
+            statement.begin(), statement.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    const auto typed = [&](std::size_t p) {
+        return m_names[p] + " TYPE OF COLUMN " + table + "." + m_names[p];
+    };
+    const auto indexOf = [&](std::string_view marker) {
+        for (std::size_t p = 0; p < m_names.size(); ++p)
+            if (sameNameIgnoringCase(m_names[p], marker)) return p;
+        return std::size_t{0};  // not reached: the names were scanned from these texts
     };
 
     std::string& t = m_text;
@@ -67,19 +78,37 @@ StatementBlock::StatementBlock(SqlConnection& connection, const std::string& tab
             t += inputName(row, p) + " TYPE OF COLUMN " + table + "." + m_names[p] + " = ?";
         }
     }
-    t += ")\nAS\nDECLARE PROCEDURE ";
-    t.append(kProcedureName).append(" (");
-    for (std::size_t p = 0; p < m_names.size(); ++p) t += (p > 0 ? ", " : "") + typed(m_names[p]);
-    t += ")\nAS\nBEGIN\n";
-    for (const std::string& statement : statements) t += statement + ";\n";
-    t += "END\nBEGIN\n";
-    // One text line per row's call: the server's "At block line" names it.
+    t += ")\nAS\n";
+    // Written inline, every statement takes a context of its own; beyond the
+    // server's limit the rows call a sub-procedure, whose contexts are its own.
+    // Inline rows cost the server less, so they are used wherever they fit.
+    m_inline = m_rows * oneLine.size() <= kMaxContexts;
+    if (!m_inline) {
+        t.append("DECLARE PROCEDURE ").append(kProcedureName).append(" (");
+        for (std::size_t p = 0; p < m_names.size(); ++p) t += (p > 0 ? ", " : "") + typed(p);
+        t += ")\nAS\nBEGIN\n";
+        for (const std::string& statement : oneLine) t += statement + ";\n";
+        t += "END\n";
+    }
+    t += "BEGIN\n";
+    // One text line per row: the server's "At block line" names it.
     m_firstCallLine = linesIn(t) + 1;
     for (std::size_t row = 0; row < m_rows; ++row) {
-        t.append("IF (").append(kCountName).append(" > ").append(std::to_string(row));
-        t.append(") THEN EXECUTE PROCEDURE ").append(kProcedureName).append("(");
-        for (std::size_t p = 0; p < m_names.size(); ++p) t += (p > 0 ? ", :" : ":") + inputName(row, p);
-        t += ");\n";
+        t.append("IF (").append(kCountName).append(" > ").append(std::to_string(row)).append(") THEN ");
+        if (m_inline) {
+            t += "BEGIN ";
+            for (const std::string& statement : oneLine) {
+                t += replaceMarkers(statement, 0, [&](std::string_view marker) {
+                    return " :" + inputName(row, indexOf(marker)) + " ";
+                });
+                t += "; ";
+            }
+            t += "END\n";
+        } else {
+            t.append("EXECUTE PROCEDURE ").append(kProcedureName).append("(");
+            for (std::size_t p = 0; p < m_names.size(); ++p) t += (p > 0 ? ", :" : ":") + inputName(row, p);
+            t += ");\n";
+        }
     }
     t += "END";
 

@@ -1,9 +1,9 @@
 // The statements of many rows in one server call: one EXECUTE BLOCK whose
-// input parameters hold the values of up to rows() rows. Each row's values go
-// to a sub-procedure that runs the statements, so every row's statements run
-// (and their tables' triggers fire) once per row, as if sent one by one; a
-// sub-procedure numbers its table contexts anew, which keeps a block of any
-// size within the server's 256 contexts per statement.
+// input parameters hold the values of up to rows() rows. Every row's
+// statements run (and their tables' triggers fire) once per row, as if sent
+// one by one: written out for each row while they fit in the server's 256
+// table contexts per statement, else through a sub-procedure that each row
+// calls (a sub-procedure numbers its contexts anew).
 //
 // The block is the program's own text, prepared with positional markers:
 // the named-marker scan of SqlQuery never sees it (the body's :NAME are PSQL
@@ -26,6 +26,8 @@ public:
     // The server takes at most this many parameters in one statement; one of
     // them is the count of rows to run.
     static constexpr std::size_t kMaxParameters = 32767;
+    // Statements (table contexts) one block may hold written inline.
+    static constexpr std::size_t kMaxContexts = 256;
 
     // statements: each a statement text with :NAME markers, every NAME a
     // column of `table` (the markers give the sub-procedure its parameters,
@@ -46,6 +48,8 @@ public:
     // "Parameter '<name>' not found".
     std::size_t parameterIndex(const std::string& name) const;
     std::size_t rows() const { return m_rows; }
+    // Whether the rows' statements stand inline (else a sub-procedure runs them).
+    bool isInline() const { return m_inline; }
     // The block's text as the server gets it.
     const std::string& text() const { return m_text; }
 
@@ -79,6 +83,7 @@ private:
     std::vector<std::string> m_names;
     std::size_t m_rows;
     std::string m_text;
+    bool m_inline = false;
     std::size_t m_firstCallLine = 0;       // text line (from 1) of row 0's call
     std::vector<QueryParameter> m_values;  // row by row, m_names.size() a row
     sqldriver::ISQLConnection* m_driverConnection = nullptr;
