@@ -332,6 +332,12 @@ const FailureCase kFailureCases[] = {
      "'1.5' is not a valid integer value", true},
     {"blob size not a number", entry(kMinimalEntry + "BlobSize=all\n"), "'all' is not a valid integer value",
      true},
+    {"lines per call zero", entry(kMinimalEntry + "LinesPerCall=0\n"),
+     "SQLConnection1: LinesPerCall must be a whole number from 1 to 4095, not '0'", false},
+    {"lines per call over the parameter limit", entry(kMinimalEntry + "LinesPerCall=4096\n"),
+     "SQLConnection1: LinesPerCall must be a whole number from 1 to 4095, not '4096'", false},
+    {"lines per call not a number", entry(kMinimalEntry + "LinesPerCall= ten \n"),
+     "SQLConnection1: LinesPerCall must be a whole number from 1 to 4095, not 'ten'", false},
     {"connection object refused", script([] {
          fakedriver::failNext("driver.getSQLConnection", sqldriver::status::NoMemory);
          fakedriver::setErrorMessage("driver", "not asked");

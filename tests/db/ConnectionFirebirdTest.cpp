@@ -7,8 +7,10 @@
 #include <memory>
 
 #include "Error.h"
+#include "LinesPerCall.h"
 #include "SettingsFolder.h"
 #include "SqlConnection.h"
+#include "StatementBlock.h"
 #include "TestDatabase.h"
 
 using tarvel::Error;
@@ -178,6 +180,49 @@ TEST_P(ConnectionFirebirdTest, VendorLibraryMissing) {
         FAIL() << "opened without the vendor library";
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(), "Unable to Load libfbclient-missing.so.9");
+    }
+}
+
+// Blocks of rows of a DELETE and an INSERT: written inline up to the
+// server's table contexts, through the sub-procedure beyond, and at the
+// parameter limit (a message far over 64 KB). Values arrive as they were
+// given, ":PROD_ID" look-alikes included (the block's text never goes
+// through the marker scan), a failed call keeps nothing, and the failing
+// row is told.
+TEST_P(ConnectionFirebirdTest, BlocksOfRowsRunWholeOrNotAtAll) {
+    struct Case {
+        std::size_t rows;
+        bool isInline;
+    };
+    const std::vector<std::string> statements = {
+        "DELETE FROM STORY_IN WHERE PROD_ID = :PROD_ID",
+        "INSERT INTO STORY_IN (PROD_ID, PRICE) VALUES (:PROD_ID, :PRICE)"};
+    const std::string odd[] = {":PROD_ID", ":PRICE )", "a;b -- c", "\xB3\\\x5C"};
+    for (const Case& c :
+         {Case{3, true}, Case{128, true}, Case{129, false}, Case{tarvel::kMaxLinesPerCall, false}}) {
+        tarvel::StatementBlock block(*m_connection, "STORY_IN", statements, c.rows);
+        EXPECT_EQ(block.isInline(), c.isInline) << c.rows;
+        EXPECT_EQ(block.parameterNames(), (std::vector<std::string>{"PROD_ID", "PRICE"}));
+        const auto name = [&](std::size_t row) { return row < 4 ? odd[row] : "R" + std::to_string(row); };
+        for (std::size_t row = 0; row < c.rows; ++row) {
+            block.setValue(row, 0, name(row));
+            block.setValue(row, 1, 1.25 * static_cast<double>(row));
+        }
+        block.run(c.rows);
+        for (std::size_t row : {std::size_t{0}, std::size_t{1}, std::size_t{2}, std::size_t{3}, c.rows - 1})
+            EXPECT_EQ(rowsOf(name(row)), row < c.rows ? 1 : 0) << c.rows << " rows, row " << row;
+        EXPECT_EQ(count("SELECT COUNT(*) FROM STORY_IN"), static_cast<std::int64_t>(c.rows) + 1);
+
+        // The last row refused (a null for a NOT NULL column): nothing of the call stays.
+        block.setValue(0, 0, std::string("P1"));
+        block.setValue(c.rows - 1, 0, tarvel::NullValue{});
+        EXPECT_THROW(block.run(c.rows), Error);
+        EXPECT_EQ(block.failedRow(), std::optional<std::size_t>(c.rows - 1)) << c.rows;
+        EXPECT_EQ(rowsOf("P1"), 1) << "row 0's DELETE was undone with the call";
+        // A shorter run leaves the rows past it alone.
+        block.run(1);
+        EXPECT_EQ(count("SELECT COUNT(*) FROM STORY_IN"), static_cast<std::int64_t>(c.rows) + 1);
+        run("DELETE FROM STORY_IN WHERE PROD_ID <> 'P1'");
     }
 }
 

@@ -591,36 +591,65 @@ protected:
     FixedFormats m_formats;
 };
 
-// A barcode too long for the history's column makes the line's INSERT fail:
-// as the first, a middle and the last line of a group, and as the run's first.
-TEST_P(GroupedCommitEndToEnd, ARefusedInsertAnywhereInAGroup) {
+// Lines per call compared with one line per call (the first, the reference):
+// blocks of three, so that groups of four end inside blocks, and blocks of
+// 200, which the server runs through the sub-procedure.
+const std::size_t kLinesPerCallCases[] = {1, 3, 200};
+
+// Runs with groups of four; the failure's text, "" when the run completes.
+std::string failureInGroupsOfFour(ResetDatabase& db) {
+    try {
+        db.run(kGroupsOfFour);
+    } catch (const Error& e) {
+        return e.what();
+    }
+    return std::string();
+}
+
+// A refused line as the first, a middle and the last line of a group and of
+// a block, and as the run's first and last: a barcode too long for the
+// history's column refuses the INSERT, a trigger refuses the DELETE. Every
+// size of block ends with the table and the text of one line per call.
+TEST_P(GroupedCommitEndToEnd, ARefusedLineAnywhereInAGroupOrABlock) {
     struct Case {
         int line;
         const char* where;
+        bool refuseDelete;
     };
-    const Case cases[] = {{6, "first of the second group"},
-                          {8, "middle"},
-                          {9, "last of the second group"},
-                          {1, "first of the run"},
-                          {11, "last of the run"}};
+    const Case cases[] = {{6, "first of the second group, middle of a block", false},
+                          {8, "middle of a group, first of a block", false},
+                          {9, "last of the second group", false},
+                          {1, "first of the run", false},
+                          {11, "last of the run, alone in its block", false},
+                          {7, "a DELETE refused by a trigger", true}};
     for (const Case& c : cases) {
         const std::string refuse =
-            "UPDATE INSTORAGE_SUB SET PROD_BARCODE = '12345678901234567890' WHERE LINE_NO = " +
-            std::to_string(c.line) + ";\n";
-        ResetDatabase db(GetParam(), kPurchase, std::string(kSchema) + kGroupData + refuse);
-        const Rows expected = db.rowsOf(perLineExpectation(c.line));
-        ASSERT_EQ(expected.size(), 10u);
-        std::string failure;
-        try {
-            db.run(kGroupsOfFour);
-        } catch (const Error& e) {
-            failure = e.what();
+            c.refuseDelete
+                ? "CREATE EXCEPTION KEEP_ROW 'history row kept';\n"
+                  "SET TERM ^ ;\n"
+                  "CREATE TRIGGER KEEP_T7 FOR STORY_IN BEFORE DELETE AS BEGIN\n"
+                  "  IF (OLD.TEMPPRODID = 'T7') THEN EXCEPTION KEEP_ROW;\n"
+                  "END^\n"
+                  "SET TERM ; ^\n"
+                  "COMMIT;\n"
+                : "UPDATE INSTORAGE_SUB SET PROD_BARCODE = '12345678901234567890' WHERE LINE_NO = " +
+                      std::to_string(c.line) + ";\n";
+        std::string reference;
+        for (std::size_t perCall : kLinesPerCallCases) {
+            ResetDatabase db(GetParam(), kPurchase, std::string(kSchema) + kGroupData + refuse, perCall);
+            const Rows expected = db.rowsOf(perLineExpectation(c.line));
+            ASSERT_EQ(expected.size(), 10u);
+            const std::string failure = failureInGroupsOfFour(db);
+            if (perCall == 1) reference = failure;
+            EXPECT_NE(failure.find(c.refuseDelete ? "history row kept" : "string right truncation"),
+                      std::string::npos)
+                << c.where << ": " << failure;
+            EXPECT_EQ(failure, reference) << c.where << ", lines per call " << perCall;
+            EXPECT_EQ(db.rowsOf(kActualHistoryQuery), expected) << c.where << ", lines per call " << perCall;
+            EXPECT_EQ(db.shell.position, c.line) << c.where << ", lines per call " << perCall;
+            EXPECT_FALSE(db.connection->inTransaction()) << c.where;
+            EXPECT_TRUE(db.shell.informations.empty());
         }
-        EXPECT_NE(failure.find("string right truncation"), std::string::npos) << c.where << ": " << failure;
-        EXPECT_EQ(db.rowsOf(kActualHistoryQuery), expected) << c.where;
-        EXPECT_EQ(db.shell.position, c.line) << c.where;
-        EXPECT_FALSE(db.connection->inTransaction()) << c.where;
-        EXPECT_TRUE(db.shell.informations.empty());
     }
 }
 
@@ -635,17 +664,17 @@ TEST_P(GroupedCommitEndToEnd, ARefusedCommit) {
         "END^\n"
         "SET TERM ; ^\n"
         "COMMIT;\n";
-    ResetDatabase db(GetParam(), kPurchase, std::string(kSchema) + kGroupData + trigger);
-    const Rows expected = db.rowsOf(perLineExpectation(8));
-    std::string failure;
-    try {
-        db.run(kGroupsOfFour);
-    } catch (const Error& e) {
-        failure = e.what();
+    std::string reference;
+    for (std::size_t perCall : kLinesPerCallCases) {
+        ResetDatabase db(GetParam(), kPurchase, std::string(kSchema) + kGroupData + trigger, perCall);
+        const Rows expected = db.rowsOf(perLineExpectation(8));
+        const std::string failure = failureInGroupsOfFour(db);
+        if (perCall == 1) reference = failure;
+        EXPECT_NE(failure.find("history row refused at commit"), std::string::npos) << failure;
+        EXPECT_EQ(failure, reference) << "lines per call " << perCall;
+        EXPECT_EQ(db.rowsOf(kActualHistoryQuery), expected) << "lines per call " << perCall;
+        EXPECT_FALSE(db.connection->inTransaction());
     }
-    EXPECT_NE(failure.find("history row refused at commit"), std::string::npos) << failure;
-    EXPECT_EQ(db.rowsOf(kActualHistoryQuery), expected);
-    EXPECT_FALSE(db.connection->inTransaction());
 }
 
 // Each statement text is prepared once in a run, however many lines it has,

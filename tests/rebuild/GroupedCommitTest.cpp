@@ -82,6 +82,16 @@ std::map<std::string, std::string> costs(const Database& db) {
     return cost;
 }
 
+// Every case with every size of block.
+template <class Case, std::size_t N>
+std::vector<std::pair<Case, std::size_t>> casesTimes(const Case (&cases)[N],
+                                                     std::initializer_list<std::size_t> sizes) {
+    std::vector<std::pair<Case, std::size_t>> all;
+    for (std::size_t size : sizes)
+        for (const Case& c : cases) all.emplace_back(c, size);
+    return all;
+}
+
 class GroupedCommit : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -178,6 +188,39 @@ TEST_F(GroupedCommit, ARefusedStatementLeavesWhatOneTransactionPerLineLeaves) {
     }
 }
 
+// Blocks of several lines against one line per call: a pair whose DELETE or
+// INSERT is always refused, however it is sent, at every place of a block
+// and of a group; a server that does not say which line failed.
+TEST_F(GroupedCommit, ARefusedLineInABlockLeavesWhatOneTransactionPerLineLeaves) {
+    struct Case {
+        const char* pair;
+        bool insert;
+        int line;  // the first qualifying line of that pair
+    };
+    const Case cases[] = {{"T0", true, 0}, {"T0", false, 0}, {"T3", false, 3},
+                          {"T4", true, 4}, {"T5", true, 5},  {"T7", true, 7}};
+    for (std::size_t perCall : {1, 2, 3, 8}) {
+        for (bool tellsLine : {true, false}) {
+            for (const Case& c : cases) {
+                SetUp();
+                db.log.clear();
+                blocks.perCall = perCall;
+                db.blockTellsLine = tellsLine;
+                db.refusedPair = c.pair;
+                db.refuseInsert = c.insert;
+                const std::string where = std::string(c.pair) + (c.insert ? " INSERT" : " DELETE") +
+                                          ", lines per call " + std::to_string(perCall) +
+                                          (tellsLine ? "" : ", no line told");
+                EXPECT_EQ(run(), db.failText) << where;
+                EXPECT_EQ(costs(db), perLineOutcome(data, c.line)) << where;
+                // Qualifying line 5 and later stand one scan line further on.
+                EXPECT_EQ(shell.position, c.line + (c.line >= 5 ? 2 : 1)) << where;
+                EXPECT_FALSE(db.snapshot) << "no transaction is left open: " << where;
+            }
+        }
+    }
+}
+
 TEST_F(GroupedCommit, AFailedCommitCountsAsAFailureOfTheGroupsLastLine) {
     struct Case {
         int failOnCommit;
@@ -191,11 +234,12 @@ TEST_F(GroupedCommit, AFailedCommitCountsAsAFailureOfTheGroupsLastLine) {
         {-1, "T4", 4},         // refused while pair T4 is written: only line 4 can be the cause
         {-1, "T0", 0},        {-1, "T7", 7},
     };
-    for (const Case& c : cases) {
+    for (const auto& [c, perCall] : casesTimes(cases, {1, 3})) {
         SetUp();
         db.log.clear();
         db.runs = 0;
         db.commits = 0;
+        blocks.perCall = perCall;
         db.failOnCommit = c.failOnCommit;
         if (c.refusedTemp) {
             // Refused while the pair holds a row written by this run.
@@ -207,7 +251,8 @@ TEST_F(GroupedCommit, AFailedCommitCountsAsAFailureOfTheGroupsLastLine) {
         }
         EXPECT_EQ(run(), db.failText);
         EXPECT_EQ(costs(db), perLineOutcome(data, c.failingLine))
-            << "commit " << c.failOnCommit << ", pair " << c.refusedTemp.value_or("-");
+            << "commit " << c.failOnCommit << ", pair " << c.refusedTemp.value_or("-") << ", per call "
+            << perCall;
         EXPECT_FALSE(db.snapshot) << "no transaction is left open";
     }
 }
@@ -215,12 +260,20 @@ TEST_F(GroupedCommit, AFailedCommitCountsAsAFailureOfTheGroupsLastLine) {
 // The connection goes while a group is open: the server drops the group, the
 // replay cannot begin, and the statement's own text is what the run raises.
 TEST_F(GroupedCommit, ALostConnectionRaisesTheOriginalText) {
-    db.loseConnectionOnRun = 2 * 4 + 1;  // the INSERT of line 4
-    EXPECT_EQ(run(), db.failText);
-    EXPECT_EQ(costs(db), perLineOutcome(data, 3)) << "the first group stays, the second is gone";
-    EXPECT_EQ(std::count(db.log.begin(), db.log.end(), "rollback"), 1);
-    EXPECT_EQ(std::count(db.log.begin(), db.log.end(), "begin"), 2)
-        << "nothing more is tried on a dead connection";
+    for (std::size_t perCall : {1, 3}) {
+        db = Database{};
+        SetUp();
+        blocks.perCall = perCall;
+        db.loseConnectionOnRun = 2 * 4 + 1;  // the INSERT of line 4
+        EXPECT_EQ(run(), db.failText);
+        EXPECT_EQ(costs(db), perLineOutcome(data, 3)) << "the first group stays, the second is gone";
+        EXPECT_EQ(std::count(db.log.begin(), db.log.end(), "rollback"), 1);
+        EXPECT_EQ(std::count(db.log.begin(), db.log.end(), "begin"), 2)
+            << "nothing more is tried on a dead connection";
+        // The bar at the line that met the dead connection: line 4 alone, or
+        // the first of its block (3-5).
+        EXPECT_EQ(shell.position, perCall == 1 ? 5 : 4);
+    }
 }
 
 TEST_F(GroupedCommit, StatementsAreKeptForTheRunOnly) {
