@@ -4,7 +4,6 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 
@@ -119,10 +118,8 @@ std::optional<int> ChildProcess::waitFor(std::chrono::milliseconds timeout) {
         if (errno != EINTR) throw std::runtime_error("poll on the child's pidfd failed");
     }
     int status = 0;
-    rusage usage{};
-    while (::wait4(m_pid, &status, 0, &usage) < 0)
-        if (errno != EINTR) throw std::runtime_error("wait4 failed");
-    m_peakKb = usage.ru_maxrss;
+    while (::waitpid(m_pid, &status, 0) < 0)
+        if (errno != EINTR) throw std::runtime_error("waitpid failed");
     m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return m_status;
 }

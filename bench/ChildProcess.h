@@ -38,8 +38,6 @@ public:
     // nothing while it still runs.
     std::optional<int> waitFor(std::chrono::milliseconds timeout);
     int wait();
-    // The child's peak resident memory in KiB, once it ended.
-    long peakResidentKb() const { return m_peakKb; }
 
     // The next line of its standard output (setup.outputPipe), without the
     // line end; throws std::runtime_error when none comes within `timeout`
@@ -52,7 +50,6 @@ private:
     FileDescriptor m_output;
     std::string m_pending;
     std::optional<int> m_status;
-    long m_peakKb = 0;
 };
 
 }  // namespace bench
