@@ -101,7 +101,7 @@ struct Measured {
     double rate = 0;
     std::int64_t lines = 0;
     double seconds = 0;
-    long peakKb = 0;
+    long peakKb = -1;                    // -1: not known
     std::optional<ProxyCounts> traffic;  // what passed the proxy during the run
 };
 
@@ -128,7 +128,7 @@ std::string ratioOf(const std::optional<Measured>& a, const std::optional<Measur
 }
 
 std::string megabytes(const std::optional<Measured>& measured) {
-    if (!measured || measured->failed) return "-";
+    if (!measured || measured->failed || measured->peakKb < 0) return "-";
     return numberText(measured->peakKb / 1024.0, "%.1f");
 }
 
@@ -302,7 +302,9 @@ private:
             measured.failed = !outcome.succeeded;
             measured.lines = outcome.lines;
             measured.seconds = outcome.seconds;
-            measured.peakKb = outcome.peakKb;
+            // Its peak memory is not known: the rusage of a child started
+            // with posix_spawn (which shares this process's memory until the
+            // exec) counts the peak of this process too.
             stoppedAnywhere = outcome.stopped;
         } else {
             const std::string resultFile = m_options.work + "/result-" + variant;

@@ -95,7 +95,6 @@ CommandLineOutcome runCommandLine(const CommandLineRequest& request) {
         status = process.wait();
     }
     outcome.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    outcome.peakKb = process.peakResidentKb();
     const std::string errorText = readFile(errors);
     outcome.lines = linesFromProgress(errorText).value_or(0);
     // 143: SIGTERM, taken between two lines or, before the walk, by default.

@@ -27,7 +27,6 @@ struct CommandLineOutcome {
     bool stopped = false;    // ended by the budget's SIGTERM
     std::int64_t lines = 0;  // lines walked, from its last progress line
     double seconds = 0;      // from its start to its end
-    long peakKb = 0;         // its peak resident memory
     std::string errorText;   // its standard error when it failed
 };
 
