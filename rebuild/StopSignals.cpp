@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #include "Error.h"
@@ -18,16 +19,31 @@ StopSignals::StopSignals() {
     sigaddset(&m_stopSet, SIGTERM);
     sigaddset(&m_stopSet, SIGHUP);
     sigemptyset(&m_previous);
+    sigemptyset(&m_ignored);
 }
 
 StopSignals::~StopSignals() {
     if (m_descriptor < 0) return;
+    // A signal ignored at start must not reach whatever handler the client
+    // library installed since, once the mask is given back.
+    const timespec now{0, 0};
+    while (sigtimedwait(&m_ignored, nullptr, &now) > 0) {
+    }
     ::close(m_descriptor);
     pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
 }
 
 void StopSignals::block() {
     if (m_descriptor >= 0) return;
+    // A stop signal the program was started with ignored (nohup, a shell's
+    // background job) stays ignored. It is blocked all the same: the client
+    // library installs handlers of its own, which must never run.
+    sigemptyset(&m_ignored);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction found {};
+        if (sigaction(signal, nullptr, &found) == 0 && found.sa_handler == SIG_IGN)
+            sigaddset(&m_ignored, signal);
+    }
     const int descriptor = ::signalfd(-1, &m_stopSet, SFD_NONBLOCK | SFD_CLOEXEC);
     if (descriptor < 0) throw Error(std::string("Cannot watch for stop signals: ") + std::strerror(errno));
     pthread_sigmask(SIG_BLOCK, &m_stopSet, &m_previous);
@@ -49,12 +65,16 @@ void StopSignals::discardPending() {
 int StopSignals::takePending() {
     if (m_descriptor < 0) return 0;
     // Takes a signal sent to the process or to this thread; never waits.
-    signalfd_siginfo info{};
-    ssize_t got;
-    do {
-        got = ::read(m_descriptor, &info, sizeof info);
-    } while (got < 0 && errno == EINTR);
-    return got == static_cast<ssize_t>(sizeof info) ? static_cast<int>(info.ssi_signo) : 0;
+    for (;;) {
+        signalfd_siginfo info{};
+        ssize_t got;
+        do {
+            got = ::read(m_descriptor, &info, sizeof info);
+        } while (got < 0 && errno == EINTR);
+        if (got != static_cast<ssize_t>(sizeof info)) return 0;
+        const int signal = static_cast<int>(info.ssi_signo);
+        if (sigismember(&m_ignored, signal) != 1) return signal;
+    }
 }
 
 }  // namespace tarvel

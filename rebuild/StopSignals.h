@@ -30,7 +30,8 @@ public:
     bool blocked() const { return m_descriptor >= 0; }
     // Readable while a stop signal is pending; -1 before block().
     int descriptor() const { return m_descriptor; }
-    // A stop signal that arrived since block(), taken off the queue; 0 when none.
+    // A stop signal that arrived since block(), taken off the queue; 0 when
+    // none. Signals that were ignored when block() was called are dropped.
     int takePending();
     // takePending(), asked of the system at most once per kPollInterval; in
     // between, 0. A run calls it for every line: the check is then a clock
@@ -48,6 +49,7 @@ public:
 private:
     sigset_t m_stopSet;
     sigset_t m_previous;
+    sigset_t m_ignored;  // stop signals ignored when block() was called: never taken
     int m_descriptor = -1;
     std::chrono::steady_clock::time_point m_nextPoll{};
 };

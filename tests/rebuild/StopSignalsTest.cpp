@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <thread>
 
 #include "StopSignals.h"
@@ -49,6 +50,28 @@ TEST(StopSignals, EachSignalIsTakenOnceWhereverItWasSent) {
         EXPECT_EQ(stops.takePending(), 0) << "taken once";
         EXPECT_FALSE(readable(stops.descriptor()));
     }
+}
+
+// Started with a stop signal ignored (nohup, a background job): it stays
+// ignored, and still never reaches a handler installed since.
+TEST(StopSignals, ASignalIgnoredAtStartStaysIgnored) {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    struct sigaction before {};
+    ASSERT_EQ(sigaction(SIGHUP, &ignore, &before), 0);
+    {
+        StopSignals stops;
+        stops.block();
+        struct sigaction handler {};
+        handler.sa_handler = [](int) { std::abort(); };  // as a client library's would
+        sigaction(SIGHUP, &handler, nullptr);
+        ASSERT_EQ(std::raise(SIGHUP), 0);
+        ASSERT_EQ(std::raise(SIGTERM), 0);
+        EXPECT_EQ(stops.takePending(), SIGTERM) << "the ignored one is passed over";
+        EXPECT_EQ(stops.takePending(), 0);
+        ASSERT_EQ(std::raise(SIGHUP), 0);
+    }  // the mask given back with SIGHUP pending: the handler must not run
+    sigaction(SIGHUP, &before, nullptr);
 }
 
 TEST(StopSignals, PollingAsksTheSystemOncePerIntervalAndLosesNothing) {
