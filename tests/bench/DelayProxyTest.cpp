@@ -9,6 +9,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -23,9 +24,11 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
+// The built proxy: in TARVEL_TEST_BIN under CTest, else beside this test.
 std::string proxyProgram() {
-    const char* folder = std::getenv("TARVEL_TEST_BIN");
-    return std::string(folder ? folder : ".") + "/tarvel_delay_proxy";
+    if (const char* folder = std::getenv("TARVEL_TEST_BIN"); folder && *folder)
+        return std::string(folder) + "/tarvel_delay_proxy";
+    return ProxyProcess::programBeside(std::filesystem::read_symlink("/proc/self/exe").string());
 }
 
 // Sends every byte it receives back on the same connection; counts the
@@ -183,8 +186,9 @@ INSTANTIATE_TEST_SUITE_P(Delays, DelayProxyExchanges,
                              return std::string(info.param.name);
                          });
 
-// Messages sent 30 ms apart through 200 ms: each waits its own 200 ms, not
-// behind the ones before it (as a sleep per read would make it).
+// Messages sent 20 ms apart through 200 ms: each waits its own 200 ms, not
+// behind the ones before it (as a sleep per read would make it). The first
+// four go before any answer can come back: one round trip between them.
 TEST(DelayProxy, HoldsEachChunkForItsOwnDelayOnly) {
     EchoServer server;
     ProxyProcess proxy(proxyProgram(), server.address(), 200);
@@ -193,14 +197,15 @@ TEST(DelayProxy, HoldsEachChunkForItsOwnDelayOnly) {
     const Clock::time_point start = Clock::now();
     std::string sent;
     for (int i = 0; i < messages; ++i) {
-        if (i > 0) std::this_thread::sleep_for(milliseconds(30));
+        if (i > 0) std::this_thread::sleep_for(milliseconds(20));
         sent += message(i, 100);
         sendAll(client, message(i, 100));
     }
     EXPECT_EQ(receive(client, sent.size()), sent);
     const double elapsed = millisecondsSince(start);
-    EXPECT_GE(elapsed, (messages - 1) * 30 + 200);
-    EXPECT_LT(elapsed, (messages - 1) * 30 + 200 + 400);  // one by one it would be over 1,000 ms
+    EXPECT_GE(elapsed, (messages - 1) * 20 + 200);
+    EXPECT_LT(elapsed, (messages - 1) * 20 + 200 + 400);  // one by one it would be over 1,000 ms
+    EXPECT_LE(proxy.counts().roundTrips, messages - 3);
 }
 
 // SIGUSR2: the client sees a reset, the server's side stays open (no end of
