@@ -3,8 +3,8 @@
 // start to its end. It finds its settings files through the per-user
 // settings store: XDG_CONFIG_HOME points at a folder whose
 // kestal/settings.ini names the two files written for the run. A spent budget
-// stops it as an operator would, with SIGTERM: it rolls back the lines not yet
-// committed and ends with status 143.
+// stops it as an operator would, with SIGTERM: it stops at its next line and
+// ends with status 143.
 #pragma once
 
 #include <cstdint>

@@ -34,11 +34,12 @@ public:
     HistoryReference(std::vector<HistoryRow> before, std::vector<HistoryRow> after);
     // lastParty: nullopt for a run that reached every line.
     TableSum expected(const std::optional<std::string>& lastParty) const;
-    // Whether `table` is what a run stopped at an unknown line leaves when it
-    // rolls back its uncommitted lines (the command line stopped by a
-    // signal): the lines done are a prefix of the walk, so for some provider
-    // the rows of the providers before it are the reference's, those after it
-    // the original ones, and its own rows are anything in between.
+    // Whether `table` is what a run stopped at an unknown line leaves (the
+    // command line stopped by a signal, whether it keeps or rolls back the
+    // lines not yet committed): the lines it leaves written are a prefix of
+    // the walk, so for some provider the rows of the providers before it are
+    // the reference's, those after it the original ones, and its own rows are
+    // anything in between.
     bool matchesAStopWithin(const std::vector<HistoryRow>& table) const;
 
 private:
