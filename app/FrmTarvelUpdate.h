@@ -69,7 +69,7 @@ private:
     // are painted again), without taking any input.
     void catchUpWithWindowSystem(int litSegmentsBefore);
     // Once the program has been told to end by a signal, the run stops at
-    // its next step with the silent abort error (its transaction rolled back).
+    // its next step with the silent abort error (the lines written are kept).
     void endRunWhenTerminating();
 
     void applyFont();

@@ -4,8 +4,8 @@
 // signal, after which the window closes its connection as at any other end.
 // A run in progress does not enter the event loop: the window asks received()
 // at the run's next progress step and ends the run there with the silent
-// abort error, so its open transaction is rolled back and nothing is half
-// applied.
+// abort error: the lines it wrote are kept and no pair is left half
+// written.
 #pragma once
 
 #include <QObject>

@@ -76,7 +76,8 @@ ProgramSession::ProgramSession(const std::string& folder, const std::string& dat
               "[Kestal]\r\nDriverName=Firebird\r\nDatabase=" + database +
                   "\r\nUser_Name=SYSDBA\r\nPassword=" + password +
                   "\r\nSQLDialect=3\r\nBlobSize=-1\r\nCommitRetain=False\r\nWaitOnLocks=True\r\n"
-                  "Firebird TransIsolation=ReadCommited\r\nTrim Char=False\r\n" + linesPerCallSetting());
+                  "Firebird TransIsolation=ReadCommited\r\nTrim Char=False\r\n" +
+                  linesPerCallSetting());
     writeFile(folder + "/sqldrivers.ini", "[Firebird]\r\nLibraryName=" + driverFolder +
                                               "/libfbsqldrv.so\r\nVendorLib=libfbclient.so.2\r\n"
                                               "GetDriverFunc=GetFirebirdDriver\r\n");

@@ -10,7 +10,7 @@ namespace tarvel {
 StopRequested::StopRequested(int signal)
     : Error(std::string("Stopped by ") +
             (sigabbrev_np(signal) ? "SIG" + std::string(sigabbrev_np(signal)) : std::string("a signal")) +
-            "; the work not yet committed was rolled back"),
+            "; the lines written before it are kept, no pair half written"),
       m_signal(signal) {}
 
 ConsoleShell::ConsoleShell(int historyIndex, bool assumeYes, ProgressReporter& progress, StopSignals& stops,

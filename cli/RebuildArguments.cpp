@@ -57,8 +57,8 @@ const char* rebuildUsage() {
            "  sales       STORY_SAL from SAL_SUB\n"
            "  -y, --yes   start without asking (needed when standard input is not a terminal)\n"
            "  -h, --help  show this text\n"
-           "Exit codes: 0 rebuilt, 1 failed or not confirmed, 2 wrong usage,\n"
-           "            130 or 143 stopped by SIGINT or SIGTERM (the unfinished work rolled back).\n"
+           "Exit codes: 0 rebuilt, 1 failed or not confirmed, 2 wrong usage, 129, 130 or 143\n"
+           "            stopped by SIGHUP, SIGINT or SIGTERM (the lines written before it kept).\n"
            "Settings: sqlconnections.ini and sqldrivers.ini beside the program (links to\n"
            "/etc/tarvelreset/ when installed), or where ~/.config/kestal/settings.ini names them.\n";
 }

@@ -1,7 +1,7 @@
 // SIGINT, SIGTERM and SIGHUP, the signals that ask the program to stop: held
 // back from block() on and taken when the program is ready for them, so that a
-// stop ends a rebuild through the normal error path (its open transaction
-// rolled back) rather than in the client library's own handlers, which tear
+// stop ends a rebuild through the normal error path (the lines it wrote
+// kept, no pair half written) rather than in the client library's own handlers, which tear
 // the attachments down from another thread. Blocked before the first
 // attachment (the window blocks them before it starts any thread), they stay
 // blocked in every thread started later, the client library's included, so

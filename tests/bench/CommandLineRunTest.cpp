@@ -13,7 +13,7 @@ TEST(CommandLineRun, TakesTheLinesWalkedFromTheLastProgressLine) {
     const std::pair<std::string, std::optional<std::int64_t>> cases[] = {
         {"0/1500 lines (0%), 0 lines/s, --:-- left\n"
          "1200/1500 lines (80%), 120 lines/s, 0:03 left\n"
-         "Stopped by SIGTERM; the work not yet committed was rolled back\n",
+         "Stopped by SIGTERM; the lines written before it are kept, no pair half written\n",
          1200},
         {"0/1500 lines (0%), 0 lines/s, --:-- left\n1500/1500 lines (100%), 900 lines/s, 0:00 left\n", 1500},
         {"SQL Server Error: unavailable database 12/3 lines\n", std::nullopt},

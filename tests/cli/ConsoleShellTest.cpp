@@ -85,7 +85,8 @@ TEST(ConsoleShell, AStopSignalAfterYesEndsTheRunAtTheNextLine) {
         FAIL() << "the stop was not taken";
     } catch (const StopRequested& stop) {
         EXPECT_EQ(stop.signal(), SIGTERM);
-        EXPECT_STREQ(stop.what(), "Stopped by SIGTERM; the work not yet committed was rolled back");
+        EXPECT_STREQ(stop.what(),
+                     "Stopped by SIGTERM; the lines written before it are kept, no pair half written");
     }
     EXPECT_EQ(shell.progressPosition(), 1);
     shell.setProgressPosition(2);

@@ -5,6 +5,7 @@
 // an attachment that is gone.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -191,7 +192,9 @@ TEST_F(RunRecovery, ARunAfterARefusedRollbackStartsOnAFreshAttachment) {
     SqlBlockOperations blocks(*connection);
     ConnectionTransactions transactions(*connection);
 
-    // The INSERT is refused, and so is the rollback that follows it.
+    // One line per call, so that the INSERT is the third statement run; it is
+    // refused, and so is the rollback that follows it.
+    std::ofstream(m_dir.file("sqlconnections.ini"), std::ios::app) << "LinesPerCall=1\n";
     fakedriver::failNext("command.execute", st::SqlError, 3);
     fakedriver::failNext("connection.rollback", st::SqlError);
     fakedriver::setErrorMessage("command", "string right truncation");

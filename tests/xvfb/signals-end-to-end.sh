@@ -63,7 +63,11 @@ isql() {  # isql <database> <sql>
 }
 
 # Starts the program through a small runner that records how it ended: "exit
-# N" or "signal N" (perl, as the shell reports both alike).
+# N" or "signal N" (perl, as the shell reports both alike). The program gets
+# the stop signals at their default, as from a desktop or a terminal: a
+# background job of this script would have SIGINT ignored, and a signal
+# ignored at start stays ignored. IGNORED names signals to start it with
+# ignored instead, as nohup does.
 start_program() {  # start_program <settings folder> [arguments...]
     local settings=$1; shift
     mkdir -p "$work/config/kestal"
@@ -73,7 +77,11 @@ start_program() {  # start_program <settings folder> [arguments...]
     XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime LC_ALL=en_US.UTF-8 perl -e '
         my ($pidfile, $endfile, @command) = @ARGV;
         my $pid = fork() // die "fork: $!";
-        if ($pid == 0) { exec(@command) or die "exec: $!"; }
+        if ($pid == 0) {
+            $SIG{$_} = "DEFAULT" for qw(INT TERM HUP);
+            $SIG{$_} = "IGNORE" for split(" ", $ENV{IGNORED} // "");
+            exec(@command) or die "exec: $!";
+        }
         open(my $p, ">", $pidfile) or die; print $p "$pid\n"; close($p);
         waitpid($pid, 0);
         my $how = ($? & 127) ? "signal " . ($? & 127) . (($? & 128) ? " core" : "") : "exit " . ($? >> 8);
@@ -164,6 +172,15 @@ has_visible_window '^Other$' && fail "-qwindowtitle changed the caption"
 width=$(xwininfo -id "$(visible_window '^FormTarvelReset$')" | awk '/Width:/ { print $2 }')
 [ "$width" != 300 ] || fail "-qwindowgeometry changed the size"
 end_with TERM "arguments given"
+
+echo "-- started with SIGHUP ignored (nohup)"
+IGNORED=HUP start_program "$work/settings-embedded-large"
+start_run
+kill -HUP "$(cat "$work/program.pid")"
+sleep 1
+[ -s "$work/ended" ] && fail "SIGHUP ended a program that was started with it ignored"
+end_with TERM "SIGHUP ignored, in the middle of a run"
+check_whole "$work/embedded-large.fdb" demo "SIGTERM after an ignored SIGHUP"
 
 for access in embedded server; do
     database=$work/$access-large.fdb login=demo
