@@ -57,7 +57,7 @@ isc_tr_handle* ConnectionCore::prepareTransaction() {
 }
 
 Transaction ConnectionCore::startCursorTransaction() {
-    return Transaction(m_client, database(), transactionParameters(m_options, true));
+    return Transaction(m_client, database(), cursorTransactionParameters(m_options));
 }
 
 void ConnectionCore::beginTransaction() {

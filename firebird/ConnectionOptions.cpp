@@ -79,4 +79,10 @@ std::string transactionParameters(const ConnectionOptions& options, bool readOnl
     return buffer;
 }
 
+std::string cursorTransactionParameters(const ConnectionOptions& options) {
+    ConnectionOptions snapshot = options;
+    snapshot.isolation = 1;
+    return transactionParameters(snapshot, true);
+}
+
 }  // namespace tarvel::fb
