@@ -88,8 +88,7 @@ void CommitGroup::flush() {
     if (m_writer.linesPerCall() == 1) {
         for (std::size_t i = first; i < m_lines; ++i) {
             try {
-                m_writer.deleteRow(m_pairs[i]);
-                m_writer.insertRow(m_pairs[i]);
+                writeLine(i);
             } catch (...) {
                 m_state = State::PartLine;
                 m_failedPosition = m_positions[i];
@@ -150,17 +149,25 @@ void CommitGroup::afterBlockFailure(std::size_t first, std::size_t count, std::e
     for (std::size_t i = first; i < end; ++i) writeAlone(i);
 }
 
-void CommitGroup::writeAlone(std::size_t line) {
-    m_failedPosition = m_positions[line];
+void CommitGroup::writeLine(std::size_t line) {
+    m_writer.deleteRow(m_pairs[line]);
+    m_writer.insertRow(m_pairs[line]);
+}
+
+void CommitGroup::writeInOwnTransaction(std::size_t line) {
     m_transactions.begin();
     try {
-        m_writer.deleteRow(m_pairs[line]);
-        m_writer.insertRow(m_pairs[line]);
+        writeLine(line);
         m_transactions.commit();
     } catch (...) {
         rollbackQuietly();
         throw;
     }
+}
+
+void CommitGroup::writeAlone(std::size_t line) {
+    m_failedPosition = m_positions[line];
+    writeInOwnTransaction(line);
     m_failedPosition.reset();
 }
 
@@ -203,8 +210,7 @@ void CommitGroup::replay(std::size_t count) noexcept {
         const std::size_t perCall = m_writer.linesPerCall();
         for (std::size_t first = 0; first < count; first += perCall) {
             if (perCall == 1) {
-                m_writer.deleteRow(m_pairs[first]);
-                m_writer.insertRow(m_pairs[first]);
+                writeLine(first);
             } else {
                 writeRange(first, std::min(perCall, count - first));
             }
@@ -218,16 +224,8 @@ void CommitGroup::replay(std::size_t count) noexcept {
     // transaction per line would have stopped.
     for (std::size_t i = 0; i < count; ++i) {
         try {
-            m_transactions.begin();
+            writeInOwnTransaction(i);
         } catch (...) {
-            return;
-        }
-        try {
-            m_writer.deleteRow(m_pairs[i]);
-            m_writer.insertRow(m_pairs[i]);
-            m_transactions.commit();
-        } catch (...) {
-            rollbackQuietly();
             return;
         }
     }

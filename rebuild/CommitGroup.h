@@ -74,7 +74,11 @@ private:
     // group committed, then the rest one by one, each alone.
     // failure: the block's own, raised should the commit fail as well.
     void afterBlockFailure(std::size_t first, std::size_t count, std::exception_ptr failure);
-    // One line in a transaction of its own; raises its failure, undone.
+    // One line's own DELETE and INSERT, in the open transaction.
+    void writeLine(std::size_t line);
+    // The same in a transaction of its own; raises its failure, undone.
+    void writeInOwnTransaction(std::size_t line);
+    // writeInOwnTransaction, with the bar's place of a failure set to the line.
     void writeAlone(std::size_t line);
     // Writes lines [0, count) again after a rollback, in blocks; when that
     // fails, one line at a time up to the first that fails.

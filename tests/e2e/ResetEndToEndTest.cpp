@@ -653,6 +653,26 @@ TEST_P(GroupedCommitEndToEnd, ARefusedLineAnywhereInAGroupOrABlock) {
     }
 }
 
+// A line without a date: its history row gets a null CHG_DATE (the empty
+// field text bound to a date), alike in blocks and one line per call.
+TEST_P(GroupedCommitEndToEnd, ANullDateLandsAsNullInEveryBlockSize) {
+    const std::string nullDate =
+        "ALTER TABLE INSTORAGE_SUB ALTER BILL_DATE DROP NOT NULL;\n"
+        "COMMIT;\n"
+        "UPDATE INSTORAGE_SUB SET BILL_DATE = NULL WHERE LINE_NO = 3;\n";
+    Rows reference;
+    for (std::size_t perCall : kLinesPerCallCases) {
+        ResetDatabase db(GetParam(), kPurchase, std::string(kSchema) + kGroupData + nullDate, perCall);
+        EXPECT_EQ(failureInGroupsOfFour(db), "") << "lines per call " << perCall;
+        const Rows rows = db.rowsOf(kActualHistoryQuery);
+        if (perCall == 1) reference = rows;
+        EXPECT_EQ(rows, reference) << "lines per call " << perCall;
+        EXPECT_EQ(db.rowsOf("SELECT COUNT(*) FROM STORY_IN WHERE TEMPPRODID = 'T3' AND CHG_DATE IS NULL"),
+                  Rows{{"1"}})
+            << "lines per call " << perCall;
+    }
+}
+
 // A commit the server refuses: a commit trigger rejects a history row made
 // from line 8, which sits in the middle of the second group.
 TEST_P(GroupedCommitEndToEnd, ARefusedCommit) {
