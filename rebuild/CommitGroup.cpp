@@ -28,6 +28,7 @@ void CommitGroup::endUnreadLine(bool deleteRead) {
     finish();
     if (!deleteRead) return;
     begin();
+    m_open = false;  // undone below, whatever happens: nothing to commit
     try {
         m_writer.deleteRow(unread);
     } catch (...) {

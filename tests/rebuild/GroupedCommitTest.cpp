@@ -221,6 +221,27 @@ TEST_F(GroupedCommit, ARefusedLineInABlockLeavesWhatOneTransactionPerLineLeaves)
     }
 }
 
+// A line whose values cannot be read: the lines before it are written and
+// committed, and its DELETE, which a line written on its own runs before
+// reading the rest, runs alone and is undone.
+TEST_F(GroupedCommit, AnUnreadableLineEndsTheRunAfterTheLinesBeforeIt) {
+    for (std::size_t perCall : {1, 3}) {
+        for (const char* column : {"TEMPPRODID", "PROD_ID"}) {
+            db = Database{};
+            SetUp();
+            blocks.perCall = perCall;
+            db.unreadable = {"T4", column};
+            const std::string where = std::string(column) + ", lines per call " + std::to_string(perCall);
+            EXPECT_EQ(run(), std::string("cannot read ") + column) << where;
+            EXPECT_EQ(costs(db), perLineOutcome(data, 4)) << where;
+            const bool deleteTried = std::string(column) == "PROD_ID";
+            EXPECT_EQ(db.log.back(), deleteTried ? "rollback" : "commit") << where;
+            EXPECT_EQ(shell.position, 5) << where;
+            EXPECT_FALSE(db.snapshot) << where;
+        }
+    }
+}
+
 TEST_F(GroupedCommit, AFailedCommitCountsAsAFailureOfTheGroupsLastLine) {
     struct Case {
         int failOnCommit;

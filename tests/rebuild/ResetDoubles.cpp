@@ -102,6 +102,9 @@ std::string QueryDouble::fieldText(const std::string& name) {
         throw Error(m_name + ": Field '" + name + "' not found");
     if (eof()) return {};
     const Row& row = m_rows[m_row];
+    if (m_db.unreadable && m_db.unreadable->second == name && row.count("TEMPPRODID") &&
+        row.at("TEMPPRODID") == m_db.unreadable->first)
+        throw Error("cannot read " + name);
     const auto it = row.find(name);
     return it == row.end() || !it->second ? std::string() : *it->second;
 }

@@ -70,6 +70,8 @@ struct Database {
     bool refuseInsert = true;
     // A refused block tells which line failed (a server that says where).
     bool blockTellsLine = true;
+    // Reading this column of the lines of this pair fails.
+    std::optional<std::pair<std::string, std::string>> unreadable;  // pair, column
 
     // Runs one DELETE or INSERT with these parameters ("text:..."/"double:...");
     // throws failText when scripted to.
