@@ -59,13 +59,9 @@ StatementBlock::StatementBlock(SqlConnection& connection, const std::string& tab
     for (std::string& statement : oneLine)
         std::replace_if(
             statement.begin(), statement.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
-    const auto typed = [&](std::size_t p) {
-        return m_names[p] + " TYPE OF COLUMN " + table + "." + m_names[p];
-    };
-    const auto indexOf = [&](std::string_view marker) {
-        for (std::size_t p = 0; p < m_names.size(); ++p)
-            if (sameNameIgnoringCase(m_names[p], marker)) return p;
-        return std::size_t{0};  // not reached: the names were scanned from these texts
+    // A parameter typed as the column it is named after.
+    const auto typed = [&](const std::string& name, std::size_t p) {
+        return name + " TYPE OF COLUMN " + table + "." + m_names[p];
     };
 
     std::string& t = m_text;
@@ -75,7 +71,7 @@ StatementBlock::StatementBlock(SqlConnection& connection, const std::string& tab
         t += ",\n";
         for (std::size_t p = 0; p < m_names.size(); ++p) {
             if (p > 0) t += ", ";
-            t += inputName(row, p) + " TYPE OF COLUMN " + table + "." + m_names[p] + " = ?";
+            t += typed(inputName(row, p), p) + " = ?";
         }
     }
     t += ")\nAS\n";
@@ -85,7 +81,7 @@ StatementBlock::StatementBlock(SqlConnection& connection, const std::string& tab
     m_inline = m_rows * oneLine.size() <= kMaxContexts;
     if (!m_inline) {
         t.append("DECLARE PROCEDURE ").append(kProcedureName).append(" (");
-        for (std::size_t p = 0; p < m_names.size(); ++p) t += (p > 0 ? ", " : "") + typed(p);
+        for (std::size_t p = 0; p < m_names.size(); ++p) t += (p > 0 ? ", " : "") + typed(m_names[p], p);
         t += ")\nAS\nBEGIN\n";
         for (const std::string& statement : oneLine) t += statement + ";\n";
         t += "END\n";
@@ -99,7 +95,8 @@ StatementBlock::StatementBlock(SqlConnection& connection, const std::string& tab
             t += "BEGIN ";
             for (const std::string& statement : oneLine) {
                 t += replaceMarkers(statement, 0, [&](std::string_view marker) {
-                    return " :" + inputName(row, indexOf(marker)) + " ";
+                    // A marker the name scan read otherwise is refused, never guessed.
+                    return " :" + inputName(row, parameterIndex(std::string(marker))) + " ";
                 });
                 t += "; ";
             }
