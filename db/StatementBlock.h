@@ -47,11 +47,8 @@ public:
     // Position of that name in parameterNames() (letter case ignored); throws
     // "Parameter '<name>' not found".
     std::size_t parameterIndex(const std::string& name) const;
-    std::size_t rows() const { return m_rows; }
     // Whether the rows' statements stand inline (else a sub-procedure runs them).
     bool isInline() const { return m_inline; }
-    // The block's text as the server gets it.
-    const std::string& text() const { return m_text; }
 
     // Values of a row's parameter, kept until set again.
     void setValue(std::size_t row, std::size_t parameter, ParameterValue value);
@@ -65,16 +62,15 @@ public:
     // bound, or the row the server's text points at; nullopt when unknown.
     std::optional<std::size_t> failedRow() const { return m_failedRow; }
 
-    // The row of a block's failure text: its last "At block line: L"
-    // location names the line of the row's call. nullopt when there is none
-    // (a failure before any statement ran, a server that does not say).
-    std::optional<std::size_t> rowOfFailureText(const std::string& errorText) const;
-
     // Lets the prepared statement go (the connection is closing, or the run
     // that used the block ends).
     void releaseDriverObjects() override;
 
 private:
+    // The row of a block's failure text: its last "At block line: L"
+    // location names the line of the row's call. nullopt when there is none
+    // (a failure before any statement ran, a server that does not say).
+    std::optional<std::size_t> rowOfFailureText(const std::string& errorText) const;
     void prepare(sqldriver::ISQLConnection* connection);
     void bind(std::size_t position, const QueryParameter& parameter);
     [[noreturn]] void fail(sqldriver::Status status, sqldriver::ISQLObject* failed);

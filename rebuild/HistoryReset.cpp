@@ -94,8 +94,8 @@ void rebuildHistory(ResetShell& shell, const HistoryMode& mode, ResetQuery& scan
     CommitGroup group(transactions, writer, limits, clock);
     try {
         while (!scan.eof()) {
-            int position = shell.progressPosition();
-            if (position < INT_MAX) shell.setProgressPosition(++position);
+            const int position = shell.progressPosition();
+            if (position < INT_MAX) shell.setProgressPosition(position + 1);
 
             const long double price = numberOf(scan, "B_PRICE");
             if (price > 0) {
