@@ -22,6 +22,7 @@
 #include "SqlQuery.h"
 #include "SqlQueryOperations.h"
 #include "TerminationSignals.h"
+#include "WaitCanceller.h"
 
 namespace tarvel {
 
@@ -77,6 +78,8 @@ TFormTarvelReset::TFormTarvelReset(BoxPresenter& boxes, ErrorHandler& errors, Re
             SqlQueryOperations work(*SQLQuery2);
             SqlBlockOperations blocks(*SQLConnection1);
             ConnectionTransactions transactions(*SQLConnection1);
+            WaitCanceller canceller(&TerminationSignals::pendingNow,
+                                    [this] { SQLConnection1->cancel(sqldriver::cancelopt::Raise); });
             runHistoryReset(shell, scan, work, blocks, transactions);
         };
     }
@@ -200,6 +203,10 @@ void TFormTarvelReset::catchUpWithWindowSystem(int litSegmentsBefore) {
 void TFormTarvelReset::endRunWhenTerminating() {
     if (TerminationSignals::received() != 0) throw AbortError();
 }
+
+void TFormTarvelReset::holdStop() { TerminationSignals::receivedNow(); }
+
+void TFormTarvelReset::endIfStopped() { endRunWhenTerminating(); }
 
 int TFormTarvelReset::confirm(const std::string& question) {
     const int answer = m_boxes.present(BoxKind::Confirmation, QString::fromUtf8(question));

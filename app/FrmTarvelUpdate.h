@@ -54,6 +54,8 @@ public:
     void setProgressPosition(int position) override;
     int progressPosition() override;
     void showInformation(const std::string& message) override;
+    void holdStop() override;
+    void endIfStopped() override;
 
 protected:
     bool event(QEvent* event) override;

@@ -27,6 +27,14 @@ TerminationSignals::~TerminationSignals() {
 
 int TerminationSignals::received() { return current ? current->takeAndRemember(false) : 0; }
 
+int TerminationSignals::receivedNow() { return current ? current->takeAndRemember(true) : 0; }
+
+bool TerminationSignals::pendingNow() {
+    // current is set before the first run and cleared after the last.
+    const TerminationSignals* watching = current;
+    return watching && watching->m_stops.pendingNow();
+}
+
 int TerminationSignals::takeAndRemember(bool now) {
     if (m_received == 0) {
         m_received = now ? m_stops.takePending() : m_stops.pollPending();

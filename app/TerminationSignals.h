@@ -29,6 +29,10 @@ public:
     // is pending (looked for at most once per StopSignals::kPollInterval, as
     // a run asks at every line); 0 when none.
     static int received();
+    // The same, asking the system now.
+    static int receivedNow();
+    // Whether a stop signal waits to be taken; from any thread.
+    static bool pendingNow();
 
 private:
     void onReadable();

@@ -57,6 +57,14 @@ void ConsoleShell::setProgressPosition(int position) {
 
 int ConsoleShell::progressPosition() { return m_position; }
 
+void ConsoleShell::holdStop() {
+    if (m_heldStop == 0) m_heldStop = m_stops.takePending();
+}
+
+void ConsoleShell::endIfStopped() {
+    if (m_heldStop != 0) throw StopRequested(m_heldStop);
+}
+
 void ConsoleShell::showInformation(const std::string& message) {
     m_progress.finish();
     m_completed = true;

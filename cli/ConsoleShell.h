@@ -36,6 +36,8 @@ public:
     void setProgressPosition(int position) override;
     int progressPosition() override;
     void showInformation(const std::string& message) override;
+    void holdStop() override;
+    void endIfStopped() override;
 
     // True once the run reached its completion message.
     bool completed() const { return m_completed; }
@@ -51,6 +53,7 @@ private:
     int m_maximum = 100;
     int m_position = 0;
     bool m_completed = false;
+    int m_heldStop = 0;  // the stop signal holdStop() took
 };
 
 }  // namespace tarvel

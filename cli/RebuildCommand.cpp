@@ -17,6 +17,7 @@
 #include "SqlQuery.h"
 #include "SqlQueryOperations.h"
 #include "StopSignals.h"
+#include "WaitCanceller.h"
 
 namespace tarvel {
 
@@ -74,6 +75,8 @@ int runRebuildCommand(const std::vector<std::string>& arguments) {
             SqlQueryOperations work(workQuery);
             SqlBlockOperations blocks(connection);
             ConnectionTransactions transactions(connection);
+            WaitCanceller canceller([&stops] { return stops.pendingNow(); },
+                                    [&connection] { connection.cancel(sqldriver::cancelopt::Raise); });
             runHistoryReset(shell, scan, work, blocks, transactions);
         } catch (const StopRequested& stop) {
             progress.finish();
@@ -93,6 +96,11 @@ int runRebuildCommand(const std::vector<std::string>& arguments) {
     // The connection is closed; the client library ends its threads (and an
     // embedded engine its database files) in order before the process exits.
     DriverLibrary::shutDownAll();
+    // A stop signal after the run's last look at them comes too late to
+    // change what the run did: dropped, so that it neither ends the process
+    // after the run reported its result nor reaches a handler of the client
+    // library once the signal mask is given back.
+    stops.discardPending();
     return code;
 }
 

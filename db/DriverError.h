@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "DatabaseError.h"
 #include "Error.h"
 #include "SqlDriver.h"
 
@@ -34,15 +35,16 @@ const std::string& recordDriverError(std::string& lastError, sqldriver::Status s
 // Ok, records the text (recordDriverError), lets `afterRecord` look at the
 // failure (the connection asks whether its attachment is gone; that call must
 // come after the failed object was asked for its message), then throws the
-// text as tarvel::Error.
+// text as DatabaseError with the failed object's codes.
 template <class AfterRecord>
 void checkDriverCall(std::string& lastError, sqldriver::Status status, sqldriver::ISQLObject* failed,
                      const std::string& firstFallback, const std::string& secondFallback,
                      AfterRecord&& afterRecord) {
     if (status == sqldriver::status::Ok) return;
     const std::string& text = recordDriverError(lastError, status, failed, firstFallback, secondFallback);
+    const sqldriver::ErrorCodes codes = driverErrorCodes(failed);
     afterRecord();
-    throw Error(text);
+    throw DatabaseError(text, codes);
 }
 
 inline void checkDriverCall(std::string& lastError, sqldriver::Status status, sqldriver::ISQLObject* failed,

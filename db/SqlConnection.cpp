@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <mutex>
 
 #include "DriverError.h"
 #include "DriverLibrary.h"
@@ -116,6 +117,15 @@ struct SqlConnection::State {
 
     std::vector<ConnectionClient*> clients;
     std::vector<std::unique_ptr<SqlConnection>> clones;
+
+    // The attached driver connection as cancel() reaches it from another
+    // thread; cleared under the lock before the connection is let go.
+    std::mutex cancelLock;
+    sqldriver::ISQLConnection* cancelTarget = nullptr;
+    void setCancelTarget(sqldriver::ISQLConnection* target) {
+        std::lock_guard<std::mutex> hold(cancelLock);
+        cancelTarget = target;
+    }
 
     State(std::string n, SettingsLocation location) : name(std::move(n)), store(std::move(location)) {}
 };
@@ -275,6 +285,7 @@ void SqlConnection::connectDriver() {
     status = s.connection->connect(database.c_str(), userName.c_str(), password.c_str());
     check(status, s.connection.get());
     s.connected = true;
+    s.setCancelTarget(s.connection.get());
 
     std::int32_t limit = 0;
     std::int32_t length = 0;
@@ -346,6 +357,7 @@ void SqlConnection::applyOptions() {
 void SqlConnection::abandonOpening() noexcept {
     State& s = *m_state;
     s.metaData.reset();
+    s.setCancelTarget(nullptr);
     // An attachment that was made must not outlive the failed opening. Status
     // ignored: the failure that ended the opening is the one to report.
     if (s.connected && s.connection) s.connection->disconnect();
@@ -382,6 +394,7 @@ void SqlConnection::close() {
         }
     }
     s.metaData.reset();
+    s.setCancelTarget(nullptr);
     // Status ignored: the connection object is let go next whatever it reports.
     s.connection->disconnect();
     s.connected = false;
@@ -471,6 +484,30 @@ void SqlConnection::rollback() {
         throw Error(text);
     }
     --m_state->transactions;
+}
+
+void SqlConnection::cancel(std::int32_t request) noexcept {
+    std::lock_guard<std::mutex> hold(m_state->cancelLock);
+    // Status ignored: a cancel that finds nothing running changes nothing.
+    if (m_state->cancelTarget) m_state->cancelTarget->cancel(request);
+}
+
+void SqlConnection::setLockTimeout(int seconds) {
+    open();
+    check(m_state->connection->setIntOption(sqldriver::connopt::LockTimeout, seconds),
+          m_state->connection.get());
+}
+
+void SqlConnection::reserveTable(const std::string& table) {
+    open();
+    check(m_state->connection->setTextOption(sqldriver::connopt::ReserveTable, table.c_str()),
+          m_state->connection.get());
+}
+
+void SqlConnection::releaseTable() noexcept {
+    if (!isOpen()) return;
+    // Status ignored: a reservation that cannot be ended ends with the attachment.
+    m_state->connection->setTextOption(sqldriver::connopt::ReserveTable, "");
 }
 
 }  // namespace tarvel

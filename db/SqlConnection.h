@@ -87,6 +87,22 @@ public:
     void rollback();
     bool inTransaction() const;
 
+    // From any thread, also while this thread waits in a call on the
+    // connection: a request of sqldriver::cancelopt (Raise makes the running
+    // call fail as cancelled). Never throws; nothing happens while closed.
+    void cancel(std::int32_t request) noexcept;
+    // Seconds a writing transaction begun from now on waits for a lock held
+    // by another (0: as long as it is held). Opens the connection first.
+    void setLockTimeout(int seconds);
+    // Reserves `table` for protected write, without waiting, until
+    // releaseTable() or the connection closes: other attachments can then
+    // neither write the table nor reserve it, while this connection's
+    // transactions (one kept open across commits meanwhile) write it freely.
+    // Throws DatabaseError (a lock conflict) when another attachment holds it
+    // or has written it in a transaction still open.
+    void reserveTable(const std::string& table);
+    void releaseTable() noexcept;
+
     // Run-time state, for the queries and for tests.
     // Full path of the named-connection file as resolved at creation (empty
     // when the settings store could not give it).

@@ -21,7 +21,7 @@ namespace sqldriver {
 using Status = std::uint16_t;
 
 // Raised whenever a change would break a driver built against an older header.
-constexpr std::uint32_t kInterfaceVersion = 2;
+constexpr std::uint32_t kInterfaceVersion = 3;
 
 // Statuses with a text of their own; the numbers are those the program's error
 // texts know. Any other non-zero value is a failure with no static text.
@@ -110,7 +110,23 @@ constexpr std::int32_t CustomString = 31;         // text: accepted, ignored
 constexpr std::int32_t ConnectionTimeout = 32;    // int: seconds to wait for the server
 constexpr std::int32_t ConnectionLost = 33;  // get, int32: 1 when the attachment is gone (server unreachable,
                                              // connection or database shut down); asked after a failed call
+constexpr std::int32_t LockTimeout = 34;     // int: seconds a writing transaction begun from now on waits for
+                                             // a lock when WaitOnLocks is 1; 0 (the default) waits as long as
+                                             // the lock is held; any time
+constexpr std::int32_t ReserveTable = 35;    // text, once connected and with no explicit transaction active:
+                                             // a table name reserves the table for protected write, without
+                                             // waiting, until an empty text or the disconnect (others can
+                                             // read it, not write it or reserve it); meanwhile the explicit
+                                             // transactions are one kept open across commits and rollbacks
+                                             // (retaining), which holds the reservation
 }  // namespace connopt
+
+// Requests of ISQLConnection::cancel().
+namespace cancelopt {
+constexpr std::int32_t Raise = 0;    // the call running on the connection fails as cancelled
+constexpr std::int32_t Disable = 1;  // cancelling is off, and a raise not yet taken is dropped
+constexpr std::int32_t Enable = 2;   // cancelling is on again (it is on after connecting)
+}  // namespace cancelopt
 
 // Option codes of ISQLMetaData.
 namespace metaopt {
@@ -152,6 +168,15 @@ struct SqlTimestamp {
     std::uint32_t fraction = 0;
 };
 
+// What the server said about a failed call beside its message text, for
+// deciding what the failure means without reading the text.
+constexpr std::uint32_t kMaxErrorCodes = 8;
+struct ErrorCodes {
+    std::int32_t gds[kMaxErrorCodes] = {};  // the server's error codes in the order given, 0 after the last
+    std::int32_t sqlCode = 0;               // SQLCODE, 0 when none
+    char sqlState[6] = {};                  // SQLSTATE, five characters; empty when none
+};
+
 // Longest column name getColumnName() writes, the NUL excluded.
 constexpr std::uint32_t kMaxColumnNameBytes = 127;
 
@@ -173,6 +198,9 @@ public:
     virtual Status getErrorMessageLen(std::uint16_t* length) = 0;
     // Writes that message and a NUL into buffer, which holds length + 1 bytes.
     virtual Status getErrorMessage(char* buffer) = 0;
+    // The codes of that failure; all zero when the server gave none (or the
+    // failure was the driver's own).
+    virtual Status getErrorCodes(ErrorCodes* codes) = 0;
 
 protected:
     ~ISQLObject() = default;
@@ -267,6 +295,10 @@ public:
     virtual Status commit() = 0;
     // Rolls the explicit transaction back.
     virtual Status rollback() = 0;
+    // From any thread, also while another call on this connection runs (one
+    // that waits for a lock, say): a request of namespace cancelopt. Records
+    // no message; Ok when the connection is not attached.
+    virtual Status cancel(std::int32_t request) = 0;
 
 protected:
     ~ISQLConnection() = default;

@@ -62,6 +62,7 @@ std::shared_ptr<const ClientLibrary> ClientLibrary::load(const std::string& name
     resolve(handle, "isc_commit_transaction", &library->commitTransaction);
     resolve(handle, "isc_commit_retaining", &library->commitRetaining);
     resolve(handle, "isc_rollback_transaction", &library->rollbackTransaction);
+    resolve(handle, "isc_rollback_retaining", &library->rollbackRetaining);
     resolve(handle, "isc_dsql_allocate_statement", &library->allocateStatement);
     resolve(handle, "isc_dsql_prepare", &library->prepare);
     resolve(handle, "isc_dsql_describe", &library->describe);
@@ -72,6 +73,8 @@ std::shared_ptr<const ClientLibrary> ClientLibrary::load(const std::string& name
     resolve(handle, "isc_dsql_sql_info", &library->sqlInfo);
     resolve(handle, "fb_interpret", &library->interpret);
     resolve(handle, "isc_sqlcode", &library->sqlcode);
+    resolve(handle, "fb_sqlstate", &library->sqlstate);
+    resolve(handle, "fb_cancel_operation", &library->cancelOperation);
     resolve(handle, "isc_open_blob2", &library->openBlob);
     resolve(handle, "isc_get_segment", &library->getSegment);
     resolve(handle, "isc_close_blob", &library->closeBlob);

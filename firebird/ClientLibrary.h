@@ -25,6 +25,7 @@ struct ClientLibrary {
     decltype(&::isc_commit_transaction) commitTransaction = nullptr;
     decltype(&::isc_commit_retaining) commitRetaining = nullptr;
     decltype(&::isc_rollback_transaction) rollbackTransaction = nullptr;
+    decltype(&::isc_rollback_retaining) rollbackRetaining = nullptr;
     decltype(&::isc_dsql_allocate_statement) allocateStatement = nullptr;
     decltype(&::isc_dsql_prepare) prepare = nullptr;
     decltype(&::isc_dsql_describe) describe = nullptr;
@@ -35,6 +36,8 @@ struct ClientLibrary {
     decltype(&::isc_dsql_sql_info) sqlInfo = nullptr;
     decltype(&::fb_interpret) interpret = nullptr;
     decltype(&::isc_sqlcode) sqlcode = nullptr;
+    decltype(&::fb_sqlstate) sqlstate = nullptr;
+    decltype(&::fb_cancel_operation) cancelOperation = nullptr;
     decltype(&::isc_open_blob2) openBlob = nullptr;
     decltype(&::isc_get_segment) getSegment = nullptr;
     decltype(&::isc_close_blob) closeBlob = nullptr;

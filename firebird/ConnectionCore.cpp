@@ -12,10 +12,18 @@ void ConnectionCore::connect(const std::string& database, const std::string& use
     bool embedded = false;
     const std::string target = attachTarget(database, m_options, &embedded);
     m_attachment = Attachment(m_client, target, databaseParameters(m_options, userName, password, embedded));
+    m_cancelTarget = *m_attachment.handle();
+}
+
+void ConnectionCore::dropTransactions() noexcept {
+    m_cancelTarget = 0;
+    m_claim = Transaction();
+    m_claimInUse = false;
 }
 
 void ConnectionCore::disconnect() {
     if (!m_attachment.isOpen()) return;
+    dropTransactions();
     if (m_lost) {
         // Nothing can be committed over a lost attachment: every handle is
         // let go quietly, so the connection can be opened afresh.
@@ -60,19 +68,87 @@ Transaction ConnectionCore::startCursorTransaction() {
     return Transaction(m_client, database(), cursorTransactionParameters(m_options));
 }
 
+Transaction* ConnectionCore::activeExplicit() {
+    if (m_claimInUse) return &m_claim;
+    return m_explicit.isActive() ? &m_explicit : nullptr;
+}
+
 void ConnectionCore::beginTransaction() {
-    if (m_explicit.isActive())
+    if (activeExplicit())
         throw DriverFailure(TransactionActive, "a transaction is already active on this connection");
+    if (m_claim.isActive()) {
+        m_claimInUse = true;
+        return;
+    }
     m_explicit = Transaction(m_client, database(), transactionParameters(m_options, false));
 }
 
+void ConnectionCore::cancel(std::int32_t request) {
+    isc_db_handle target = m_cancelTarget;
+    if (target == 0) return;
+    const ISC_USHORT option = request == sqldriver::cancelopt::Disable  ? fb_cancel_disable
+                              : request == sqldriver::cancelopt::Enable ? fb_cancel_enable
+                                                                        : fb_cancel_raise;
+    // A status of its own: the connection's slot belongs to the thread whose
+    // call is being cancelled.
+    ISC_STATUS_ARRAY status{};
+    m_client->cancelOperation(status, &target, option);
+    // Cancelling when nothing runs, or racing a detach, fails harmlessly.
+}
+
+void ConnectionCore::reserveTable(const std::string& table) {
+    if (table.empty()) {
+        if (!m_claim.isActive()) return;
+        // Whatever a transaction left in it was committed or rolled back
+        // already; one still in use is undone.
+        const bool inUse = m_claimInUse;
+        m_claimInUse = false;
+        if (inUse) {
+            m_claim.rollback();
+        } else {
+            m_claim.commit();
+        }
+        return;
+    }
+    if (activeExplicit() || m_claim.isActive())
+        throw DriverFailure(TransactionActive, "a transaction is already active on this connection");
+    if (table.size() > 255) throw DriverFailure(InvalidParameter, "table name too long: " + table);
+    const auto reserving = [&](const ConnectionOptions& options) {
+        std::string tpb = transactionParameters(options, false);
+        tpb += static_cast<char>(isc_tpb_lock_write);
+        tpb += static_cast<char>(table.size());
+        tpb += table;
+        tpb += static_cast<char>(isc_tpb_protected);
+        return tpb;
+    };
+    // First without waiting: a table another attachment reserved, or has
+    // written in a transaction still open, is refused at once. The claim
+    // itself then waits for locks as the options say, for the statements
+    // that run in it; should another claim come between the two (a matter of
+    // microseconds), this one waits for it to end rather than share the table.
+    ConnectionOptions noWait = m_options;
+    noWait.waitOnLocks = false;
+    Transaction(m_client, database(), reserving(noWait)).commit();
+    m_claim = Transaction(m_client, database(), reserving(m_options));
+}
+
 void ConnectionCore::commit() {
+    if (m_claimInUse) {
+        m_claim.commitRetaining();
+        m_claimInUse = false;
+        return;
+    }
     if (!m_explicit.isActive())
         throw DriverFailure(InvalidTransactionId, "no transaction is active on this connection");
     m_explicit.commit();
 }
 
 void ConnectionCore::rollback() {
+    if (m_claimInUse) {
+        m_claimInUse = false;
+        m_claim.rollbackRetaining();
+        return;
+    }
     if (!m_explicit.isActive())
         throw DriverFailure(InvalidTransactionId, "no transaction is active on this connection");
     m_explicit.rollback();

@@ -3,6 +3,7 @@
 // alive, so releasing objects in any order never leaves a dangling handle.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
@@ -45,9 +46,13 @@ public:
     // is committed (or commit-retained) as soon as `execute` has returned.
     template <typename Execute>
     void runWriting(Execute&& execute) {
-        if (!m_explicit.isActive() && !m_options.autoCommit) beginTransaction();
-        if (m_explicit.isActive()) {
-            execute(m_explicit.handle());
+        if (!activeExplicit() && !m_options.autoCommit) beginTransaction();
+        if (Transaction* current = activeExplicit()) {
+            execute(current->handle());
+        } else if (m_claim.isActive()) {
+            // A statement of its own while the claim is held runs in it.
+            execute(m_claim.handle());
+            m_claim.commitRetaining();
         } else if (m_options.commitRetain) {
             if (!m_retained.isActive())
                 m_retained = Transaction(m_client, database(), transactionParameters(m_options, false));
@@ -64,7 +69,24 @@ public:
     void commit();
     void rollback();
 
+    // A request of sqldriver::cancelopt for the call running on the
+    // attachment; safe from any thread. Not attached: nothing to do.
+    void cancel(std::int32_t request);
+    // Claims `table`: starts a transaction that reserves it for protected
+    // write, without waiting, and holds it until reserveTable("") or the
+    // detach. Reservations of one attachment's transactions exclude each
+    // other, so while the claim is held the explicit transactions are that
+    // one: a begin takes it up, a commit or rollback keeps it (retaining).
+    // Other attachments can then read the table but neither write it nor
+    // claim it. An empty name ends the claim (committing it).
+    void reserveTable(const std::string& table);
+
 private:
+    // The explicit transaction in use, nullptr when none is.
+    Transaction* activeExplicit();
+    // Ends every transaction and forgets the attachment's handle for cancel().
+    void dropTransactions() noexcept;
+
     ClientRef m_client;
     ConnectionOptions m_options;
     ErrorSlot m_errors;
@@ -72,6 +94,11 @@ private:
     Transaction m_prepare;
     Transaction m_retained;
     Transaction m_explicit;
+    Transaction m_claim;
+    bool m_claimInUse = false;  // begun as the explicit transaction
+    // The attachment's handle as cancel() reads it from another thread; 0
+    // while not attached.
+    std::atomic<isc_db_handle> m_cancelTarget{0};
     bool m_lost = false;
 };
 

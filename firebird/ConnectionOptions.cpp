@@ -76,6 +76,13 @@ std::string transactionParameters(const ConnectionOptions& options, bool readOnl
         buffer += static_cast<char>(isc_tpb_rec_version);
     }
     buffer += static_cast<char>(options.waitOnLocks ? isc_tpb_wait : isc_tpb_nowait);
+    if (options.waitOnLocks && options.lockTimeout > 0 && !readOnly) {
+        // The value is a counted little-endian number of seconds.
+        buffer += static_cast<char>(isc_tpb_lock_timeout);
+        buffer += static_cast<char>(4);
+        for (int shift = 0; shift < 32; shift += 8)
+            buffer += static_cast<char>((static_cast<std::uint32_t>(options.lockTimeout) >> shift) & 0xff);
+    }
     return buffer;
 }
 

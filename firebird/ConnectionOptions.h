@@ -21,6 +21,7 @@ struct ConnectionOptions {
     int dialect = 3;
     int blobSizeKb = -1;        // -1: whole blobs
     int connectionTimeout = 0;  // seconds; 0: the client's default
+    int lockTimeout = 0;        // seconds a writing transaction waits for a lock; 0: as long as it is held
 };
 
 // Where the attachment goes: `database` with the host name and port options

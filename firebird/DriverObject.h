@@ -1,5 +1,5 @@
 // What every object the driver hands out has in common: release() deletes
-// it, and the two error-message calls read its ErrorSlot.
+// it, and the error calls read its ErrorSlot.
 #pragma once
 
 #include <utility>
@@ -15,6 +15,7 @@ public:
     void release() override { delete this; }
     sqldriver::Status getErrorMessageLen(std::uint16_t* length) override { return errors().length(length); }
     sqldriver::Status getErrorMessage(char* buffer) override { return errors().copy(buffer); }
+    sqldriver::Status getErrorCodes(sqldriver::ErrorCodes* codes) override { return errors().codes(codes); }
 
 protected:
     // Objects are released, never deleted by their callers.

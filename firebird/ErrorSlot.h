@@ -1,4 +1,4 @@
-// The last error message of one driver object, and the one place where an
+// The last error message and codes of one driver object, and the one place where an
 // exception inside the driver becomes the status an interface call returns.
 #pragma once
 
@@ -15,14 +15,15 @@ namespace tarvel::fb {
 class ErrorSlot {
 public:
     // Runs `work`; a success clears nothing (the message of the last failed
-    // call stays readable), a failure records its message and returns its status.
+    // call stays readable), a failure records its message and codes and
+    // returns its status.
     template <typename Work>
     sqldriver::Status run(Work&& work) noexcept {
         try {
             work();
             return sqldriver::status::Ok;
         } catch (const DriverFailure& failure) {
-            return record(failure.status(), failure.what());
+            return record(failure.status(), failure.what(), failure.codes());
         } catch (const std::bad_alloc&) {
             return record(sqldriver::status::NoMemory, "out of memory");
         } catch (const std::exception& error) {
@@ -32,7 +33,10 @@ public:
         }
     }
 
-    sqldriver::Status record(sqldriver::Status status, const char* message) noexcept {
+    // codes: the server's, none for a failure of the driver's own.
+    sqldriver::Status record(sqldriver::Status status, const char* message,
+                             const sqldriver::ErrorCodes& codes = {}) noexcept {
+        m_codes = codes;
         try {
             m_message = message;
             if (m_message.size() > 65535) m_message.resize(65535);
@@ -56,8 +60,15 @@ public:
         return sqldriver::status::Ok;
     }
 
+    sqldriver::Status codes(sqldriver::ErrorCodes* codes) const noexcept {
+        if (!codes) return sqldriver::status::InvalidParameter;
+        *codes = m_codes;
+        return sqldriver::status::Ok;
+    }
+
 private:
     std::string m_message;
+    sqldriver::ErrorCodes m_codes;
 };
 
 }  // namespace tarvel::fb

@@ -67,6 +67,12 @@ sqldriver::Status FbConnection::setIntOption(std::int32_t option, std::int32_t v
             case connopt::ConnectionTimeout:
                 options.connectionTimeout = value;
                 break;
+            case connopt::LockTimeout:
+                if (value < 0)
+                    throw DriverFailure(InvalidParameter,
+                                        "lock timeout " + std::to_string(value) + " below 0");
+                options.lockTimeout = value;
+                break;
             default:
                 // Blocking mode, native handle, server version hint, OS
                 // authentication, multiple transactions and unknown codes.
@@ -90,6 +96,9 @@ sqldriver::Status FbConnection::setTextOption(std::int32_t option, const char* v
                 break;
             case connopt::ServerPort:
                 options.serverPort = text(value);
+                break;
+            case connopt::ReserveTable:
+                m_core->reserveTable(text(value));
                 break;
             default:
                 break;
@@ -129,6 +138,9 @@ sqldriver::Status FbConnection::getOption(std::int32_t option, void* buffer, std
                 break;
             case connopt::ConnectionTimeout:
                 putNumber(options.connectionTimeout, buffer, size, resultLength);
+                break;
+            case connopt::LockTimeout:
+                putNumber(options.lockTimeout, buffer, size, resultLength);
                 break;
             case connopt::ConnectionLost:
                 putNumber(m_core->isLost() ? 1 : 0, buffer, size, resultLength);
@@ -185,6 +197,15 @@ sqldriver::Status FbConnection::commit() {
 
 sqldriver::Status FbConnection::rollback() {
     return run([&] { m_core->rollback(); });
+}
+
+sqldriver::Status FbConnection::cancel(std::int32_t request) {
+    // Not through the error slot: the thread whose call is cancelled owns it.
+    if (request != sqldriver::cancelopt::Raise && request != sqldriver::cancelopt::Disable &&
+        request != sqldriver::cancelopt::Enable)
+        return InvalidParameter;
+    m_core->cancel(request);
+    return Ok;
 }
 
 }  // namespace tarvel::fb

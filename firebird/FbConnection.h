@@ -24,6 +24,7 @@ public:
     sqldriver::Status beginTransaction() override;
     sqldriver::Status commit() override;
     sqldriver::Status rollback() override;
+    sqldriver::Status cancel(std::int32_t request) override;
 
 private:
     ~FbConnection() override = default;

@@ -55,6 +55,10 @@ void Transaction::commitRetaining() {
     callChecked(m_owned.client(), SqlError, m_owned.client().commitRetaining, m_owned.get());
 }
 
+void Transaction::rollbackRetaining() {
+    callChecked(m_owned.client(), SqlError, m_owned.client().rollbackRetaining, m_owned.get());
+}
+
 void Transaction::rollback() {
     callChecked(m_owned.client(), SqlError, m_owned.client().rollbackTransaction, m_owned.get());
     m_owned.forget();
@@ -106,7 +110,8 @@ std::string Blob::read(std::size_t limit) {
     // without being failures.
     const ISC_STATUS code = status.errorCode();
     if (code != 0 && code != isc_segstr_eof && code != isc_segment)
-        throw DriverFailure(SqlError, interpretStatus(client, status.get()));
+        throw DriverFailure(SqlError, interpretStatus(client, status.get()),
+                            errorCodes(client, status.get()));
     if (content.size() > limit) content.resize(limit);
     return content;
 }

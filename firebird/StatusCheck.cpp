@@ -1,6 +1,7 @@
 #include "StatusCheck.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 
 #include "ClientCall.h"
@@ -24,8 +25,27 @@ std::string interpretStatus(const ClientLibrary& client, const ISC_STATUS* vecto
     return text;
 }
 
+sqldriver::ErrorCodes errorCodes(const ClientLibrary& client, const ISC_STATUS* vector) {
+    sqldriver::ErrorCodes codes;
+    std::uint32_t count = 0;
+    for (const ISC_STATUS* item = vector; item[0] != isc_arg_end && count < sqldriver::kMaxErrorCodes;
+         item += 2) {
+        if (item[0] == isc_arg_gds) codes.gds[count++] = static_cast<std::int32_t>(item[1]);
+        if (item[0] == isc_arg_cstring) ++item;  // a counted string takes a length and a pointer
+    }
+    // A library stand-in may leave these out.
+    if (client.sqlcode) codes.sqlCode = static_cast<std::int32_t>(client.sqlcode(vector));
+    if (client.sqlstate) {
+        char state[FB_SQLSTATE_SIZE] = {};
+        client.sqlstate(state, vector);
+        std::memcpy(codes.sqlState, state, sizeof codes.sqlState - 1);
+    }
+    return codes;
+}
+
 void check(const ClientLibrary& client, const ISC_STATUS* vector, sqldriver::Status failStatus) {
-    if (StatusVector::failed(vector)) throw DriverFailure(failStatus, interpretStatus(client, vector));
+    if (StatusVector::failed(vector))
+        throw DriverFailure(failStatus, interpretStatus(client, vector), errorCodes(client, vector));
 }
 
 bool connectionLost(const ISC_STATUS* vector) {

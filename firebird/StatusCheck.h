@@ -13,7 +13,11 @@ namespace tarvel::fb {
 // already show.
 std::string interpretStatus(const ClientLibrary& client, const ISC_STATUS* vector);
 
-// Throws DriverFailure(failStatus, interpretStatus(...)) when the vector holds an error.
+// The error codes of the vector: its gds codes in order, SQLCODE and SQLSTATE.
+sqldriver::ErrorCodes errorCodes(const ClientLibrary& client, const ISC_STATUS* vector);
+
+// Throws DriverFailure(failStatus, interpretStatus(...), errorCodes(...)) when
+// the vector holds an error.
 void check(const ClientLibrary& client, const ISC_STATUS* vector, sqldriver::Status failStatus);
 
 // True when any code of the vector says the attachment is gone: the network

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "DatabaseError.h"
+
 namespace tarvel {
 
 CommitGroup::CommitGroup(ResetTransactions& transactions, HistoryWriter& writer, const CommitLimits& limits,
@@ -146,6 +148,9 @@ void CommitGroup::afterBlockFailure(std::size_t first, std::size_t count, std::e
         std::rethrow_exception(failure);
     }
     clear();
+    // A block cancelled by a stop: the lines before the one it was on are
+    // kept, and the run ends there.
+    if (failureKindOf(failure) == FailureKind::Cancelled) std::rethrow_exception(failure);
     // m_pairs keeps the rest of the block until the next startLine.
     for (std::size_t i = first; i < end; ++i) writeAlone(i);
 }

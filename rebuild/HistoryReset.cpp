@@ -3,6 +3,7 @@
 #include <climits>
 
 #include "CommitGroup.h"
+#include "DatabaseError.h"
 #include "HistoryMode.h"
 #include "HistoryPair.h"
 #include "HistoryWriter.h"
@@ -44,6 +45,20 @@ void readLine(const HistoryMode& mode, ResetQuery& scan, double price, HistoryPa
 // Statements prepared during a run are kept for it and let go at its end,
 // however it ends: a prepared statement keeps its tables in use against other
 // connections' changes of them.
+// The run's claim on its history table, let go however the run ends.
+class TableClaim {
+public:
+    TableClaim(ResetTransactions& transactions, const std::string& table) : m_transactions(transactions) {
+        m_transactions.claim(table);
+    }
+    ~TableClaim() { m_transactions.releaseClaim(); }
+    TableClaim(const TableClaim&) = delete;
+    TableClaim& operator=(const TableClaim&) = delete;
+
+private:
+    ResetTransactions& m_transactions;
+};
+
 class StatementReuse {
 public:
     StatementReuse(ResetQuery& scan, ResetQuery& work) : m_scan(scan), m_work(work) {
@@ -79,6 +94,7 @@ void showFailedLine(ResetShell& shell, const CommitGroup& group) noexcept {
 void rebuildHistory(ResetShell& shell, const HistoryMode& mode, ResetQuery& scan, ResetQuery& work,
                     ResetBlock& blocks, ResetTransactions& transactions, const CommitLimits& limits,
                     const CommitClock& clock) {
+    TableClaim claim(transactions, mode.targetTable);
     StatementReuse reuse(scan, work);
     const char* const countLines[] = {mode.countLine};
     setStatementLines(scan, countLines);
@@ -120,7 +136,12 @@ void rebuildHistory(ResetShell& shell, const HistoryMode& mode, ResetQuery& scan
         }
         group.finish();
     } catch (...) {
+        // A call cancelled because a stop signal waited ends the run as that
+        // stop, once the finished lines are put away.
+        const bool cancelled = failureKindOf(std::current_exception()) == FailureKind::Cancelled;
+        if (cancelled) shell.holdStop();
         group.abandon();
+        if (cancelled) shell.endIfStopped();
         showFailedLine(shell, group);
         throw;
     }

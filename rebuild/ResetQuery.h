@@ -50,6 +50,11 @@ public:
     // True while a transaction begun is still there to work in: false once
     // the connection was lost with it.
     virtual bool active() = 0;
+    // Claims the history table for this run before anything is written, so
+    // that a second run of it is refused at its start (throws Error with a
+    // clear text); the claim ends with releaseClaim() or the connection.
+    virtual void claim(const std::string& table) { (void)table; }
+    virtual void releaseClaim() noexcept {}
 };
 
 // Replaces the query's statement by these lines.

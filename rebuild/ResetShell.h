@@ -27,6 +27,13 @@ public:
     virtual int progressPosition() = 0;
     // Shows the information box and returns when it is closed.
     virtual void showInformation(const std::string& message) = 0;
+    // After a server call was cancelled (a stop signal waited while it ran):
+    // takes the stop signal now and keeps it, so that nothing more is
+    // cancelled while the run puts its finished lines away...
+    virtual void holdStop() {}
+    // ...and then ends the run as a stop between lines ends it, when one was
+    // taken; returns otherwise.
+    virtual void endIfStopped() {}
 };
 
 }  // namespace tarvel

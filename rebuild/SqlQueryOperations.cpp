@@ -1,5 +1,7 @@
 #include "SqlQueryOperations.h"
 
+#include "RunClaim.h"
+
 namespace tarvel {
 
 void SqlQueryOperations::close() { m_query.close(); }
@@ -39,5 +41,9 @@ void ConnectionTransactions::commit() { m_connection.commit(); }
 void ConnectionTransactions::rollback() { m_connection.rollback(); }
 
 bool ConnectionTransactions::active() { return m_connection.inTransaction(); }
+
+void ConnectionTransactions::claim(const std::string& table) { claimForRun(m_connection, table); }
+
+void ConnectionTransactions::releaseClaim() noexcept { releaseRunClaim(m_connection); }
 
 }  // namespace tarvel

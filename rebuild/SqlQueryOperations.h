@@ -40,6 +40,8 @@ public:
     void commit() override;
     void rollback() override;
     bool active() override;
+    void claim(const std::string& table) override;
+    void releaseClaim() noexcept override;
 
 private:
     SqlConnection& m_connection;

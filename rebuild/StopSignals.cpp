@@ -19,7 +19,24 @@ StopSignals::StopSignals() {
     sigaddset(&m_stopSet, SIGTERM);
     sigaddset(&m_stopSet, SIGHUP);
     sigemptyset(&m_previous);
+    // A stop signal the program was started with ignored (nohup, a shell's
+    // background job) stays ignored. Read here, before any library of the
+    // program installs a handler, and never changed: another thread reads it.
     sigemptyset(&m_ignored);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction found {};
+        if (sigaction(signal, nullptr, &found) == 0 && found.sa_handler == SIG_IGN)
+            sigaddset(&m_ignored, signal);
+    }
+}
+
+bool StopSignals::pendingNow() const {
+    sigset_t pending;
+    if (sigpending(&pending) != 0) return false;
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        if (sigismember(&pending, signal) == 1 && sigismember(&m_ignored, signal) != 1) return true;
+    }
+    return false;
 }
 
 StopSignals::~StopSignals() {
@@ -35,15 +52,8 @@ StopSignals::~StopSignals() {
 
 void StopSignals::block() {
     if (m_descriptor >= 0) return;
-    // A stop signal the program was started with ignored (nohup, a shell's
-    // background job) stays ignored. It is blocked all the same: the client
-    // library installs handlers of its own, which must never run.
-    sigemptyset(&m_ignored);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        struct sigaction found {};
-        if (sigaction(signal, nullptr, &found) == 0 && found.sa_handler == SIG_IGN)
-            sigaddset(&m_ignored, signal);
-    }
+    // Ignored signals are blocked all the same: the client library installs
+    // handlers of its own, which must never run.
     const int descriptor = ::signalfd(-1, &m_stopSet, SFD_NONBLOCK | SFD_CLOEXEC);
     if (descriptor < 0) throw Error(std::string("Cannot watch for stop signals: ") + std::strerror(errno));
     pthread_sigmask(SIG_BLOCK, &m_stopSet, &m_previous);

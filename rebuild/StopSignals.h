@@ -31,7 +31,7 @@ public:
     // Readable while a stop signal is pending; -1 before block().
     int descriptor() const { return m_descriptor; }
     // A stop signal that arrived since block(), taken off the queue; 0 when
-    // none. Signals that were ignored when block() was called are dropped.
+    // none. Signals that were ignored when the object was made are dropped.
     int takePending();
     // takePending(), asked of the system at most once per kPollInterval; in
     // between, 0. A run calls it for every line: the check is then a clock
@@ -40,6 +40,9 @@ public:
     int pollPending();
     // Takes every stop signal pending now and forgets them.
     void discardPending();
+    // Whether a stop signal not ignored at start waits to be taken, without
+    // taking it; safe from any thread.
+    bool pendingNow() const;
     static constexpr std::chrono::milliseconds kPollInterval{10};
 
     // The exit status of a program ended by a stop signal, as a shell reports
@@ -49,7 +52,7 @@ public:
 private:
     sigset_t m_stopSet;
     sigset_t m_previous;
-    sigset_t m_ignored;  // stop signals ignored when block() was called: never taken
+    sigset_t m_ignored;  // stop signals ignored when the object was made: never taken
     int m_descriptor = -1;
     std::chrono::steady_clock::time_point m_nextPoll{};
 };

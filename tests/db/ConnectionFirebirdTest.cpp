@@ -3,9 +3,13 @@
 // server, the opening, its failures, closing, and the transaction calls.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <thread>
 
+#include "DatabaseError.h"
 #include "Error.h"
 #include "SettingsFolder.h"
 #include "SqlConnection.h"
@@ -47,26 +51,29 @@ protected:
     }
 
     // The built-in list with the test's database and password.
-    void writeEntry(const std::string& password) {
+    void writeEntry(const std::string& password, const char* waitOnLocks = "True") {
         m_folder.write("sqlconnections.ini",
                        "[Kestal]\r\nDriverName=Firebird\r\nDatabase=" + m_database +
                            "\r\nRoleName=RoleName\r\nUser_Name=SYSDBA\r\nPassword=" + password +
                            "\r\nServerCharSet=\r\nSQLDialect=3\r\nBlobSize=-1\r\nCommitRetain=False\r\n"
-                           "WaitOnLocks=True\r\nErrorResourceFile=\r\nLocaleCode=0000\r\n"
+                           "WaitOnLocks=" +
+                           waitOnLocks +
+                           "\r\nErrorResourceFile=\r\nLocaleCode=0000\r\n"
                            "Firebird TransIsolation=ReadCommited\r\nTrim Char=False\r\n");
     }
 
     // Runs a statement that returns no rows on the statement connection.
-    void run(const std::string& sql) {
-        sqldriver::ISQLConnection* c = m_connection->connectionForStatement(false);
+    void run(const std::string& sql) { run(*m_connection, sql); }
+    static void run(SqlConnection& connection, const std::string& sql) {
+        sqldriver::ISQLConnection* c = connection.connectionForStatement(false);
         sqldriver::ISQLCommand* raw = nullptr;
-        m_connection->check(c->getSQLCommand(&raw), c);
+        connection.check(c->getSQLCommand(&raw), c);
         CommandPtr command(raw);
-        m_connection->check(command->prepare(sql.c_str(), 0), command.get());
+        connection.check(command->prepare(sql.c_str(), 0), command.get());
         sqldriver::ISQLCursor* cursor = nullptr;
-        m_connection->check(command->execute(&cursor), command.get());
+        connection.check(command->execute(&cursor), command.get());
         CursorPtr owned(cursor);
-        m_connection->check(command->close(), command.get());
+        connection.check(command->close(), command.get());
     }
 
     // The number the one-row, one-column SELECT returns.
@@ -226,6 +233,107 @@ TEST_P(ConnectionFirebirdTest, BlocksOfRowsRunWholeOrNotAtAll) {
         block.run(1);
         EXPECT_EQ(count("SELECT COUNT(*) FROM STORY_IN"), static_cast<std::int64_t>(c.rows) + 1);
         run("DELETE FROM STORY_IN WHERE PROD_ID <> 'P1'");
+    }
+}
+
+// What another attachment meets while this one holds P1's row (deleted in an
+// open transaction) or the whole table, told apart by the server's codes.
+TEST_P(ConnectionFirebirdTest, LockWaitsAndLossesAreToldByCode) {
+    using tarvel::FailureKind;
+    struct Case {
+        const char* what;
+        std::function<void(SqlConnection& holder, SqlConnection& other)> meet;
+        FailureKind kind;
+    };
+    const auto deleteP1 = [](SqlConnection& other) {
+        run(other, "DELETE FROM STORY_IN WHERE PROD_ID = 'P1'");
+    };
+    const Case cases[] = {
+        {"no wait",
+         [&](SqlConnection&, SqlConnection&) {
+             writeEntry(tarvel::testing::testPassword(), "False");
+             SqlConnection noWait("SQLConnection1", m_folder.location());
+             noWait.beginTransaction();
+             deleteP1(noWait);
+         },
+         FailureKind::LockConflict},
+        // A row waited for past the timeout is refused as a conflict would
+        // be (Firebird 3 gives the same codes); the wait itself is bounded.
+        {"lock timeout",
+         [&](SqlConnection&, SqlConnection& other) {
+             other.setLockTimeout(1);
+             other.beginTransaction();
+             const auto started = std::chrono::steady_clock::now();
+             try {
+                 deleteP1(other);
+             } catch (...) {
+                 EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+                 throw;
+             }
+         },
+         FailureKind::LockConflict},
+        {"cancelled wait",
+         [&](SqlConnection&, SqlConnection& other) {
+             other.beginTransaction();
+             std::thread canceller([&] {
+                 std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                 other.cancel(sqldriver::cancelopt::Raise);
+             });
+             const auto started = std::chrono::steady_clock::now();
+             try {
+                 deleteP1(other);
+             } catch (...) {
+                 canceller.join();
+                 EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+                 throw;
+             }
+             canceller.join();
+         },
+         FailureKind::Cancelled},
+        {"table claimed while written",
+         [&](SqlConnection&, SqlConnection& other) { other.reserveTable("STORY_IN"); },
+         FailureKind::LockConflict},
+        {"table written while claimed",
+         [&](SqlConnection& holder, SqlConnection& other) {
+             holder.rollback();
+             holder.reserveTable("STORY_IN");
+             holder.beginTransaction();  // the claim's own transactions write it
+             run(holder, "DELETE FROM STORY_IN WHERE PROD_ID = 'P1'");
+             holder.commit();
+             holder.beginTransaction();
+             run(holder, "INSERT INTO STORY_IN VALUES ('P1', 1)");
+             holder.rollback();
+             EXPECT_EQ(rowsOf("P1"), 0) << "the commit kept, the rollback undone";
+             writeEntry(tarvel::testing::testPassword(), "False");
+             SqlConnection noWait("SQLConnection1", m_folder.location());
+             noWait.beginTransaction();
+             holder.beginTransaction();  // for the rollback after the case
+             run(noWait, "INSERT INTO STORY_IN VALUES ('P4', 1)");
+         },
+         FailureKind::LockConflict},
+        {"attachment shut down",
+         [&](SqlConnection& holder, SqlConnection& other) {
+             run(other, "UPDATE STORY_IN SET PRICE = PRICE WHERE PROD_ID = 'P9'");
+             run(holder, "DELETE FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID <> CURRENT_CONNECTION");
+             run(other, "UPDATE STORY_IN SET PRICE = PRICE WHERE PROD_ID = 'P9'");
+         },
+         FailureKind::ConnectionLost},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeEntry(tarvel::testing::testPassword());
+        SqlConnection holder("SQLConnection1", m_folder.location());
+        SqlConnection other("SQLConnection1", m_folder.location());
+        holder.beginTransaction();
+        run(holder, "DELETE FROM STORY_IN WHERE PROD_ID = 'P1'");
+        try {
+            c.meet(holder, other);
+            ADD_FAILURE() << "no failure";
+        } catch (const tarvel::DatabaseError& error) {
+            EXPECT_EQ(error.kind(), c.kind) << error.what();
+            EXPECT_EQ(std::strlen(error.codes().sqlState), 5u) << "SQLSTATE travels with the codes";
+        }
+        holder.rollback();
     }
 }
 

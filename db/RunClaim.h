@@ -1,0 +1,24 @@
+// One rebuild of a history table at a time: a run claims its table on its
+// own attachment before it writes anything, and another run, in this
+// process or any other, that finds it claimed is refused at its start.
+#pragma once
+
+#include <string>
+
+namespace tarvel {
+
+class SqlConnection;
+
+// Reserves `table` for protected write on the connection's attachment until
+// releaseRunClaim() or the attachment ends (SqlConnection::reserveTable): the
+// claim is atomic, needs no object in the database, and ends with the run
+// however it ends. Throws Error with the claimed text when another run (or
+// another program) holds the table; any other failure as it came.
+void claimForRun(SqlConnection& connection, const std::string& table);
+void releaseRunClaim(SqlConnection& connection) noexcept;
+
+// The text of a refused claim. holder: who holds it as the server tells
+// ("tarvel-rebuild, process 4242 on host 10.0.0.5"), empty when unknown.
+std::string claimedText(const std::string& table, const std::string& holder);
+
+}  // namespace tarvel
