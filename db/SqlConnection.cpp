@@ -92,6 +92,10 @@ struct SqlConnection::State {
     SettingsStore store;
     std::string connectionFilePath;
     bool paramsLoaded = false;
+    // The driver's settings (its name, library, client library and entry
+    // point) were read for an opening that succeeded: they are not read again.
+    bool driverSettingsLoaded = false;
+    ParameterOverrides overrides;
     ConnectionState state = ConnectionState::Closed;
 
     SqlDriverEntry entry = nullptr;
@@ -175,7 +179,13 @@ void SqlConnection::loadParamsFromIniFile() {
     const std::string& path = m_state->connectionFilePath;
     if (!SettingsFile::exists(path)) throw Error("Driver/Connection Registry File '" + path + "' not found");
     params.setLines(SettingsFile::read(path).section(connectionName).lines());
+    m_state->overrides.applyTo(params);
     m_state->paramsLoaded = true;
+}
+
+void SqlConnection::setOverrides(ParameterOverrides overrides) {
+    m_state->overrides = std::move(overrides);
+    if (m_state->paramsLoaded) m_state->overrides.applyTo(params);
 }
 
 void SqlConnection::open() {
@@ -183,7 +193,7 @@ void SqlConnection::open() {
     if (m_state->state == ConnectionState::Open) discardLost();
     State& s = *m_state;
 
-    if (loadParamsOnConnect) {
+    if (loadParamsOnConnect && !s.driverSettingsLoaded) {
         loadParamsFromIniFile();
         driverName = SettingsFile::read(s.connectionFilePath).section(connectionName).value("DriverName");
         if (driverName.empty()) throw Error("Missing DriverName property");
@@ -215,6 +225,8 @@ void SqlConnection::open() {
         throw;
     }
     s.state = ConnectionState::Open;
+    // Until an opening succeeds, a retry takes a corrected driver file.
+    s.driverSettingsLoaded = loadParamsOnConnect;
 }
 
 void SqlConnection::noteFailedCall() {
@@ -389,7 +401,6 @@ void SqlConnection::close() {
     s.connection.reset();
     s.entry = nullptr;
     s.driver.reset();
-    s.paramsLoaded = false;
     s.state = ConnectionState::Closed;
     if (failure) std::rethrow_exception(failure);
 }
