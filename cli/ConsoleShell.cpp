@@ -60,8 +60,11 @@ int ConsoleShell::progressPosition() { return m_position; }
 void ConsoleShell::showInformation(const std::string& message) {
     m_progress.finish();
     m_completed = true;
+    if (!m_messages) return;
     std::fprintf(m_messages, "%s\n", message.c_str());
     std::fflush(m_messages);
 }
+
+void ConsoleShell::lineRead(const HistoryPair& pair) { m_pairs.add(pair); }
 
 }  // namespace tarvel

@@ -1,13 +1,16 @@
 // The rebuild's shell on a terminal or under a scheduler: the question is
 // asked on the terminal (or taken as answered by --yes), the kind of history
 // comes from the command line, the bar is a ProgressReporter and the
-// completion text goes to standard output.
+// completion text goes to standard output (unless it is left out). It counts
+// the pairs the lines name, for the summary.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
 #include "Error.h"
+#include "PairCount.h"
 #include "ProgressReporter.h"
 #include "ResetShell.h"
 #include "StopSignals.h"
@@ -26,7 +29,8 @@ private:
 
 class ConsoleShell : public ResetShell {
 public:
-    // answers: where a typed answer is read from; prompts: where the question goes.
+    // answers: where a typed answer is read from; prompts: where the question
+    // goes; messages: where the completion text goes (null: nowhere).
     ConsoleShell(int historyIndex, bool assumeYes, ProgressReporter& progress, StopSignals& stops,
                  std::FILE* answers, std::FILE* prompts, std::FILE* messages);
 
@@ -36,9 +40,12 @@ public:
     void setProgressPosition(int position) override;
     int progressPosition() override;
     void showInformation(const std::string& message) override;
+    void lineRead(const HistoryPair& pair) override;
 
     // True once the run reached its completion message.
     bool completed() const { return m_completed; }
+    // History pairs named by the lines read so far.
+    std::int64_t pairs() const { return m_pairs.pairs(); }
 
 private:
     int m_historyIndex;
@@ -51,6 +58,7 @@ private:
     int m_maximum = 100;
     int m_position = 0;
     bool m_completed = false;
+    PairCount m_pairs;
 };
 
 }  // namespace tarvel

@@ -107,6 +107,7 @@ void rebuildHistory(ResetShell& shell, const HistoryMode& mode, ResetQuery& scan
                     group.endUnreadLine(deleteRead);
                     throw;
                 }
+                shell.lineRead(pair);
                 group.endLine();
             }
             try {

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "HistoryPair.h"
+
 namespace tarvel {
 
 class ResetShell {
@@ -27,6 +29,10 @@ public:
     virtual int progressPosition() = 0;
     // Shows the information box and returns when it is closed.
     virtual void showInformation(const std::string& message) = 0;
+    // Told of each qualifying line once its values are read, before it is
+    // written (the command line counts the pairs for its summary); nothing
+    // by default.
+    virtual void lineRead(const HistoryPair& pair) { static_cast<void>(pair); }
 };
 
 }  // namespace tarvel
