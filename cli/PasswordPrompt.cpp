@@ -37,13 +37,14 @@ public:
         }
     }
     ~CaughtStops() {
-        for (std::size_t i = 0; i < std::size(kStopSignals); ++i) ::sigaction(kStopSignals[i], &m_previous[i], nullptr);
+        for (std::size_t i = 0; i < std::size(kStopSignals); ++i)
+            ::sigaction(kStopSignals[i], &m_previous[i], nullptr);
     }
     CaughtStops(const CaughtStops&) = delete;
     CaughtStops& operator=(const CaughtStops&) = delete;
 
 private:
-    struct sigaction m_previous[std::size(kStopSignals)] {};
+    struct sigaction m_previous[std::size(kStopSignals)]{};
 };
 
 // Echo off on a terminal for the object's life.
@@ -80,7 +81,8 @@ bool readLine(int input, std::string& line) {
             if (g_caughtSignal != 0) return any;
             continue;
         }
-        if (got < 0) throw Error(std::string("cannot read the password from standard input: ") + std::strerror(errno));
+        if (got < 0)
+            throw Error(std::string("cannot read the password from standard input: ") + std::strerror(errno));
         if (got == 0) return any;
         any = true;
         if (c == '\n') return true;

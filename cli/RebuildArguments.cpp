@@ -144,7 +144,8 @@ ParsedArguments parseRebuildArguments(const std::vector<std::string>& arguments)
         parsed.error = "which history: purchase or sales?";
     } else if (result.passwordFromInput() && !result.assumeYes && !result.check) {
         parsed.error =
-            "--fetch-password - takes standard input for the password; give --yes, the question cannot be asked "
+            "--fetch-password - takes standard input for the password; give --yes, the question cannot be "
+            "asked "
             "there";
     }
     return parsed;

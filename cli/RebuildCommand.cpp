@@ -14,6 +14,7 @@
 #include "HistoryReset.h"
 #include "LoginOverrides.h"
 #include "PasswordPrompt.h"
+#include "ReadinessCheck.h"
 #include "RebuildArguments.h"
 #include "RegionalFormats.h"
 #include "RunSummary.h"
@@ -60,7 +61,8 @@ int runRebuild(const RebuildArguments& arguments, ConsoleMessages& messages) {
     StopSignals stops;
     // The completion line gives way to the JSON object, and to --quiet.
     std::FILE* completion = arguments.quiet || arguments.summary == SummaryForm::Json ? nullptr : stdout;
-    ConsoleShell shell(arguments.historyIndex, arguments.assumeYes, progress, stops, stdin, stderr, completion);
+    ConsoleShell shell(arguments.historyIndex, arguments.assumeYes, progress, stops, stdin, stderr,
+                       completion);
     RunSummary summary;
     const int code = [&] {
         try {
@@ -110,6 +112,17 @@ int runRebuild(const RebuildArguments& arguments, ConsoleMessages& messages) {
     return code;
 }
 
+int runCheck(const RebuildArguments& arguments, ConsoleMessages& messages) {
+    int code = kExitFailed;
+    try {
+        code = runReadinessCheck(arguments, commandLineOverrides(arguments), stdout, messages);
+    } catch (const std::exception& error) {
+        messages.error(consoleErrorText(error.what()));
+    }
+    DriverLibrary::shutDownAll();
+    return code;
+}
+
 }  // namespace
 
 std::string consoleErrorText(const std::string& message) {
@@ -135,6 +148,7 @@ int runRebuildCommand(const std::vector<std::string>& arguments) {
     }
     const std::string refusal = unattendedRefusal(parsed.arguments, ::isatty(STDIN_FILENO) == 1);
     if (!refusal.empty()) return usageFailure(messages, refusal);
+    if (parsed.arguments.check) return runCheck(parsed.arguments, messages);
     return runRebuild(parsed.arguments, messages);
 }
 

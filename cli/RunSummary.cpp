@@ -49,7 +49,8 @@ std::string summaryLine(const RunSummary& summary) {
 }
 
 std::string summaryJson(const RunSummary& summary) {
-    std::string json = summary.done ? R"({"result":"done")" : R"({"result":"failed","error":)" + jsonString(summary.error);
+    std::string json =
+        summary.done ? R"({"result":"done")" : R"({"result":"failed","error":)" + jsonString(summary.error);
     json += ",\"lines\":" + std::to_string(summary.lines) + ",\"pairs\":" + std::to_string(summary.pairs) +
             ",\"seconds\":" + oneDecimal(summary.seconds) + "}";
     return json;

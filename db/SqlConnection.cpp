@@ -467,6 +467,54 @@ void SqlConnection::commit() {
     --m_state->transactions;
 }
 
+namespace {
+
+// The options a reservation test changes, put back as they were however it ends.
+class ReservationOptions {
+public:
+    explicit ReservationOptions(sqldriver::ISQLConnection* connection) : m_connection(connection) {
+        std::int32_t length = 0;
+        m_connection->getOption(sqldriver::connopt::WaitOnLocks, &m_waitOnLocks, sizeof m_waitOnLocks,
+                                &length);
+        m_connection->getOption(sqldriver::connopt::TransIsolation, &m_isolation, sizeof m_isolation,
+                                &length);
+    }
+    ~ReservationOptions() {
+        // Statuses ignored: these are the values the driver accepted before.
+        m_connection->setTextOption(sqldriver::connopt::ReserveForWrite, "");
+        m_connection->setIntOption(sqldriver::connopt::WaitOnLocks, m_waitOnLocks);
+        m_connection->setIntOption(sqldriver::connopt::TransIsolation, m_isolation);
+    }
+    ReservationOptions(const ReservationOptions&) = delete;
+    ReservationOptions& operator=(const ReservationOptions&) = delete;
+
+private:
+    sqldriver::ISQLConnection* m_connection;
+    std::int32_t m_waitOnLocks = 1;
+    std::int32_t m_isolation = 0;
+};
+
+}  // namespace
+
+std::string SqlConnection::writeReservationRefusal(const std::string& table) {
+    open();
+    State& s = *m_state;
+    if (s.transactions > 0) throw Error(s.name + ": a transaction is active");
+    sqldriver::ISQLConnection* connection = s.connection.get();
+    ReservationOptions restored(connection);
+    check(connection->setIntOption(sqldriver::connopt::WaitOnLocks, 0), connection);
+    check(connection->setIntOption(sqldriver::connopt::TransIsolation, 0), connection);
+    check(connection->setTextOption(sqldriver::connopt::ReserveForWrite, table.c_str()), connection);
+    const sqldriver::Status status = connection->beginTransaction();
+    if (status != sqldriver::status::Ok) {
+        std::string refusal = driverErrorText(status, connection);
+        noteFailedCall();
+        return refusal;
+    }
+    check(connection->rollback(), connection);
+    return {};
+}
+
 void SqlConnection::rollback() {
     // Rolling back is what cleanup paths do after a failure; with nothing
     // begun there is nothing to undo.

@@ -95,6 +95,12 @@ public:
     void commit();
     void rollback();
     bool inTransaction() const;
+    // Whether a transaction could reserve `table` for protected write now,
+    // without waiting (read committed, NO WAIT): empty when it could (the
+    // reservation is taken and let go at once), else the server's refusal.
+    // Opens the connection first; the connection's own options are as before
+    // afterwards. Throws when a transaction is active or the driver refuses.
+    std::string writeReservationRefusal(const std::string& table);
 
     // Run-time state, for the queries and for tests.
     // Full path of the named-connection file as resolved at creation (empty

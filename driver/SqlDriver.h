@@ -21,7 +21,7 @@ namespace sqldriver {
 using Status = std::uint16_t;
 
 // Raised whenever a change would break a driver built against an older header.
-constexpr std::uint32_t kInterfaceVersion = 2;
+constexpr std::uint32_t kInterfaceVersion = 3;
 
 // Statuses with a text of their own; the numbers are those the program's error
 // texts know. Any other non-zero value is a failure with no static text.
@@ -108,6 +108,8 @@ constexpr std::int32_t ServerPort = 23;           // text: TCP port of the serve
 constexpr std::int32_t TrimChar = 25;             // int: 1 trim trailing blanks of CHAR values
 constexpr std::int32_t CustomString = 31;         // text: accepted, ignored
 constexpr std::int32_t ConnectionTimeout = 32;    // int: seconds to wait for the server
+constexpr std::int32_t ReserveForWrite = 34;      // text: table the next explicit transaction reserves for
+                                                  // protected write at its start (empty: none); any time
 constexpr std::int32_t ConnectionLost = 33;  // get, int32: 1 when the attachment is gone (server unreachable,
                                              // connection or database shut down); asked after a failed call
 }  // namespace connopt

@@ -63,7 +63,7 @@ Transaction ConnectionCore::startCursorTransaction() {
 void ConnectionCore::beginTransaction() {
     if (m_explicit.isActive())
         throw DriverFailure(TransactionActive, "a transaction is already active on this connection");
-    m_explicit = Transaction(m_client, database(), transactionParameters(m_options, false));
+    m_explicit = Transaction(m_client, database(), explicitTransactionParameters(m_options));
 }
 
 void ConnectionCore::commit() {

@@ -10,15 +10,20 @@ namespace tarvel::fb {
 
 namespace {
 
-// The failure names the item, never its value: the value may be the password.
-void appendText(std::string* buffer, char item, const char* itemName, const std::string& value) {
+// The value with its length byte in front. The failure names the item, never
+// its value: the value may be the password.
+void appendLength(std::string* buffer, const char* itemName, const std::string& value) {
     if (value.size() > 255)
         throw DriverFailure(
             sqldriver::status::InvalidParameter,
             std::string(itemName) + " too long: " + std::to_string(value.size()) + " bytes, at most 255");
-    *buffer += item;
     *buffer += static_cast<char>(value.size());
     *buffer += value;
+}
+
+void appendText(std::string* buffer, char item, const char* itemName, const std::string& value) {
+    *buffer += item;
+    appendLength(buffer, itemName, value);
 }
 
 void appendNumber(std::string* buffer, char item, std::uint32_t value) {
@@ -76,6 +81,16 @@ std::string transactionParameters(const ConnectionOptions& options, bool readOnl
         buffer += static_cast<char>(isc_tpb_rec_version);
     }
     buffer += static_cast<char>(options.waitOnLocks ? isc_tpb_wait : isc_tpb_nowait);
+    return buffer;
+}
+
+std::string explicitTransactionParameters(const ConnectionOptions& options) {
+    std::string buffer = transactionParameters(options, false);
+    if (!options.reservedForWrite.empty()) {
+        buffer += static_cast<char>(isc_tpb_lock_write);
+        appendLength(&buffer, "reserved table", options.reservedForWrite);
+        buffer += static_cast<char>(isc_tpb_protected);
+    }
     return buffer;
 }
 

@@ -21,6 +21,9 @@ struct ConnectionOptions {
     int dialect = 3;
     int blobSizeKb = -1;        // -1: whole blobs
     int connectionTimeout = 0;  // seconds; 0: the client's default
+    // A table the next explicit transaction reserves for protected write
+    // (others may read it, nobody else may write it); empty: none.
+    std::string reservedForWrite;
 };
 
 // Where the attachment goes: `database` with the host name and port options
@@ -35,6 +38,9 @@ std::string databaseParameters(const ConnectionOptions& options, const std::stri
 // The transaction parameter buffer: read-only for the transactions of
 // statements that return rows, read-write otherwise.
 std::string transactionParameters(const ConnectionOptions& options, bool readOnly);
+// The transaction parameter buffer of an explicit transaction: that of a
+// read-write one, with the reservation of options.reservedForWrite.
+std::string explicitTransactionParameters(const ConnectionOptions& options);
 // The transaction of one statement that returns rows (each has its own): a
 // read-only snapshot, whatever the isolation option, so that the statement
 // sees one consistent state of the data for its whole run (a long scan meets

@@ -91,6 +91,9 @@ sqldriver::Status FbConnection::setTextOption(std::int32_t option, const char* v
             case connopt::ServerPort:
                 options.serverPort = text(value);
                 break;
+            case connopt::ReserveForWrite:
+                options.reservedForWrite = text(value);
+                break;
             default:
                 break;
         }

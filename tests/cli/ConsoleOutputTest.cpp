@@ -21,7 +21,8 @@ TEST(ConsoleOutput, JsonStringsEscapeEverythingAndStayValid) {
         {"階段作業完成", "\"階段作業完成\""},
         {"big5 \xA4\x40 bytes", R"("big5 \ufffd@ bytes")"},
         {"cut \xE9\x9A", R"("cut \ufffd\ufffd")"},
-        {"overlong \xC0\xAF, surrogate \xED\xA0\x80", R"("overlong \ufffd\ufffd, surrogate \ufffd\ufffd\ufffd")"},
+        {"overlong \xC0\xAF, surrogate \xED\xA0\x80",
+         R"("overlong \ufffd\ufffd, surrogate \ufffd\ufffd\ufffd")"},
     };
     for (const auto& [text, json] : cases) EXPECT_EQ(jsonString(text), json) << text;
 }
@@ -37,8 +38,8 @@ TEST(ConsoleOutput, SummaryLineAndObject) {
 
 TEST(ConsoleOutput, JournalPrefixesOnlyWhenTheStreamIsTheJournal) {
     const std::tuple<const char*, bool> streams[] = {
-        {"2049:77", true},  {"2049:78", false}, {"2048:77", false}, {"2049:77x", false}, {":77", false},
-        {"2049:", false},   {"2049", false},    {"", false},        {nullptr, false},    {"-1:77", false},
+        {"2049:77", true}, {"2049:78", false}, {"2048:77", false}, {"2049:77x", false}, {":77", false},
+        {"2049:", false},  {"2049", false},    {"", false},        {nullptr, false},    {"-1:77", false},
     };
     for (const auto& [stream, matches] : streams)
         EXPECT_EQ(journalStreamNames(stream, 2049, 77), matches) << (stream ? stream : "(unset)");

@@ -11,8 +11,11 @@ std::string described(const ParsedArguments& parsed) {
     if (!parsed.error.empty()) return "error: " + parsed.error;
     const RebuildArguments& a = parsed.arguments;
     std::string text = a.historyIndex == 0 ? "purchase" : a.historyIndex == 1 ? "sales" : "-";
-    for (const auto& [set, name] : {std::pair{a.assumeYes, " yes"}, {a.help, " help"}, {a.version, " version"},
-                                    {a.quiet, " quiet"}, {a.check, " check"}})
+    for (const auto& [set, name] : {std::pair{a.assumeYes, " yes"},
+                                    {a.help, " help"},
+                                    {a.version, " version"},
+                                    {a.quiet, " quiet"},
+                                    {a.check, " check"}})
         if (set) text += name;
     if (a.summary == SummaryForm::Json) text += " json";
     if (!a.database.empty()) text += " database=" + a.database;
@@ -70,7 +73,8 @@ TEST(RebuildArguments, ReadsTheHistoryAndTheOptions) {
         {{"purchase", "-ps3cret"}, "error: unknown or ambiguous option '-p'"},
     };
     for (const auto& [arguments, expected] : cases)
-        EXPECT_EQ(described(parseRebuildArguments(arguments)), expected) << ::testing::PrintToString(arguments);
+        EXPECT_EQ(described(parseRebuildArguments(arguments)), expected)
+            << ::testing::PrintToString(arguments);
 }
 
 TEST(RebuildArguments, WithoutATerminalOnlyYesMayRun) {

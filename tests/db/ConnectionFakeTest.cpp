@@ -519,8 +519,8 @@ TEST_F(ConnectionTest, ReopeningKeepsTheFirstOpeningsSettings) {
         EXPECT_THAT(fakedriver::logOf("connection.connect"),
                     ElementsAre("connection.connect \"host:/other.fdb\" \"clerk\" \"from-environment\"",
                                 "connection.connect \"host:/other.fdb\" \"clerk\" \"from-environment\""));
-        EXPECT_THAT(fakedriver::logOf("entry"), ElementsAre("entry \"libfbclient.so.2\" \"\"",
-                                                            "entry \"libfbclient.so.2\" \"\""));
+        EXPECT_THAT(fakedriver::logOf("entry"),
+                    ElementsAre("entry \"libfbclient.so.2\" \"\"", "entry \"libfbclient.so.2\" \"\""));
         EXPECT_TRUE(connection().paramsLoaded());
     }
 }

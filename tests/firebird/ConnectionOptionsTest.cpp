@@ -1,6 +1,7 @@
 // Where an attachment goes: host, port and embedded access from the database
 // text and the host name and port options.
 #include <gtest/gtest.h>
+#include <ibase.h>
 
 #include "ConnectionOptions.h"
 #include "DriverFailure.h"
@@ -80,6 +81,27 @@ TEST(DatabaseParameters, RefusalOfATooLongValueDoesNotQuoteIt) {
             EXPECT_EQ(e.status(), sqldriver::status::InvalidParameter);
         }
     }
+}
+
+// An explicit transaction reserves the named table for protected write; one
+// without a name, and every other transaction, reserves nothing.
+TEST(TransactionParameters, AReservationOnlyInTheExplicitTransaction) {
+    const auto bytes = [](std::initializer_list<int> items, const std::string& tail = "") {
+        std::string buffer;
+        for (int item : items) buffer += static_cast<char>(item);
+        return buffer + tail;
+    };
+    ConnectionOptions options;
+    options.waitOnLocks = false;
+    const std::string plain =
+        bytes({isc_tpb_version3, isc_tpb_write, isc_tpb_read_committed, isc_tpb_rec_version, isc_tpb_nowait});
+    EXPECT_EQ(explicitTransactionParameters(options), plain);
+    options.reservedForWrite = "STORY_IN";
+    EXPECT_EQ(explicitTransactionParameters(options),
+              plain + bytes({isc_tpb_lock_write, 8}, "STORY_IN") + bytes({isc_tpb_protected}));
+    EXPECT_EQ(transactionParameters(options, false), plain);
+    options.reservedForWrite = std::string(256, 'T');
+    EXPECT_THROW(explicitTransactionParameters(options), DriverFailure);
 }
 
 }  // namespace
