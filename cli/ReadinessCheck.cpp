@@ -63,15 +63,17 @@ private:
 // The privileges the current user holds on `table` through itself, PUBLIC
 // or its role, as letters (S select, I insert, U update, D delete, R
 // reference); "all" for an administrator or the table's owner.
-std::set<char> privilegesOn(SqlQuery& query, const std::string& table, const std::string& user, bool administrator) {
+std::set<char> privilegesOn(SqlQuery& query, const std::string& table, const std::string& user,
+                            bool administrator) {
     if (administrator) return {'S', 'I', 'U', 'D', 'R'};
-    const std::vector<std::string> owner =
-        firstRow(query, "SELECT TRIM(RDB$OWNER_NAME) FROM RDB$RELATIONS WHERE RDB$RELATION_NAME = " + quoted(table));
+    const std::vector<std::string> owner = firstRow(
+        query, "SELECT TRIM(RDB$OWNER_NAME) FROM RDB$RELATIONS WHERE RDB$RELATION_NAME = " + quoted(table));
     if (!owner.empty() && owner[0] == user) return {'S', 'I', 'U', 'D', 'R'};
     query.close();
     query.clearLines();
     query.addLine("SELECT DISTINCT TRIM(RDB$PRIVILEGE) FROM RDB$USER_PRIVILEGES WHERE RDB$RELATION_NAME = " +
-                  quoted(table) + " AND RDB$FIELD_NAME IS NULL AND (RDB$USER IN (CURRENT_USER, 'PUBLIC') OR " +
+                  quoted(table) +
+                  " AND RDB$FIELD_NAME IS NULL AND (RDB$USER IN (CURRENT_USER, 'PUBLIC') OR " +
                   "RDB$USER = CURRENT_ROLE)");
     query.open();
     std::set<char> letters;
@@ -122,8 +124,8 @@ void checkMode(Report& report, SqlConnection& connection, SqlQuery& query, const
     if (refusal.empty())
         report.line("  reservation of " + history + " for writing, without waiting: free now");
     else
-        report.problem("  reservation of " + history + " for writing, without waiting: refused: " +
-                       indented(refusal));
+        report.problem("  reservation of " + history +
+                       " for writing, without waiting: refused: " + indented(refusal));
 }
 
 }  // namespace
@@ -139,12 +141,13 @@ int runReadinessCheck(const RebuildArguments& arguments, ParameterOverrides over
         connection.loadParamsFromIniFile();
         const std::string database = connection.params.value("Database");
         if (namesServer(database)) {
-            report.line("database: " + database + " (through the server " + database.substr(0, database.find(':')) +
-                        ")");
+            report.line("database: " + database + " (through the server " +
+                        database.substr(0, database.find(':')) + ")");
         } else {
             report.line("database: " + database + " (opened in this process)");
             const EmbeddedAccess access = embeddedAccess(database);
-            for (const std::string& line : access.lines) access.usable ? report.line(line) : report.problem(line);
+            for (const std::string& line : access.lines)
+                access.usable ? report.line(line) : report.problem(line);
             if (!access.hint.empty()) messages.error(access.hint, Priority::Notice);
         }
         try {
