@@ -32,8 +32,8 @@ std::string folderOf(const std::string& path) {
 
 // One path: what it is, who owns it, and whether this user has `needed`
 // (access() bits). Returns false when the need is not met.
-bool lookAt(EmbeddedAccess& report, std::vector<std::string>& groups, const char* role, const std::string& path,
-            int needed, const char* neededText) {
+bool lookAt(EmbeddedAccess& report, std::vector<std::string>& groups, const char* role,
+            const std::string& path, int needed, const char* neededText) {
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0) {
         report.lines.push_back(std::string(role) + " " + path + ": " + std::strerror(errno));
@@ -43,8 +43,8 @@ bool lookAt(EmbeddedAccess& report, std::vector<std::string>& groups, const char
     std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(status.st_mode & 07777));
     const bool allowed = ::access(path.c_str(), needed) == 0;
     report.lines.push_back(std::string(role) + " " + path + ": " + userName(status.st_uid) + ":" +
-                           groupName(status.st_gid) + " " + mode + ", " + neededText + " for this user: " +
-                           (allowed ? "yes" : "no"));
+                           groupName(status.st_gid) + " " + mode + ", " + neededText +
+                           " for this user: " + (allowed ? "yes" : "no"));
     if (!allowed) groups.push_back(groupName(status.st_gid) + " (" + path + ")");
     return allowed;
 }
@@ -65,8 +65,9 @@ EmbeddedAccess embeddedAccess(const std::string& database) {
     const std::string lockFolder = lockSetting && *lockSetting ? lockSetting : "/tmp/firebird";
     struct stat status {};
     if (::stat(lockFolder.c_str(), &status) == 0) {
-        usable = lookAt(report, groups, "lock folder", lockFolder, R_OK | W_OK | X_OK, "read, write and search") &&
-                 usable;
+        usable =
+            lookAt(report, groups, "lock folder", lockFolder, R_OK | W_OK | X_OK, "read, write and search") &&
+            usable;
     } else {
         usable = lookAt(report, groups, "lock folder missing; its parent", folderOf(lockFolder), W_OK | X_OK,
                         "create") &&
@@ -76,8 +77,8 @@ EmbeddedAccess embeddedAccess(const std::string& database) {
     if (!usable && !groups.empty()) {
         std::string named;
         for (const std::string& group : groups) named += (named.empty() ? "" : ", ") + group;
-        report.hint = "this user (" + userName(::geteuid()) + ") lacks access; add it to the group of " + named +
-                      " (sudo adduser " + userName(::geteuid()) +
+        report.hint = "this user (" + userName(::geteuid()) + ") lacks access; add it to the group of " +
+                      named + " (sudo adduser " + userName(::geteuid()) +
                       " <group>; it takes effect at the next login), or run as a user of that group";
     }
     return report;
