@@ -1,15 +1,15 @@
 // The silent error: the application's error handler drops it without a box.
-// Nothing in the program raises it today; it is the one way for a handler to
-// end quietly.
+// A run raises it when a stop signal ends it; it is the one way for a
+// handler to end quietly.
 #pragma once
 
-#include "Error.h"
+#include "RunStopped.h"
 
 namespace tarvel {
 
-class AbortError : public Error {
+class AbortError : public RunStopped {
 public:
-    AbortError() : Error("Operation aborted") {}
+    AbortError() : RunStopped("Operation aborted") {}
 };
 
 }  // namespace tarvel

@@ -65,6 +65,8 @@ int remainingMs(Clock::time_point deadline) {
 ChildProcess::ChildProcess(const std::string& path, const std::vector<std::string>& arguments,
                            const Setup& setup) {
     SpawnActions actions;
+    if (!setup.inputFile.empty())
+        ::posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, setup.inputFile.c_str(), O_RDONLY, 0);
     if (!setup.outputFile.empty())
         ::posix_spawn_file_actions_addopen(actions.get(), STDOUT_FILENO, setup.outputFile.c_str(),
                                            O_WRONLY | O_CREAT | O_TRUNC, 0644);

@@ -22,6 +22,7 @@ public:
         std::string outputFile;                // standard output into this file (empty: shared)
         std::string errorFile;                 // standard error into this file (empty: shared)
         bool outputPipe = false;               // standard output into a pipe, for readLine
+        std::string inputFile;                 // standard input from this file (empty: shared)
     };
 
     // Starts `path` with `arguments`; throws std::runtime_error when it cannot.

@@ -8,7 +8,7 @@ namespace bench {
 
 ProxyProcess::ProxyProcess(const std::string& program, const std::string& target, double rttMs)
     : m_process(program, {"--listen", "127.0.0.1:0", "--target", target, "--rtt-ms", std::to_string(rttMs)},
-                ChildProcess::Setup{{}, {}, {}, true}) {
+                ChildProcess::Setup{{}, {}, {}, true, {}}) {
     const std::string line = m_process.readLine(kAnswerTime);
     if (line.rfind("port ", 0) != 0) throw std::runtime_error("the delay proxy said " + line);
     m_port = std::stoi(line.substr(5));

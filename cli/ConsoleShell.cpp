@@ -8,9 +8,10 @@
 namespace tarvel {
 
 StopRequested::StopRequested(int signal)
-    : Error(std::string("Stopped by ") +
-            (sigabbrev_np(signal) ? "SIG" + std::string(sigabbrev_np(signal)) : std::string("a signal")) +
-            "; the lines written before it are kept, no pair half written"),
+    : RunStopped(
+          std::string("Stopped by ") +
+          (sigabbrev_np(signal) ? "SIG" + std::string(sigabbrev_np(signal)) : std::string("a signal")) +
+          "; the lines written before it are kept, no pair half written"),
       m_signal(signal) {}
 
 ConsoleShell::ConsoleShell(int historyIndex, bool assumeYes, ProgressReporter& progress, StopSignals& stops,
@@ -68,8 +69,11 @@ void ConsoleShell::endIfStopped() {
 void ConsoleShell::showInformation(const std::string& message) {
     m_progress.finish();
     m_completed = true;
+    if (!m_messages) return;
     std::fprintf(m_messages, "%s\n", message.c_str());
     std::fflush(m_messages);
 }
+
+void ConsoleShell::lineRead(const HistoryPair& pair) { m_pairs.add(pair); }
 
 }  // namespace tarvel

@@ -1,21 +1,25 @@
 // The rebuild's shell on a terminal or under a scheduler: the question is
 // asked on the terminal (or taken as answered by --yes), the kind of history
 // comes from the command line, the bar is a ProgressReporter and the
-// completion text goes to standard output.
+// completion text goes to standard output (unless it is left out). It counts
+// the pairs the lines name, for the summary.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
 #include "Error.h"
+#include "PairCount.h"
 #include "ProgressReporter.h"
 #include "ResetShell.h"
+#include "RunStopped.h"
 #include "StopSignals.h"
 
 namespace tarvel {
 
 // A stop signal ended the run between two lines.
-class StopRequested : public Error {
+class StopRequested : public RunStopped {
 public:
     explicit StopRequested(int signal);
     int signal() const { return m_signal; }
@@ -26,7 +30,8 @@ private:
 
 class ConsoleShell : public ResetShell {
 public:
-    // answers: where a typed answer is read from; prompts: where the question goes.
+    // answers: where a typed answer is read from; prompts: where the question
+    // goes; messages: where the completion text goes (null: nowhere).
     ConsoleShell(int historyIndex, bool assumeYes, ProgressReporter& progress, StopSignals& stops,
                  std::FILE* answers, std::FILE* prompts, std::FILE* messages);
 
@@ -38,9 +43,12 @@ public:
     void showInformation(const std::string& message) override;
     void holdStop() override;
     void endIfStopped() override;
+    void lineRead(const HistoryPair& pair) override;
 
     // True once the run reached its completion message.
     bool completed() const { return m_completed; }
+    // History pairs named by the lines read so far.
+    std::int64_t pairs() const { return m_pairs.pairs(); }
 
 private:
     int m_historyIndex;
@@ -54,6 +62,7 @@ private:
     int m_position = 0;
     bool m_completed = false;
     int m_heldStop = 0;  // the stop signal holdStop() took
+    PairCount m_pairs;
 };
 
 }  // namespace tarvel

@@ -1,5 +1,7 @@
-// The command line of tarvel-rebuild: which history to rebuild, and whether
-// the question before the run is taken as answered Yes.
+// The command line of tarvel-rebuild: which history to rebuild (or check),
+// whether the question before the run is taken as answered Yes, what is put
+// over the connection's entry (database, user, where the password comes
+// from), and how much the run prints.
 #pragma once
 
 #include <string>
@@ -12,21 +14,44 @@ constexpr int kExitDone = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
+// What a run prints once it has ended.
+enum class SummaryForm {
+    Text,  // "lines N, pairs P, S.S s" on standard error
+    Json,  // one JSON object on standard output, in place of the completion line
+};
+
 struct RebuildArguments {
-    // Radio item of the window that the kind stands for: 0 purchase, 1 sales.
+    // Radio item of the window that the kind stands for: 0 purchase, 1 sales;
+    // -1 none (a check then looks at both).
     int historyIndex = -1;
     bool assumeYes = false;
     bool help = false;
+    bool version = false;
+    // Only errors are printed.
+    bool quiet = false;
+    // Reports whether a run could proceed, changing nothing.
+    bool check = false;
+    SummaryForm summary = SummaryForm::Text;
+    // Put over the entry's Database= and User_Name=; empty: not given.
+    std::string database;
+    std::string user;
+    // The file whose first line is the password, "-" for standard input;
+    // empty: not given. The password itself never stands on the command line.
+    std::string passwordFile;
+
+    bool passwordFromInput() const { return passwordFile == "-"; }
 };
 
 struct ParsedArguments {
     RebuildArguments arguments;
-    // Why the command line is wrong; empty when it is usable.
+    // Why the command line is wrong; empty when it is usable. It never quotes
+    // the value of an option it does not know (that may be a password).
     std::string error;
 };
 
-// Reads the arguments after the program name. Exactly one of "purchase" and
-// "sales" is needed unless help is asked for; options may stand anywhere.
+// Reads the arguments after the program name (GNU long options; options may
+// stand anywhere before "--"). Exactly one of "purchase" and "sales" is needed
+// to run; a check takes one or none; help and version need none.
 ParsedArguments parseRebuildArguments(const std::vector<std::string>& arguments);
 
 // Why the run must not start, empty when it may: a run that has to ask its

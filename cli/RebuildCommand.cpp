@@ -3,15 +3,21 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
+#include "ConsoleMessages.h"
 #include "ConsoleShell.h"
 #include "DriverLibrary.h"
 #include "ErrorBoxText.h"
 #include "HistoryReset.h"
+#include "LoginOverrides.h"
+#include "PasswordPrompt.h"
+#include "ReadinessCheck.h"
 #include "RebuildArguments.h"
 #include "RegionalFormats.h"
+#include "RunSummary.h"
 #include "SqlBlockOperations.h"
 #include "SqlConnection.h"
 #include "SqlQuery.h"
@@ -29,46 +35,44 @@ int terminalColumns(int descriptor) {
     return 80;
 }
 
-void writeToStandardError(const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), stderr);
-    std::fflush(stderr);
-}
-
-int usageFailure(const std::string& why) {
-    std::fprintf(stderr, "tarvel-rebuild: %s\n%s", why.c_str(), rebuildUsage());
+int usageFailure(ConsoleMessages& messages, const std::string& why) {
+    messages.error(why);
+    messages.always(rebuildUsage(), Priority::Error);
     return kExitUsage;
 }
 
-}  // namespace
-
-std::string consoleErrorText(const std::string& message) {
-    std::string text = errorBoxText(message);
-    std::string::size_type at = 0;
-    while ((at = text.find("\r\n", at)) != std::string::npos) text.erase(at, 1);
-    return text;
+void printLine(const std::string& text) {
+    std::fprintf(stdout, "%s\n", text.c_str());
+    std::fflush(stdout);
 }
 
-int runRebuildCommand(const std::vector<std::string>& arguments) {
-    const ParsedArguments parsed = parseRebuildArguments(arguments);
-    if (!parsed.error.empty()) return usageFailure(parsed.error);
-    if (parsed.arguments.help) {
-        std::fputs(rebuildUsage(), stdout);
-        return kExitDone;
-    }
-    const std::string refusal = unattendedRefusal(parsed.arguments, ::isatty(STDIN_FILENO) == 1);
-    if (!refusal.empty()) return usageFailure(refusal);
+// The connection's overrides: the command line's database and user, and the
+// password from the first source that gives one.
+ParameterOverrides commandLineOverrides(const RebuildArguments& arguments) {
+    return loginOverrides(arguments, LoginEnvironment::ofProcess(),
+                          [] { return passwordFromInput(STDIN_FILENO, stderr); });
+}
 
+// One rebuild, from the question to the summary; returns the exit code.
+int runRebuild(const RebuildArguments& arguments, ConsoleMessages& messages) {
+    const auto started = std::chrono::steady_clock::now();
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
-    ProgressReporter progress(terminal, terminalColumns(STDERR_FILENO), &writeToStandardError);
+    ProgressReporter progress(terminal, terminalColumns(STDERR_FILENO),
+                              [&messages](const std::string& text) { messages.info(text); });
     StopSignals stops;
-    ConsoleShell shell(parsed.arguments.historyIndex, parsed.arguments.assumeYes, progress, stops, stdin,
-                       stderr, stdout);
+    // The completion line gives way to the JSON object, and to --quiet.
+    std::FILE* completion = arguments.quiet || arguments.summary == SummaryForm::Json ? nullptr : stdout;
+    ConsoleShell shell(arguments.historyIndex, arguments.assumeYes, progress, stops, stdin, stderr,
+                       completion);
+    RunSummary summary;
     const int code = [&] {
         try {
+            ParameterOverrides overrides = commandLineOverrides(arguments);
             reloadCurrentFormats();
             // Declared in this order so the queries let their statements go
             // before the connection closes (and rolls back what is uncommitted).
             SqlConnection connection("SQLConnection1");
+            connection.setOverrides(std::move(overrides));
             SqlQuery scanQuery("SQLQuery1", connection);
             SqlQuery workQuery("SQLQuery2", connection);
             SqlQueryOperations scan(scanQuery);
@@ -80,17 +84,20 @@ int runRebuildCommand(const std::vector<std::string>& arguments) {
             runHistoryReset(shell, scan, work, blocks, transactions);
         } catch (const StopRequested& stop) {
             progress.finish();
-            writeToStandardError(consoleErrorText(stop.what()) + "\n");
+            summary.error = consoleErrorText(stop.what());
+            messages.error(summary.error, Priority::Warning);
             return StopSignals::exitCodeFor(stop.signal());
         } catch (const std::exception& error) {
             progress.finish();
-            writeToStandardError(consoleErrorText(error.what()) + "\n");
+            summary.error = consoleErrorText(error.what());
+            messages.error(summary.error);
             return kExitFailed;
         }
         if (shell.completed()) return kExitDone;
         // Any answer but Yes: nothing was touched, and a script must not take
         // the table for rebuilt.
-        writeToStandardError("Nothing was changed.\n");
+        summary.error = "Nothing was changed.";
+        messages.error(summary.error, Priority::Notice);
         return kExitFailed;
     }();
     // The connection is closed; the client library ends its threads (and an
@@ -101,7 +108,56 @@ int runRebuildCommand(const std::vector<std::string>& arguments) {
     // after the run reported its result nor reaches a handler of the client
     // library once the signal mask is given back.
     stops.discardPending();
+
+    summary.done = code == kExitDone;
+    summary.lines = shell.progressPosition();
+    summary.pairs = shell.pairs();
+    summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    if (arguments.summary == SummaryForm::Json)
+        printLine(summaryJson(summary));
+    else if (summary.done)
+        messages.info(summaryLine(summary) + "\n");
     return code;
+}
+
+int runCheck(const RebuildArguments& arguments, ConsoleMessages& messages) {
+    int code = kExitFailed;
+    try {
+        code = runReadinessCheck(arguments, commandLineOverrides(arguments), stdout, messages);
+    } catch (const std::exception& error) {
+        messages.error(consoleErrorText(error.what()));
+    }
+    DriverLibrary::shutDownAll();
+    return code;
+}
+
+}  // namespace
+
+std::string consoleErrorText(const std::string& message) {
+    std::string text = errorBoxText(message);
+    std::string::size_type at = 0;
+    while ((at = text.find("\r\n", at)) != std::string::npos) text.erase(at, 1);
+    return text;
+}
+
+const char* rebuildVersion() { return TARVEL_VERSION; }
+
+int runRebuildCommand(const std::vector<std::string>& arguments) {
+    const ParsedArguments parsed = parseRebuildArguments(arguments);
+    ConsoleMessages messages(stderr, standardErrorIsJournal(), parsed.arguments.quiet);
+    if (!parsed.error.empty()) return usageFailure(messages, parsed.error);
+    if (parsed.arguments.help) {
+        std::fputs(rebuildUsage(), stdout);
+        return kExitDone;
+    }
+    if (parsed.arguments.version) {
+        printLine(std::string("tarvel-rebuild ") + rebuildVersion());
+        return kExitDone;
+    }
+    const std::string refusal = unattendedRefusal(parsed.arguments, ::isatty(STDIN_FILENO) == 1);
+    if (!refusal.empty()) return usageFailure(messages, refusal);
+    if (parsed.arguments.check) return runCheck(parsed.arguments, messages);
+    return runRebuild(parsed.arguments, messages);
 }
 
 }  // namespace tarvel

@@ -12,6 +12,9 @@ namespace tarvel {
 // (with its full stop rule), its CR LF line breaks as plain line breaks.
 std::string consoleErrorText(const std::string& message);
 
+// The program's version ("1.0.0").
+const char* rebuildVersion();
+
 // Runs tarvel-rebuild with the arguments after the program name; returns the
 // exit code.
 int runRebuildCommand(const std::vector<std::string>& arguments);

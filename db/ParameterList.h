@@ -22,6 +22,8 @@ public:
     std::string value(const std::string& name) const;
     // True when value(name) is not empty.
     bool given(const std::string& name) const { return !value(name).empty(); }
+    // Drops every line of that name and adds "name=value" at the end.
+    void set(const std::string& name, const std::string& value);
 
 private:
     std::vector<std::string> m_lines;

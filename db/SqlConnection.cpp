@@ -93,6 +93,10 @@ struct SqlConnection::State {
     SettingsStore store;
     std::string connectionFilePath;
     bool paramsLoaded = false;
+    // The driver's settings (its name, library, client library and entry
+    // point) were read for an opening that succeeded: they are not read again.
+    bool driverSettingsLoaded = false;
+    ParameterOverrides overrides;
     ConnectionState state = ConnectionState::Closed;
 
     SqlDriverEntry entry = nullptr;
@@ -120,6 +124,7 @@ struct SqlConnection::State {
 
     // The attached driver connection as cancel() reaches it from another
     // thread; cleared under the lock before the connection is let go.
+    int waitBound = 0;  // boundWaits(): seconds, 0 for the settings' waits
     std::mutex cancelLock;
     sqldriver::ISQLConnection* cancelTarget = nullptr;
     void setCancelTarget(sqldriver::ISQLConnection* target) {
@@ -185,7 +190,13 @@ void SqlConnection::loadParamsFromIniFile() {
     const std::string& path = m_state->connectionFilePath;
     if (!SettingsFile::exists(path)) throw Error("Driver/Connection Registry File '" + path + "' not found");
     params.setLines(SettingsFile::read(path).section(connectionName).lines());
+    m_state->overrides.applyTo(params);
     m_state->paramsLoaded = true;
+}
+
+void SqlConnection::setOverrides(ParameterOverrides overrides) {
+    m_state->overrides = std::move(overrides);
+    if (m_state->paramsLoaded) m_state->overrides.applyTo(params);
 }
 
 void SqlConnection::open() {
@@ -193,7 +204,7 @@ void SqlConnection::open() {
     if (m_state->state == ConnectionState::Open) discardLost();
     State& s = *m_state;
 
-    if (loadParamsOnConnect) {
+    if (loadParamsOnConnect && !s.driverSettingsLoaded) {
         loadParamsFromIniFile();
         driverName = SettingsFile::read(s.connectionFilePath).section(connectionName).value("DriverName");
         if (driverName.empty()) throw Error("Missing DriverName property");
@@ -225,6 +236,8 @@ void SqlConnection::open() {
         throw;
     }
     s.state = ConnectionState::Open;
+    // Until an opening succeeds, a retry takes a corrected driver file.
+    s.driverSettingsLoaded = loadParamsOnConnect;
 }
 
 void SqlConnection::noteFailedCall() {
@@ -352,6 +365,13 @@ void SqlConnection::applyOptions() {
                 break;
         }
     }
+    if (s.waitBound > 0) {
+        const std::string configured = params.value("Connection Timeout");
+        const std::int32_t timeout = configured.empty() ? 0 : wholeNumber(configured);
+        c->setIntOption(sqldriver::connopt::ConnectionTimeout,
+                        timeout > 0 && timeout < s.waitBound ? timeout : s.waitBound);
+        c->setIntOption(sqldriver::connopt::LockTimeout, s.waitBound);
+    }
 }
 
 void SqlConnection::abandonOpening() noexcept {
@@ -402,7 +422,6 @@ void SqlConnection::close() {
     s.connection.reset();
     s.entry = nullptr;
     s.driver.reset();
-    s.paramsLoaded = false;
     s.state = ConnectionState::Closed;
     if (failure) std::rethrow_exception(failure);
 }
@@ -469,6 +488,18 @@ void SqlConnection::commit() {
     --m_state->transactions;
 }
 
+std::string SqlConnection::writeReservationRefusal(const std::string& table) {
+    open();
+    if (m_state->transactions > 0) throw Error(m_state->name + ": a transaction is active");
+    try {
+        reserveTable(table);
+    } catch (const Error& refused) {
+        return refused.what();
+    }
+    releaseTable();
+    return {};
+}
+
 void SqlConnection::rollback() {
     // Rolling back is what cleanup paths do after a failure; with nothing
     // begun there is nothing to undo.
@@ -490,6 +521,12 @@ void SqlConnection::cancel(std::int32_t request) noexcept {
     std::lock_guard<std::mutex> hold(m_state->cancelLock);
     // Status ignored: a cancel that finds nothing running changes nothing.
     if (m_state->cancelTarget) m_state->cancelTarget->cancel(request);
+}
+
+void SqlConnection::boundWaits(int seconds) {
+    m_state->waitBound = seconds > 0 ? seconds : 0;
+    // Status ignored: a driver without lock time-outs waits as the settings say.
+    if (isOpen()) m_state->connection->setIntOption(sqldriver::connopt::LockTimeout, m_state->waitBound);
 }
 
 void SqlConnection::setLockTimeout(int seconds) {

@@ -1,6 +1,9 @@
 // SQLConnection1: the program's one database connection. It finds its two
 // settings files, loads its named entry and the driver library when it first
-// opens, and stays open until it is destroyed.
+// opens, and stays open until it is destroyed. What the first opening read
+// from the files holds for the connection's life: an opening after a lost
+// connection (or a close) connects with the same settings and reads no file,
+// so a run never continues against a database other than the one it began on.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +12,7 @@
 #include <vector>
 
 #include "ParameterList.h"
+#include "ParameterOverrides.h"
 #include "SettingsStore.h"
 #include "SqlDriver.h"
 
@@ -59,8 +63,13 @@ public:
     // driver whether the attachment is gone, and if so the connection counts as
     // closed from now on (no transaction active); the next use opens it again.
     void noteFailedCall();
-    // Loads the named entry unless it is loaded.
+    // Loads the named entry unless it is loaded, and puts the overrides over it.
     void loadParamsFromIniFile();
+    // Values put over the named entry when it is loaded (the command line's
+    // database, user and password); the loaded entry keeps them for the
+    // connection's life, every reconnect included. Overrides set after the
+    // entry was loaded are put over it at once. The window sets none.
+    void setOverrides(ParameterOverrides overrides);
 
     // The driver connection a new statement runs on: this one, or the clone when
     // the statement limit is reached. isSelect: the statement starts with SELECT.
@@ -86,6 +95,10 @@ public:
     void commit();
     void rollback();
     bool inTransaction() const;
+    // Whether a run could claim `table` now (reserveTable): empty when it
+    // could (the claim is taken and let go at once), else the refusal's text.
+    // Opens the connection first; throws when a transaction is active.
+    std::string writeReservationRefusal(const std::string& table);
 
     // From any thread, also while this thread waits in a call on the
     // connection: a request of sqldriver::cancelopt (Raise makes the running
@@ -94,6 +107,11 @@ public:
     // Seconds a writing transaction begun from now on waits for a lock held
     // by another (0: as long as it is held). Opens the connection first.
     void setLockTimeout(int seconds);
+    // While `seconds` is above 0: an opening waits for the server at most
+    // that long (less when the settings say less), and writing transactions
+    // wait for a lock at most that long, now and after any reopening. 0 gives
+    // the settings' waits back. Never opens the connection.
+    void boundWaits(int seconds);
     // Reserves `table` for protected write, without waiting, until
     // releaseTable() or the connection closes: other attachments can then
     // neither write the table nor reserve it, while this connection's
@@ -107,7 +125,8 @@ public:
     // Full path of the named-connection file as resolved at creation (empty
     // when the settings store could not give it).
     const std::string& connectionFilePath() const;
-    // True once the named entry has been loaded into params.
+    // True once the named entry has been loaded into params (it stays loaded
+    // when the connection closes).
     bool paramsLoaded() const;
     // Active statements the driver allows on one connection (0: no limit).
     std::int32_t statementLimit() const;

@@ -10,15 +10,20 @@ namespace tarvel::fb {
 
 namespace {
 
-// The failure names the item, never its value: the value may be the password.
-void appendText(std::string* buffer, char item, const char* itemName, const std::string& value) {
+// The value with its length byte in front. The failure names the item, never
+// its value: the value may be the password.
+void appendLength(std::string* buffer, const char* itemName, const std::string& value) {
     if (value.size() > 255)
         throw DriverFailure(
             sqldriver::status::InvalidParameter,
             std::string(itemName) + " too long: " + std::to_string(value.size()) + " bytes, at most 255");
-    *buffer += item;
     *buffer += static_cast<char>(value.size());
     *buffer += value;
+}
+
+void appendText(std::string* buffer, char item, const char* itemName, const std::string& value) {
+    *buffer += item;
+    appendLength(buffer, itemName, value);
 }
 
 void appendNumber(std::string* buffer, char item, std::uint32_t value) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "DatabaseError.h"
+#include "Error.h"
 
 namespace tarvel {
 
@@ -199,41 +200,88 @@ void CommitGroup::abandon() noexcept {
             return;
         }
         const std::size_t keep = m_commitFailed ? std::max<std::size_t>(m_done, 1) - 1 : m_done;
-        if (keep > 0) replay(keep);
+        if (keep > 0) {
+            const std::size_t written = replay(keep);
+            if (written < keep) m_notReplayed = std::make_pair(m_positions[written], m_positions[keep - 1]);
+        }
     }
     clear();
 }
 
-void CommitGroup::replay(std::size_t count) noexcept {
-    try {
-        m_transactions.begin();
-    } catch (...) {
-        // No transaction to be had (the connection is gone, say): one per
-        // line would fare no better.
-        return;
+namespace {
+
+// Bounds the waits of a recovery, and gives the settings' waits back after it.
+class BoundedWaits {
+public:
+    BoundedWaits(ResetTransactions& transactions, int seconds) : m_transactions(transactions) {
+        m_transactions.boundWaits(seconds);
     }
+    ~BoundedWaits() {
+        try {
+            m_transactions.boundWaits(0);
+        } catch (...) {
+            // The connection is closed by the run's end anyway.
+        }
+    }
+    BoundedWaits(const BoundedWaits&) = delete;
+    BoundedWaits& operator=(const BoundedWaits&) = delete;
+
+private:
+    ResetTransactions& m_transactions;
+};
+
+// A failure that writing the next lines would meet again.
+bool endsRecovery(const std::exception_ptr& failure) {
+    const FailureKind kind = failureKindOf(failure);
+    return kind == FailureKind::LockConflict || kind == FailureKind::LockTimeout ||
+           kind == FailureKind::Cancelled || kind == FailureKind::ConnectionLost;
+}
+
+}  // namespace
+
+std::size_t CommitGroup::replay(std::size_t count) noexcept {
+    const auto deadline = m_clock() + m_limits.maxRecovery;
     try {
-        const std::size_t perCall = m_writer.linesPerCall();
-        for (std::size_t first = 0; first < count; first += perCall) {
-            if (perCall == 1) {
-                writeLine(first);
-            } else {
-                writeRange(first, std::min(perCall, count - first));
+        BoundedWaits bounded(m_transactions, m_limits.recoveryWaitSeconds);
+        try {
+            m_transactions.begin();
+        } catch (...) {
+            // No transaction to be had (the connection is gone, say): one per
+            // line would fare no better.
+            return 0;
+        }
+        try {
+            const std::size_t perCall = m_writer.linesPerCall();
+            for (std::size_t first = 0; first < count; first += perCall) {
+                if (m_clock() >= deadline) throw Error("recovery time is up");
+                if (perCall == 1) {
+                    writeLine(first);
+                } else {
+                    writeRange(first, std::min(perCall, count - first));
+                }
+            }
+            m_transactions.commit();
+            return count;
+        } catch (...) {
+            rollbackQuietly();
+            if (endsRecovery(std::current_exception()) || m_clock() >= deadline) return 0;
+        }
+        // The lines together failed: one line at a time finds where one
+        // transaction per line would have stopped.
+        for (std::size_t i = 0; i < count; ++i) {
+            if (m_clock() >= deadline) return i;
+            try {
+                writeInOwnTransaction(i);
+            } catch (...) {
+                // A line refused on its own ends the lines as one transaction
+                // per line would have ended them there: nothing is missing.
+                return endsRecovery(std::current_exception()) ? i : count;
             }
         }
-        m_transactions.commit();
-        return;
+        return count;
     } catch (...) {
-        rollbackQuietly();
-    }
-    // The lines together failed: one line at a time finds where one
-    // transaction per line would have stopped.
-    for (std::size_t i = 0; i < count; ++i) {
-        try {
-            writeInOwnTransaction(i);
-        } catch (...) {
-            return;
-        }
+        // Bounding the waits failed: the connection is in no state to recover.
+        return 0;
     }
 }
 

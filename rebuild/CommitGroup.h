@@ -8,6 +8,7 @@
 #include <exception>
 #include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "HistoryPair.h"
@@ -22,6 +23,12 @@ namespace tarvel {
 struct CommitLimits {
     std::size_t maxLines = 1000;
     std::chrono::steady_clock::duration maxWork = std::chrono::milliseconds(250);
+    // Writing lines again after a failure stops once this time has passed
+    // (a server that keeps a cut attachment's locks would make it wait for
+    // hours); each reconnect and each lock wait meanwhile takes at most
+    // recoveryWaitSeconds.
+    std::chrono::steady_clock::duration maxRecovery = std::chrono::seconds(30);
+    int recoveryWaitSeconds = 10;
 };
 
 inline const CommitLimits kCommitLimits{};
@@ -59,6 +66,10 @@ public:
 
     // The bar position of the line a raised failure belongs to.
     std::optional<int> failedPosition() const { return m_failedPosition; }
+    // After abandon(): the bar positions of the first and last lines that
+    // were written before the failure, undone with it, and could not be
+    // written again (their pairs keep the rows they had before the run).
+    std::optional<std::pair<int, int>> notReplayed() const { return m_notReplayed; }
 
 private:
     // What the open transaction holds.
@@ -81,8 +92,11 @@ private:
     // writeInOwnTransaction, with the bar's place of a failure set to the line.
     void writeAlone(std::size_t line);
     // Writes lines [0, count) again after a rollback, in blocks; when that
-    // fails, one line at a time up to the first that fails.
-    void replay(std::size_t count) noexcept;
+    // fails, one line at a time up to the first that fails. Returns how many
+    // are as one transaction per line would have left them: all, unless a
+    // lock stays held, the connection or the call is lost, or the time for
+    // recovery is up.
+    std::size_t replay(std::size_t count) noexcept;
     void writeRange(std::size_t first, std::size_t count);
     void rollbackQuietly() noexcept;
     void clear();
@@ -99,6 +113,7 @@ private:
     State m_state = State::Whole;
     bool m_commitFailed = false;
     std::optional<int> m_failedPosition;
+    std::optional<std::pair<int, int>> m_notReplayed;
     std::chrono::steady_clock::time_point m_started;
 };
 

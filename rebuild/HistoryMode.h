@@ -12,6 +12,8 @@ struct HistoryMode {
     const char* targetTable;
     const char* partyColumn;
     const char* priceParam;
+    const char* sourceTable;  // the document lines
+    const char* word;         // its name on the command line
 };
 
 inline constexpr HistoryMode kModes[2] = {
@@ -27,6 +29,8 @@ inline constexpr HistoryMode kModes[2] = {
         "STORY_IN",
         "PROVIDER_ID",
         "STD_COST",
+        "INSTORAGE_SUB",
+        "purchase",
     },
     {
         "SELECT COUNT(*) FROM SAL_SUB ",
@@ -38,6 +42,8 @@ inline constexpr HistoryMode kModes[2] = {
         "STORY_SAL",
         "CUST_ID",
         "U_PRICE",
+        "SAL_SUB",
+        "sales",
     },
 };
 

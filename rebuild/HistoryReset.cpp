@@ -9,6 +9,7 @@
 #include "HistoryWriter.h"
 #include "NumberText.h"
 #include "RegionalFormats.h"
+#include "RunStopped.h"
 
 namespace tarvel {
 
@@ -89,6 +90,21 @@ void showFailedLine(ResetShell& shell, const CommitGroup& group) noexcept {
     }
 }
 
+// A failure after which lines written before it could not be written again:
+// its text, then a line that says which (a stop keeps its own text).
+[[noreturn]] void throwNotReplayed(const std::exception_ptr& failure, const std::pair<int, int>& lines) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const RunStopped&) {
+        throw;
+    } catch (const std::exception& error) {
+        throw Error(std::string(error.what()) + "\r\nLines " + std::to_string(lines.first) + " to " +
+                    std::to_string(lines.second) +
+                    " were written before the failure and could not be written again: their pairs keep the "
+                    "rows they had before the run.");
+    }
+}
+
 // The walk over the document lines: the bar, the price test and the pairs,
 // written in blocks and committed in groups.
 void rebuildHistory(ResetShell& shell, const HistoryMode& mode, ResetQuery& scan, ResetQuery& work,
@@ -123,6 +139,7 @@ void rebuildHistory(ResetShell& shell, const HistoryMode& mode, ResetQuery& scan
                     group.endUnreadLine(deleteRead);
                     throw;
                 }
+                shell.lineRead(pair);
                 group.endLine();
             }
             try {
@@ -143,6 +160,7 @@ void rebuildHistory(ResetShell& shell, const HistoryMode& mode, ResetQuery& scan
         group.abandon();
         if (cancelled) shell.endIfStopped();
         showFailedLine(shell, group);
+        if (group.notReplayed()) throwNotReplayed(std::current_exception(), *group.notReplayed());
         throw;
     }
 }

@@ -55,6 +55,9 @@ public:
     // clear text); the claim ends with releaseClaim() or the connection.
     virtual void claim(const std::string& table) { (void)table; }
     virtual void releaseClaim() noexcept {}
+    // While recovering from a failure: a reconnect and a lock wait each take
+    // at most `seconds`; 0 gives the settings' waits back.
+    virtual void boundWaits(int seconds) { (void)seconds; }
 };
 
 // Replaces the query's statement by these lines.

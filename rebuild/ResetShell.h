@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "HistoryPair.h"
+
 namespace tarvel {
 
 class ResetShell {
@@ -34,6 +36,10 @@ public:
     // ...and then ends the run as a stop between lines ends it, when one was
     // taken; returns otherwise.
     virtual void endIfStopped() {}
+    // Told of each qualifying line once its values are read, before it is
+    // written (the command line counts the pairs for its summary); nothing
+    // by default.
+    virtual void lineRead(const HistoryPair& pair) { static_cast<void>(pair); }
 };
 
 }  // namespace tarvel

@@ -46,4 +46,6 @@ void ConnectionTransactions::claim(const std::string& table) { claimForRun(m_con
 
 void ConnectionTransactions::releaseClaim() noexcept { releaseRunClaim(m_connection); }
 
+void ConnectionTransactions::boundWaits(int seconds) { m_connection.boundWaits(seconds); }
+
 }  // namespace tarvel

@@ -42,6 +42,7 @@ public:
     bool active() override;
     void claim(const std::string& table) override;
     void releaseClaim() noexcept override;
+    void boundWaits(int seconds) override;
 
 private:
     SqlConnection& m_connection;

@@ -482,22 +482,47 @@ TEST_F(ConnectionTest, ClosingSequence) {
                 ElementsAre("connection.setIntOption 9 0", "connection.setIntOption 12 0", "metadata.release",
                             "connection.disconnect", "connection.release", "driver.release"));
     EXPECT_FALSE(connection().isOpen());
-    EXPECT_FALSE(connection().paramsLoaded());
+    EXPECT_TRUE(connection().paramsLoaded()) << "a reopening uses the entry loaded first";
     fakedriver::clearLog();
     connection().close();
     EXPECT_TRUE(fakedriver::log().empty()) << "closing a closed connection";
     connection().unregisterClient(&client);
 }
 
-TEST_F(ConnectionTest, ReopeningReadsTheEntryAgain) {
-    writeFiles(kMinimalEntry);
-    ASSERT_EQ(openError(), "");
-    connection().close();
-    writeFiles("[Kestal]\nDriverName=Firebird\nDatabase=/second.fdb\n");
-    fakedriver::clearLog();
-    ASSERT_EQ(openError(), "");
-    EXPECT_THAT(fakedriver::logOf("connection.connect"),
-                ElementsAre("connection.connect \"/second.fdb\" \"\" \"\""));
+// An opening after a close or a lost attachment connects with what the first
+// opening read, overrides included, even when both files changed meanwhile.
+TEST_F(ConnectionTest, ReopeningKeepsTheFirstOpeningsSettings) {
+    const std::pair<const char*, std::function<void(SqlConnection&)>> endings[] = {
+        {"closed", [](SqlConnection& c) { c.close(); }},
+        {"attachment lost",
+         [](SqlConnection& c) {
+             fakedriver::setConnectionOptionInt(sqldriver::connopt::ConnectionLost, 1);
+             c.noteFailedCall();
+             fakedriver::setConnectionOptionInt(sqldriver::connopt::ConnectionLost, 0);
+         }},
+    };
+    for (const auto& [ending, end] : endings) {
+        SCOPED_TRACE(ending);
+        fakedriver::reset();
+        m_connection.reset();
+        writeFiles("[Kestal]\nDriverName=Firebird\nDatabase=/db/pos.fdb\nUser_Name=clerk\nPassword=\n");
+        tarvel::ParameterOverrides overrides;
+        overrides.replace("Database", "host:/other.fdb");
+        overrides.fillIn("Password", "from-environment");
+        connection().setOverrides(overrides);
+        ASSERT_EQ(openError(), "");
+        end(connection());
+        ASSERT_FALSE(connection().isOpen());
+        writeFiles("[Kestal]\nDriverName=Firebird\nDatabase=/second.fdb\nUser_Name=other\nPassword=p2\n",
+                   "[Firebird]\nLibraryName=libmissing.so\nVendorLib=libv.so\nGetDriverFunc=Missing\n");
+        ASSERT_EQ(openError(), "");
+        EXPECT_THAT(fakedriver::logOf("connection.connect"),
+                    ElementsAre("connection.connect \"host:/other.fdb\" \"clerk\" \"from-environment\"",
+                                "connection.connect \"host:/other.fdb\" \"clerk\" \"from-environment\""));
+        EXPECT_THAT(fakedriver::logOf("entry"),
+                    ElementsAre("entry \"libfbclient.so.2\" \"\"", "entry \"libfbclient.so.2\" \"\""));
+        EXPECT_TRUE(connection().paramsLoaded());
+    }
 }
 
 TEST_F(ConnectionTest, RefusedClosingOptionIsReportedAfterClosingCompletely) {

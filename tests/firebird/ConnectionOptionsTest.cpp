@@ -1,6 +1,7 @@
 // Where an attachment goes: host, port and embedded access from the database
 // text and the host name and port options.
 #include <gtest/gtest.h>
+#include <ibase.h>
 
 #include "ConnectionOptions.h"
 #include "DriverFailure.h"
@@ -80,6 +81,30 @@ TEST(DatabaseParameters, RefusalOfATooLongValueDoesNotQuoteIt) {
             EXPECT_EQ(e.status(), sqldriver::status::InvalidParameter);
         }
     }
+}
+
+// A lock timeout bounds the waits of writing transactions that wait; it
+// leaves out transactions that do not wait and those that only read.
+TEST(TransactionParameters, ALockTimeoutOnlyForWritingTransactionsThatWait) {
+    const auto bytes = [](std::initializer_list<int> items, const std::string& tail = "") {
+        std::string buffer;
+        for (int item : items) buffer += static_cast<char>(item);
+        return buffer + tail;
+    };
+    ConnectionOptions options;
+    options.waitOnLocks = false;
+    const std::string plain =
+        bytes({isc_tpb_version3, isc_tpb_write, isc_tpb_read_committed, isc_tpb_rec_version, isc_tpb_nowait});
+    options.lockTimeout = 10;
+    EXPECT_EQ(transactionParameters(options, false), plain);
+    options.waitOnLocks = true;
+    const std::string waiting =
+        bytes({isc_tpb_version3, isc_tpb_write, isc_tpb_read_committed, isc_tpb_rec_version, isc_tpb_wait});
+    EXPECT_EQ(transactionParameters(options, false), waiting + bytes({isc_tpb_lock_timeout, 4, 10, 0, 0, 0}));
+    options.lockTimeout = 300;
+    EXPECT_EQ(transactionParameters(options, false), waiting + bytes({isc_tpb_lock_timeout, 4, 44, 1, 0, 0}));
+    EXPECT_EQ(transactionParameters(options, true).find(static_cast<char>(isc_tpb_lock_timeout)),
+              std::string::npos);
 }
 
 }  // namespace

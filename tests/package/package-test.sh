@@ -55,7 +55,8 @@ for settings in sqlconnections.ini sqldrivers.ini; do
     [ "$(readlink "$tree/usr/lib/tarvelreset/$settings")" = "/etc/tarvelreset/$settings" ] ||
         fail "$settings beside the programs does not lead to /etc/tarvelreset"
 done
-grep -q '^Password=$' "$tree/etc/tarvelreset/sqlconnections.ini" || fail "the shipped connection file holds a password"
+! grep -Eq '^(User_Name|Password)=' "$tree/etc/tarvelreset/sqlconnections.ini" ||
+    fail "the shipped connection file holds a user or a password"
 # The links lead to the real /etc; the scratch root's settings are named in
 # the per-user settings instead, the other place both programs look.
 mkdir -p "$work/db" "$work/config/kestal" "$work/runtime"
@@ -77,6 +78,7 @@ code=0
 sed 's/^/   stderr: /' "$work/err"
 [ "$code" = 0 ] || fail "exit code $code"
 [ "$(cat "$work/out")" = "階段作業完成" ] || fail "standard output: $(cat "$work/out")"
+grep -Eq '^lines [0-9]+, pairs [0-9]+, [0-9]+\.[0-9] s$' "$work/err" || fail "no summary line: $(cat "$work/err")"
 check_history "$db" INSTORAGE_SUB STORY_IN PROVIDER_ID STD_COST
 
 step "no --yes and no terminal"
@@ -85,7 +87,7 @@ before=$(sales)
 code=0
 "$rebuild" sales </dev/null >"$work/out" 2>"$work/err" || code=$?
 [ "$code" = 2 ] || fail "exit code $code, expected 2"
-grep -q '^Usage: tarvel-rebuild purchase|sales \[--yes\]$' "$work/err" || fail "no usage text: $(cat "$work/err")"
+grep -q '^Usage: tarvel-rebuild purchase|sales \[--yes\] \[OPTION\]...$' "$work/err" || fail "no usage text: $(cat "$work/err")"
 [ "$(sales)" = "$before" ] || fail "STORY_SAL changed"
 echo "   exit code 2, usage shown, STORY_SAL untouched"
 
@@ -95,7 +97,7 @@ code=0
 "$rebuild" sales --yes </dev/null >"$work/out" 2>"$work/err" || code=$?
 [ "$code" = 1 ] || fail "exit code $code, expected 1"
 # The last line; the progress lines come before it only once a walk began.
-[ "$(tail -1 "$work/err")" = "Driver/Connection Registry File '$work/missing/sqlconnections.ini' not found." ] ||
+[ "$(tail -1 "$work/err")" = "tarvel-rebuild: Driver/Connection Registry File '$work/missing/sqlconnections.ini' not found." ] ||
     fail "error text: $(cat "$work/err")"
 [ "$(sales)" = "$before" ] || fail "STORY_SAL changed"
 echo "   exit code 1: $(tail -1 "$work/err")"

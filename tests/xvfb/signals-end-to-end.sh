@@ -22,8 +22,10 @@ export LSAN_OPTIONS="suppressions=$work/lsan.supp:use_tls=0"
 xvfb_pid=
 openbox_pid=
 runner_pid=
+holder_pid=
 
 cleanup() {
+    [ -n "$holder_pid" ] && kill "$holder_pid" 2>/dev/null || true
     [ -n "$runner_pid" ] && kill -9 "$(cat "$work/program.pid" 2>/dev/null)" 2>/dev/null || true
     [ -f "$work/server/server.pid" ] && "$tests/support/private-fbserver.sh" kill "$work/server" || true
     for pid in $openbox_pid $xvfb_pid; do kill "$pid" 2>/dev/null || true; done
@@ -68,11 +70,15 @@ isql() {  # isql <database> <sql>
 # background job of this script would have SIGINT ignored, and a signal
 # ignored at start stays ignored. IGNORED names signals to start it with
 # ignored instead, as nohup does.
-start_program() {  # start_program <settings folder> [arguments...]
-    local settings=$1; shift
+# Points $work/config (the programs' XDG_CONFIG_HOME) at a settings folder.
+use_settings() {  # use_settings <settings folder>
     mkdir -p "$work/config/kestal"
     printf '[Software\\Kestal\\SQLAccess]\nConnection Registry File=%s/sqlconnections.ini\nDriver Registry File=%s/sqldrivers.ini\n' \
-        "$settings" "$settings" > "$work/config/kestal/settings.ini"
+        "$1" "$1" > "$work/config/kestal/settings.ini"
+}
+start_program() {  # start_program <settings folder> [arguments...]
+    local settings=$1; shift
+    use_settings "$settings"
     rm -f "$work/ended" "$work/program.pid"
     XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime LC_ALL=en_US.UTF-8 perl -e '
         my ($pidfile, $endfile, @command) = @ARGV;
@@ -86,9 +92,15 @@ start_program() {  # start_program <settings folder> [arguments...]
         waitpid($pid, 0);
         my $how = ($? & 127) ? "signal " . ($? & 127) . (($? & 128) ? " core" : "") : "exit " . ($? >> 8);
         open(my $e, ">", $endfile) or die; print $e "$how\n"; close($e);
-    ' "$work/program.pid" "$work/ended" "$bin/TarvelReset" "$@" >"$work/program.log" 2>&1 &
+    ' "$work/program.pid" "$work/ended" "$bin/${PROGRAM:-TarvelReset}" "$@" >"$work/program.log" 2>&1 &
     runner_pid=$!
+    [ -n "${PROGRAM:-}" ] && return 0
     wait_for 60 has_visible_window '^FormTarvelReset$' || fail "the main window did not open"
+}
+# The command line's run, with the same runner: tarvel-rebuild purchase --yes.
+start_command() {  # start_command <settings folder>
+    PROGRAM=tarvel-rebuild start_program "$1" purchase --yes
+    wait_for 10 test -s "$work/program.pid" || fail "the command line did not start"
 }
 # The main window is framed by the window manager and active: clicks reach it.
 window_ready() {
@@ -108,13 +120,16 @@ start_run() {
 # Sends the signal and checks that the program ended by itself with 128 + it.
 end_with() {  # end_with <signal name> <what>
     local number; number=$(kill -l "$1")
+    local sent; sent=$(date +%s%N)
     kill "-$1" "$(cat "$work/program.pid")"
     wait_for 60 test -s "$work/ended" || fail "$2: SIG$1 did not end the program within 60 s"
+    local took=$((($(date +%s%N) - sent) / 1000000))
+    [ -z "${WITHIN_MS:-}" ] || [ "$took" -le "$WITHIN_MS" ] || fail "$2: SIG$1 took $took ms to end the program"
     wait "$runner_pid" || true
     runner_pid=
     local ended; ended=$(cat "$work/ended")
     [ "$ended" = "exit $((128 + number))" ] || fail "$2: SIG$1 ended the program with '$ended', not exit $((128 + number))"
-    echo "   $2: SIG$1 -> $ended"
+    echo "   $2: SIG$1 -> $ended after $took ms"
 }
 # A pair holds one row or, when the run did not reach it, the rows it held
 # before; every pair that held a row before still does.
@@ -202,4 +217,87 @@ for access in embedded server; do
         check_whole "$database" "$login" "$access, SIG$signal in the middle of a run"
     done
 done
+# A transaction of another program that holds the one row every line's
+# INSERT also updates (through a trigger): the run waits on it.
+hold_lock_row() {  # hold_lock_row <database>
+    mkfifo "$work/holder.in"
+    isql-fb -q -ch NONE < "$work/holder.in" > "$work/holder.log" 2>&1 &
+    holder_pid=$!
+    exec 7>"$work/holder.in"
+    printf "CONNECT '%s' USER 'SYSDBA' PASSWORD '%s';\nUPDATE LOCK_ROW SET N = N + 1;\n" "$1" "$password" >&7
+}
+release_lock_row() {
+    echo "ROLLBACK; QUIT;" >&7
+    exec 7>&-
+    wait "$holder_pid" || true
+    rm -f "$work/holder.in"
+}
+
+echo "-- both programs: a stop signal while a statement waits for a lock"
+db=$work/server-small.fdb
+served=127.0.0.1/$port:$db
+isql "$served" "$password" "CREATE TABLE LOCK_ROW (N INTEGER); COMMIT; INSERT INTO LOCK_ROW VALUES (0); COMMIT;
+    SET TERM ^; CREATE TRIGGER STORY_IN_WAITS FOR STORY_IN AFTER INSERT AS BEGIN UPDATE LOCK_ROW SET N = N + 1; END^
+    SET TERM ;^ COMMIT;" >/dev/null
+for program in window command; do
+    for signal in TERM INT; do
+        hold_lock_row "$served"
+        if [ $program = window ]; then
+            start_program "$work/settings-server-small"
+            start_run
+        else
+            start_command "$work/settings-server-small"
+        fi
+        sleep 2
+        [ -s "$work/ended" ] && fail "$program: the run did not wait for the held row"
+        WITHIN_MS=5000 end_with "$signal" "$program, waiting for a lock"
+        release_lock_row
+        check_whole "$served" "$password" "$program, SIG$signal during a lock wait"
+    done
+done
+isql "$served" "$password" "DROP TRIGGER STORY_IN_WAITS; COMMIT;" >/dev/null
+
+echo "-- two runs of one history table at once"
+# Started together: one runs, the other is refused at its start.
+use_settings "$work/settings-server-large"
+for round in 1 2 3; do
+    pids=()
+    for n in 1 2; do
+        mkdir -p "$work/pair$n"
+        XDG_CONFIG_HOME=$work/config "$bin/tarvel-rebuild" purchase --yes >"$work/pair$n/out" 2>&1 &
+        pids+=($!)
+    done
+    for n in 1 2; do
+        code=0
+        wait "${pids[$((n - 1))]}" || code=$?
+        echo "$code" > "$work/pair$n/code"
+    done
+    codes=$(cat "$work/pair1/code" "$work/pair2/code" | sort | tr '\n' ' ')
+    [ "$codes" = "0 1 " ] || fail "two runs started together ended with $codes: $(cat "$work"/pair*/out)"
+    grep -h "STORY_IN is being rebuilt by another run" "$work"/pair*/out >/dev/null ||
+        fail "the refused run does not say why: $(cat "$work"/pair*/out)"
+done
+echo "   started together, three times: one rebuilt, one refused"
+# The window in the middle of a run; the command line then started is refused.
+start_program "$work/settings-server-large"
+start_run
+sleep 1
+refused=$(XDG_CONFIG_HOME=$work/config "$bin/tarvel-rebuild" purchase --yes 2>&1) && fail "a second run was not refused"
+echo "$refused" | grep -q "STORY_IN is being rebuilt by another run (TarvelReset, process $(cat "$work/program.pid")" ||
+    fail "the refusal does not name the window's run: $refused"
+echo "   second run refused: $(echo "$refused" | tail -1)"
+end_with TERM "the window, after a second run was refused"
+
+echo "-- the command line: a stop signal after the run's last line"
+# Sent once the completion line is out: the run's result stands (exit 0).
+use_settings "$work/settings-server-small"
+for n in 1 2 3; do
+    XDG_CONFIG_HOME=$work/config perl -e '
+        my $pid = open(my $out, "-|", @ARGV) // die "fork: $!";
+        while (my $line = <$out>) { kill "TERM", $pid if $line =~ /階段作業完成/; }
+        close($out); exit($? >> 8 | ($? & 127 ? 200 : 0));
+    ' "$bin/tarvel-rebuild" purchase --yes 2>/dev/null || fail "a SIGTERM after the completion line changed the exit: $?"
+done
+echo "   completed runs kept exit 0"
+
 echo "PASS"

@@ -1,0 +1,87 @@
+#include "EmbeddedAccess.h"
+
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace tarvel {
+
+namespace {
+
+std::string userName(uid_t uid) {
+    const passwd* entry = ::getpwuid(uid);
+    return entry ? entry->pw_name : std::to_string(uid);
+}
+
+std::string groupName(gid_t gid) {
+    const group* entry = ::getgrgid(gid);
+    return entry ? entry->gr_name : std::to_string(gid);
+}
+
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// One path: what it is, who owns it, and whether this user has `needed`
+// (access() bits). Returns false when the need is not met.
+bool lookAt(EmbeddedAccess& report, std::vector<std::string>& groups, const char* role,
+            const std::string& path, int needed, const char* neededText) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        report.lines.push_back(std::string(role) + " " + path + ": " + std::strerror(errno));
+        return false;
+    }
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(status.st_mode & 07777));
+    const bool allowed = ::access(path.c_str(), needed) == 0;
+    report.lines.push_back(std::string(role) + " " + path + ": " + userName(status.st_uid) + ":" +
+                           groupName(status.st_gid) + " " + mode + ", " + neededText +
+                           " for this user: " + (allowed ? "yes" : "no"));
+    if (!allowed) groups.push_back(groupName(status.st_gid) + " (" + path + ")");
+    return allowed;
+}
+
+}  // namespace
+
+bool namesServer(const std::string& database) {
+    if (database.empty() || database[0] == '/') return false;
+    return database.find(':') != std::string::npos;
+}
+
+EmbeddedAccess embeddedAccess(const std::string& database) {
+    EmbeddedAccess report;
+    std::vector<std::string> groups;
+    bool usable = lookAt(report, groups, "database file", database, R_OK | W_OK, "read and write");
+    usable = lookAt(report, groups, "its folder", folderOf(database), X_OK, "search") && usable;
+    const char* lockSetting = std::getenv("FIREBIRD_LOCK");
+    const std::string lockFolder = lockSetting && *lockSetting ? lockSetting : "/tmp/firebird";
+    struct stat status {};
+    if (::stat(lockFolder.c_str(), &status) == 0) {
+        usable =
+            lookAt(report, groups, "lock folder", lockFolder, R_OK | W_OK | X_OK, "read, write and search") &&
+            usable;
+    } else {
+        usable = lookAt(report, groups, "lock folder missing; its parent", folderOf(lockFolder), W_OK | X_OK,
+                        "create") &&
+                 usable;
+    }
+    report.usable = usable;
+    if (!usable && !groups.empty()) {
+        std::string named;
+        for (const std::string& group : groups) named += (named.empty() ? "" : ", ") + group;
+        report.hint = "this user (" + userName(::geteuid()) + ") lacks access; add it to the group of " +
+                      named + " (sudo adduser " + userName(::geteuid()) +
+                      " <group>; it takes effect at the next login), or run as a user of that group";
+    }
+    return report;
+}
+
+}  // namespace tarvel

@@ -1,0 +1,26 @@
+// What a database opened in this process (a bare path) needs of the file
+// system: the database file readable and writable, its folder searchable, and
+// the engine's lock folder (FIREBIRD_LOCK, else /tmp/firebird) usable, or
+// creatable where it is missing. On a Debian system the file, its folder and
+// the lock folder belong to the group firebird; the hint names the group.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tarvel {
+
+struct EmbeddedAccess {
+    std::vector<std::string> lines;  // one line per path: owner, group, mode, and what this user may do
+    bool usable = true;
+    std::string hint;  // when not usable: which group to join, which paths
+};
+
+// Looks at the paths `database` (a bare path) needs, as this process's user.
+EmbeddedAccess embeddedAccess(const std::string& database);
+
+// True when `database` names a host ("host:/path", "host/port:/path"), false
+// for a path opened in this process.
+bool namesServer(const std::string& database);
+
+}  // namespace tarvel

@@ -1,0 +1,45 @@
+#include "LoginOverrides.h"
+
+#include <cstdlib>
+
+#include "PasswordFile.h"
+
+namespace tarvel {
+
+namespace {
+
+std::string environmentValue(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+// The password that stands before the entry's own, empty when none is given.
+std::string passwordBeforeTheEntry(const RebuildArguments& arguments, const LoginEnvironment& environment,
+                                   const std::function<std::string()>& readInput) {
+    if (!arguments.passwordFile.empty()) {
+        std::string password =
+            arguments.passwordFromInput() ? readInput() : passwordFromFile(arguments.passwordFile);
+        if (!password.empty()) return password;
+    }
+    return credentialPassword(environment.credentialsDirectory).value_or("");
+}
+
+}  // namespace
+
+LoginEnvironment LoginEnvironment::ofProcess() {
+    return {environmentValue("ISC_USER"), environmentValue("ISC_PASSWORD"),
+            environmentValue("CREDENTIALS_DIRECTORY")};
+}
+
+ParameterOverrides loginOverrides(const RebuildArguments& arguments, const LoginEnvironment& environment,
+                                  const std::function<std::string()>& readInput) {
+    ParameterOverrides overrides;
+    overrides.replace("Database", arguments.database);
+    overrides.replace("User_Name", arguments.user);
+    overrides.fillIn("User_Name", environment.iscUser);
+    overrides.replace("Password", passwordBeforeTheEntry(arguments, environment, readInput));
+    overrides.fillIn("Password", environment.iscPassword);
+    return overrides;
+}
+
+}  // namespace tarvel

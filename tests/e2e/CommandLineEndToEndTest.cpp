@@ -1,0 +1,387 @@
+// The built tarvel-rebuild against real Firebird databases, embedded and over
+// the loopback server: where the user and the password come from and in which
+// order, --database, what --quiet and --summary print, and --check. Every
+// case runs the program in a process of its own and looks at its exit code,
+// both outputs, and the history table of each database afterwards.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "ChildProcess.h"
+#include "TestDatabase.h"
+
+namespace tarvel::testing {
+namespace {
+
+enum class Access { Embedded, Server };
+enum class Rebuilt { None, First, Second };
+
+// Five lines, four with a positive price, naming three pairs; one history row
+// of a pair no line names, which a run leaves alone.
+const char* const kScript = R"(
+CREATE TABLE INSTORAGE_SUB (
+    PROVIDER_ID VARCHAR(10) NOT NULL, PROD_ID VARCHAR(20) NOT NULL, B_PRICE NUMERIC(12,4),
+    BILL_DATE DATE NOT NULL, TEMPPRODID VARCHAR(20), PROD_BARCODE VARCHAR(40),
+    SALE_PRICE NUMERIC(12,4), U_DIS NUMERIC(5,2));
+CREATE TABLE STORY_IN (
+    PROVIDER_ID VARCHAR(10), PROD_ID VARCHAR(20), STD_COST NUMERIC(12,4), CHG_DATE DATE,
+    TEMPPRODID VARCHAR(20), PROD_BARCODE VARCHAR(13), SALE_PRICE NUMERIC(12,4), U_DIS NUMERIC(5,2));
+CREATE TABLE SAL_SUB (
+    CUST_ID VARCHAR(10) NOT NULL, PROD_ID VARCHAR(20) NOT NULL, B_PRICE NUMERIC(12,4),
+    BILL_DATE DATE NOT NULL, TEMPPRODID VARCHAR(20), PROD_BARCODE VARCHAR(40),
+    SALE_PRICE NUMERIC(12,4), U_DIS NUMERIC(5,2));
+CREATE TABLE STORY_SAL (
+    CUST_ID VARCHAR(10), PROD_ID VARCHAR(20), U_PRICE NUMERIC(12,4), CHG_DATE DATE,
+    TEMPPRODID VARCHAR(20), PROD_BARCODE VARCHAR(13), SALE_PRICE NUMERIC(12,4), U_DIS NUMERIC(5,2));
+COMMIT;
+INSERT INTO INSTORAGE_SUB VALUES ('P1', 'A', 10, '2024-01-01', 'T1', 'B1', 20, 5);
+INSERT INTO INSTORAGE_SUB VALUES ('P1', 'A', 12, '2024-01-02', 'T1', 'B1', 20, 5);
+INSERT INTO INSTORAGE_SUB VALUES ('P1', 'B', 5, '2024-01-03', 'T2', 'B2', 9, 0);
+INSERT INTO INSTORAGE_SUB VALUES ('P2', 'A', 11, '2024-01-04', 'T1', 'B1', 20, 5);
+INSERT INTO INSTORAGE_SUB VALUES ('P2', 'C', 0, '2024-01-05', 'T3', 'B3', 1, 0);
+INSERT INTO STORY_IN VALUES ('P9', 'Z', 1, '2020-01-01', 'T9', 'B9', 1, 0);
+)";
+constexpr int kRowsBefore = 1;
+constexpr int kRowsAfter = 4;  // three pairs and the row left alone
+
+// Not the server's password; it must never show in any output.
+const char* const kWrongPassword = "Wr0ng-Pa55-9xq";
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+void writeFile(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    if (!out.flush()) throw std::runtime_error("cannot write " + path);
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string binFolder() {
+    const char* bin = std::getenv("TARVEL_TEST_BIN");
+    return bin ? bin : ".";
+}
+
+// Rows of STORY_IN, asked of the server (which may still hold a file a run
+// through it used, so an embedded look could be refused).
+int historyRows(const std::string& path) {
+    const std::string command =
+        "echo 'SELECT COUNT(*) FROM STORY_IN;' | isql-fb -q -user SYSDBA -password '" + testPassword() +
+        "' '" + serverDatabase(path) + "' 2>&1";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) throw std::runtime_error("cannot run isql-fb");
+    std::string output;
+    char buffer[512];
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, got);
+    ::pclose(pipe);
+    std::smatch count;
+    if (!std::regex_search(output, count, std::regex(R"(=+\s+(\d+))")))
+        throw std::runtime_error("no count from isql-fb: " + output);
+    return std::stoi(count[1]);
+}
+
+struct CommandLineCase {
+    const char* what;
+    Access access;  // how the entry's Database= reaches the first database
+    // The entry's lines after Database=; {pw} is the server's password.
+    const char* login;
+    // Arguments and NAME=value settings; {db2} is the second database's
+    // path, {pwfile} the password file, {creds} the credentials folder,
+    // {missing} a database file that does not exist.
+    std::vector<std::string> arguments;
+    std::vector<std::string> environment;
+    const char* passwordFile;  // its content; nullptr: no such file
+    const char* credential;    // content of {creds}/password; nullptr: none
+    const char* input;         // standard input
+    int exitCode;
+    const char* output;  // the whole standard output, as a regular expression
+    const char* errors;  // a regular expression found in standard error
+    Rebuilt rebuilt;
+};
+
+void PrintTo(const CommandLineCase& c, std::ostream* out) { *out << c.what; }
+
+const char* const kDone = "階段作業完成\n";
+const char* const kRefused = "tarvel-rebuild: (.|\n)*Your user name and password are not defined";
+
+const CommandLineCase kCases[] = {
+    {"the password from a file wins over the entry's",
+     Access::Server,
+     "User_Name=SYSDBA\nPassword={wrong}\n",
+     {"purchase", "--yes", "--fetch-password", "{pwfile}"},
+     {},
+     "{pw}\n",
+     nullptr,
+     "",
+     0,
+     kDone,
+     "lines 5, pairs 3, ",
+     Rebuilt::First},
+    {"the password from standard input",
+     Access::Server,
+     "User_Name=SYSDBA\nPassword={wrong}\n",
+     {"purchase", "--fetch-password=-", "--yes"},
+     {},
+     nullptr,
+     nullptr,
+     "{pw}\r\n",
+     0,
+     kDone,
+     "pairs 3",
+     Rebuilt::First},
+    {"the credential wins over the entry's",
+     Access::Server,
+     "User_Name=SYSDBA\nPassword={wrong}\n",
+     {"purchase", "--yes"},
+     {"CREDENTIALS_DIRECTORY={creds}"},
+     nullptr,
+     "{pw}",
+     "",
+     0,
+     kDone,
+     "pairs 3",
+     Rebuilt::First},
+    {"an empty password file falls through to the credential",
+     Access::Server,
+     "User_Name=SYSDBA\n",
+     {"purchase", "--yes", "--fetch-password", "{pwfile}"},
+     {"CREDENTIALS_DIRECTORY={creds}"},
+     "\n",
+     "{pw}\n",
+     "",
+     0,
+     kDone,
+     "pairs 3",
+     Rebuilt::First},
+    {"ISC_PASSWORD where the entry's is empty",
+     Access::Server,
+     "User_Name=SYSDBA\nPassword=\n",
+     {"purchase", "--yes"},
+     {"ISC_PASSWORD={pw}"},
+     nullptr,
+     nullptr,
+     "",
+     0,
+     kDone,
+     "pairs 3",
+     Rebuilt::First},
+    {"the entry's password wins over ISC_PASSWORD",
+     Access::Server,
+     "User_Name=SYSDBA\nPassword={pw}\n",
+     {"purchase", "--yes"},
+     {"ISC_PASSWORD={wrong}"},
+     nullptr,
+     nullptr,
+     "",
+     0,
+     kDone,
+     "pairs 3",
+     Rebuilt::First},
+    {"--user wins over the entry's, the entry's over ISC_USER",
+     Access::Server,
+     "User_Name=NOBODY\nPassword={pw}\n",
+     {"purchase", "--yes", "--user", "SYSDBA"},
+     {"ISC_USER=NOBODY"},
+     nullptr,
+     nullptr,
+     "",
+     0,
+     kDone,
+     "pairs 3",
+     Rebuilt::First},
+    {"a wrong password: the server's text, exit 1",
+     Access::Server,
+     "User_Name=SYSDBA\nPassword={pw}\n",
+     {"purchase", "--yes", "--fetch-password", "{pwfile}"},
+     {},
+     "{wrong}\n",
+     nullptr,
+     "",
+     1,
+     "",
+     kRefused,
+     Rebuilt::None},
+    {"a wrong password with a JSON summary",
+     Access::Server,
+     "User_Name=SYSDBA\nPassword={wrong}\n",
+     {"purchase", "--yes", "--summary=json", "--quiet"},
+     {},
+     nullptr,
+     nullptr,
+     "",
+     1,
+     R"(\{"result":"failed","error":"[^"]*Your user name and password are not defined[^"]*\\n[^"]*","lines":0,"pairs":0,"seconds":\d+\.\d\}\n)",
+     kRefused,
+     Rebuilt::None},
+    {"--database names a second database",
+     Access::Embedded,
+     "",
+     {"--database", "{db2}", "purchase", "-y"},
+     {},
+     nullptr,
+     nullptr,
+     "",
+     0,
+     kDone,
+     "pairs 3",
+     Rebuilt::Second},
+    {"--quiet prints nothing on success",
+     Access::Embedded,
+     "",
+     {"purchase", "--yes", "--quiet"},
+     {},
+     nullptr,
+     nullptr,
+     "",
+     0,
+     "",
+     "^$",
+     Rebuilt::First},
+    {"--summary=json",
+     Access::Embedded,
+     "",
+     {"purchase", "--yes", "--summary=json"},
+     {},
+     nullptr,
+     nullptr,
+     "",
+     0,
+     R"(\{"result":"done","lines":5,"pairs":3,"seconds":\d+\.\d\}\n)",
+     "5/5 lines",
+     Rebuilt::First},
+    {"--version",
+     Access::Embedded,
+     "",
+     {"--version"},
+     {},
+     nullptr,
+     nullptr,
+     "",
+     0,
+     R"(tarvel-rebuild \d+\.\d+\.\d+\n)",
+     "^$",
+     Rebuilt::None},
+    {"--check on a good database",
+     Access::Embedded,
+     "",
+     {"--check", "purchase"},
+     {},
+     nullptr,
+     nullptr,
+     "",
+     0,
+     "(.|\n)*INSTORAGE_SUB: 5 rows(.|\n)*STORY_IN: 1 rows(.|\n)*a run could proceed now\n",
+     "^$",
+     Rebuilt::None},
+    {"--check on a missing file",
+     Access::Embedded,
+     "",
+     {"--check", "--database", "{missing}"},
+     {},
+     nullptr,
+     nullptr,
+     "",
+     1,
+     "(.|\n)*",
+     "tarvel-rebuild: (.|\n)*missing.fdb",
+     Rebuilt::None},
+};
+
+class CommandLineEndToEnd : public ::testing::TestWithParam<CommandLineCase> {};
+
+TEST_P(CommandLineEndToEnd, RunsAsTheOptionsSay) {
+    const CommandLineCase& c = GetParam();
+    // Password checks need the server: an embedded attachment takes any.
+    if (c.access == Access::Server) TARVEL_SKIP_WITHOUT_SERVER();
+    TempDir dir;
+    const std::string first = dir.file("first.fdb");
+    const std::string second = dir.file("second.fdb");
+    createDatabase(first, kScript);
+    createDatabase(second, kScript);
+    const auto expand = [&](std::string text) {
+        text = replaced(text, "{pw}", testPassword());
+        text = replaced(text, "{wrong}", kWrongPassword);
+        text = replaced(text, "{db2}", second);
+        text = replaced(text, "{pwfile}", dir.file("password"));
+        text = replaced(text, "{creds}", dir.file("credentials"));
+        return replaced(text, "{missing}", dir.file("missing.fdb"));
+    };
+    const std::string database = c.access == Access::Server ? serverDatabase(first) : first;
+    writeFile(dir.file("sqlconnections.ini"), "[Kestal]\nDriverName=Firebird\nDatabase=" + database + "\n" +
+                                                  expand(c.login) + "SQLDialect=3\n");
+    writeFile(dir.file("sqldrivers.ini"), "[Firebird]\nLibraryName=" + binFolder() +
+                                              "/libfbsqldrv.so\nVendorLib=libfbclient.so.2\n"
+                                              "GetDriverFunc=GetFirebirdDriver\n");
+    std::filesystem::create_directories(dir.file("config/kestal"));
+    writeFile(dir.file("config/kestal/settings.ini"),
+              "[Software\\Kestal\\SQLAccess]\n\"Connection Registry File\"=\"" +
+                  dir.file("sqlconnections.ini") + "\"\n\"Driver Registry File\"=\"" +
+                  dir.file("sqldrivers.ini") + "\"\n");
+    if (c.passwordFile) writeFile(dir.file("password"), expand(c.passwordFile));
+    if (c.credential) {
+        std::filesystem::create_directories(dir.file("credentials"));
+        writeFile(dir.file("credentials/password"), expand(c.credential));
+    }
+    writeFile(dir.file("input"), expand(c.input));
+
+    bench::ChildProcess::Setup setup;
+    // Nothing of the test runner's own login or journal reaches the run.
+    setup.environment = {"XDG_CONFIG_HOME=" + dir.file("config"),
+                         "LC_ALL=C",
+                         "ISC_USER=",
+                         "ISC_PASSWORD=",
+                         "CREDENTIALS_DIRECTORY=",
+                         "JOURNAL_STREAM="};
+    for (const std::string& setting : c.environment) {
+        const std::string name = setting.substr(0, setting.find('=') + 1);
+        std::erase_if(setup.environment, [&](const std::string& given) { return given.starts_with(name); });
+        setup.environment.push_back(expand(setting));
+    }
+    setup.inputFile = dir.file("input");
+    setup.outputFile = dir.file("stdout");
+    setup.errorFile = dir.file("stderr");
+    std::vector<std::string> arguments;
+    for (const std::string& argument : c.arguments) arguments.push_back(expand(argument));
+    bench::ChildProcess run(binFolder() + "/tarvel-rebuild", arguments, setup);
+    const std::optional<int> code = run.waitFor(std::chrono::seconds(120));
+    ASSERT_TRUE(code) << "still running after 2 minutes";
+    const std::string output = readFile(dir.file("stdout"));
+    const std::string errors = readFile(dir.file("stderr"));
+
+    EXPECT_EQ(*code, c.exitCode) << errors;
+    EXPECT_TRUE(std::regex_match(output, std::regex(c.output))) << output;
+    EXPECT_TRUE(std::regex_search(errors, std::regex(c.errors))) << errors;
+    // The temporary folders' names hold the test password's usual text.
+    for (const std::string& shown : {output, errors}) {
+        const std::string withoutFolders = replaced(shown, dir.path(), "");
+        EXPECT_EQ(withoutFolders.find(kWrongPassword), std::string::npos) << shown;
+        EXPECT_EQ(withoutFolders.find(testPassword()), std::string::npos) << shown;
+    }
+    if (c.access == Access::Embedded) TARVEL_SKIP_WITHOUT_SERVER();  // the tables are read through it
+    EXPECT_EQ(historyRows(first), c.rebuilt == Rebuilt::First ? kRowsAfter : kRowsBefore);
+    EXPECT_EQ(historyRows(second), c.rebuilt == Rebuilt::Second ? kRowsAfter : kRowsBefore);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CommandLineEndToEnd, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<CommandLineCase>& info) {
+                             return "Case" + std::to_string(info.index);
+                         });
+
+}  // namespace
+}  // namespace tarvel::testing
