@@ -138,7 +138,8 @@ int main(int argc, char** argv) {
                             forcedWrites ? "on" : "off", tcp, 1e6 / tcp);
             }
         }
-        if (!server) std::printf("no server on 127.0.0.1:3050: TCP not measured\n");
+        if (!server)
+            std::printf("no server on %s: TCP not measured\n", tarvel::testing::serverDescription().c_str());
         driver->release();
     } catch (const std::exception& error) {
         std::fprintf(stderr, "insert_bench: %s\n", error.what());
