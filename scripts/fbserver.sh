@@ -197,8 +197,11 @@ startSystem() {
     fi
     rm -f "$PIDFILE"
     setPassword
-    mkdir -p /tmp/firebird
-    chmod 1777 /tmp/firebird
+    # The package's lock folder, as the package makes it; root needs no more.
+    if [[ ! -d /tmp/firebird ]]; then
+        mkdir -m 0770 /tmp/firebird
+        chown firebird:firebird /tmp/firebird 2>/dev/null || true
+    fi
     launch
 }
 
