@@ -82,14 +82,14 @@ void createDatabase(const std::string& path, const std::string& sqlScript) {
     ::chmod(path.c_str(), 0666);
     // Tests need no durability; without forced writes every commit is far cheaper.
     std::string gfixOutput;
-    FILE* gfix = ::popen(("gfix -write async '" + path + "' 2>&1").c_str(), "r");
+    FILE* gfix = ::popen(("gfix -user SYSDBA -write async '" + path + "' 2>&1").c_str(), "r");
     if (!gfix) throw std::runtime_error("cannot run gfix: " + std::string(std::strerror(errno)));
     char buffer[1024];
     std::size_t got;
     while ((got = std::fread(buffer, 1, sizeof buffer, gfix)) > 0) gfixOutput.append(buffer, got);
     const int gfixStatus = ::pclose(gfix);
     if (!WIFEXITED(gfixStatus) || WEXITSTATUS(gfixStatus) != 0)
-        throw std::runtime_error("gfix -write async " + path + " failed:\n" + gfixOutput);
+        throw std::runtime_error("gfix -user SYSDBA -write async " + path + " failed:\n" + gfixOutput);
 }
 
 std::string serverAddress() { return "127.0.0.1"; }
