@@ -73,7 +73,7 @@ for _ in $(seq 600); do
 done
 [ -n "$window" ] || fail "the window did not open: $(cat "$work/window.log")"
 # demo.sh runs the program in its own place (exec), with the demo's lock folder.
-tr '\0' '\n' <"/proc/$demo_pid/environ" | grep -qx "FIREBIRD_LOCK=$lock" ||
+tr '\0' '\n' <"/proc/$demo_pid/environ" | grep -x "FIREBIRD_LOCK=$lock" >/dev/null ||
     fail "the window does not have FIREBIRD_LOCK=$lock"
 xdotool windowactivate --sync "$window" key --clearmodifiers alt+F4
 for _ in $(seq 100); do kill -0 "$demo_pid" 2>/dev/null || break; sleep 0.1; done
