@@ -35,7 +35,8 @@ server_was_running=0
 "$root/scripts/fbserver.sh" status >/dev/null && server_was_running=1
 "$root/scripts/fbserver.sh" start
 [ $server_was_running = 1 ] || trap '"$root/scripts/fbserver.sh" stop' EXIT
-eval "$("$root/scripts/fbserver.sh" env)"
+server_env=$("$root/scripts/fbserver.sh" env)
+eval "$server_env"
 export TARVEL_REQUIRE_SERVER=1
 # Firebird's own libraries keep process-wide caches until exit; ours must not leak.
 # use_tls=0: at exit, LeakSanitizer's walk over the dynamic thread-local blocks
