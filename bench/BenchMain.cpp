@@ -46,7 +46,10 @@
 namespace bench {
 namespace {
 
-constexpr const char* kServerAddress = "127.0.0.1:3050";
+// The loopback server, as the proxy's target.
+std::string serverSocket() {
+    return tarvel::testing::serverAddress() + ":" + std::to_string(tarvel::testing::serverPort());
+}
 
 std::string selfPath() {
     std::string self = tarvel::programFilePath();
@@ -180,7 +183,8 @@ public:
                 if (std::find(sizesOfConfig.begin(), sizesOfConfig.end(), size) == sizesOfConfig.end())
                     continue;
                 if (config.server && !m_server) {
-                    std::fprintf(stderr, "no server on %s: %s skipped\n", kServerAddress, config.key.c_str());
+                    std::fprintf(stderr, "no server on %s: %s skipped\n", serverSocket().c_str(),
+                                 config.key.c_str());
                     continue;
                 }
                 configs.push_back(config);
@@ -251,7 +255,7 @@ private:
     std::string runRow(int size, const Config& config, const std::string& source,
                        const HistoryReference& reference) {
         std::optional<ProxyProcess> proxy;
-        if (config.delayed()) proxy.emplace(besideSelf("tarvel_delay_proxy"), kServerAddress, config.rttMs);
+        if (config.delayed()) proxy.emplace(besideSelf("tarvel_delay_proxy"), serverSocket(), config.rttMs);
         std::map<std::string, std::vector<Measured>> runs;
         // The repeated variants take turns, so that a slow spell of the
         // machine falls on each of them.
@@ -270,7 +274,7 @@ private:
         // that adds nothing.
         std::optional<Measured> counted = cells["program"];
         if (config.server && !config.delayed() && counted) {
-            ProxyProcess counter(besideSelf("tarvel_delay_proxy"), kServerAddress, 0);
+            ProxyProcess counter(besideSelf("tarvel_delay_proxy"), serverSocket(), 0);
             counted = measure("program", config, source, reference, size, &counter, "count");
             counter.stop();
         }

@@ -127,7 +127,7 @@ int main(int argc, char** argv) {
         for (const bool forcedWrites : {true, false}) {
             const std::string path = dir.file(forcedWrites ? "sync.fdb" : "async.fdb");
             tarvel::testing::createDatabase(path, schema);
-            if (forcedWrites && std::system(("gfix -write sync '" + path + "'").c_str()) != 0)
+            if (forcedWrites && std::system(("gfix -user SYSDBA -write sync '" + path + "'").c_str()) != 0)
                 throw std::runtime_error("gfix -write sync failed");
             const double embedded = measure(driver, path, iterations);
             std::printf("forced writes %-3s  embedded: %8.1f us/insert (%6.0f per second)\n",
@@ -138,7 +138,8 @@ int main(int argc, char** argv) {
                             forcedWrites ? "on" : "off", tcp, 1e6 / tcp);
             }
         }
-        if (!server) std::printf("no server on 127.0.0.1:3050: TCP not measured\n");
+        if (!server)
+            std::printf("no server on %s: TCP not measured\n", tarvel::testing::serverDescription().c_str());
         driver->release();
     } catch (const std::exception& error) {
         std::fprintf(stderr, "insert_bench: %s\n", error.what());

@@ -8,7 +8,8 @@
 # Environment:
 #   TARVEL_BUILD_DIR     build folder (default build)
 #   TARVEL_FB_PASSWORD   SYSDBA password of the server on 127.0.0.1:3050 (default tarvel-test);
-#                        without a server the TCP rows are left out
+#                        without a server the TCP rows are left out. A server started with
+#                        scripts/fbserver.sh is used on its port, with its lock folder
 #   BENCH_DELAYS         added round trips in ms (default "0 1 20"); 0: the embedded and plain
 #                        loopback rows at the given sizes, N: the server rows (forced writes off)
 #                        through the delay proxy with N ms added, at BENCH_DELAYED_LINES
@@ -25,6 +26,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TARVEL_BUILD_DIR:-$root/build}
 bin=$build/bin
 export TARVEL_FB_PASSWORD=${TARVEL_FB_PASSWORD:-tarvel-test}
+if server_env=$("$root/scripts/fbserver.sh" env 2>/dev/null); then eval "$server_env"; fi
 
 sizes=$(IFS=,; echo "${*:-10000,100000}")
 configs=()

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs everything the program, its tests and its demo need on a fresh
 # Debian 12 machine. Safe to run again: it only installs what is missing.
+# Run it as root or as a user with sudo; it asks for root only when something
+# is missing.
 set -euo pipefail
 
 packages=(
@@ -20,12 +22,25 @@ for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 
+# Only installing packages and generating locales need root: run as root,
+# they run as they are, otherwise through sudo. Nothing else here needs it,
+# and neither does anything after it (the build, the demo, the tests).
 sudo_cmd=()
-[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+if [ "$(id -u)" -ne 0 ]; then
+    sudo_cmd=(sudo)
+    need_root() {
+        command -v sudo >/dev/null ||
+            { echo "install.sh: $1 needs root: run scripts/install.sh as root, or install sudo" >&2; exit 1; }
+    }
+else
+    need_root() { :; }
+fi
 
 if [ ${#missing[@]} -gt 0 ]; then
+    need_root "installing ${missing[*]}"
     "${sudo_cmd[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}"
+    # Through env: sudo does not pass the caller's environment on.
+    "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
 fi
 
 # The locales the regional-format tests read their formats from.
@@ -36,6 +51,7 @@ for l in $wanted_locales; do
     locale -a 2>/dev/null | tr 'A-Z' 'a-z' | grep -qx "$norm" || need_gen=1
 done
 if [ $need_gen -eq 1 ]; then
+    need_root "generating the locales $wanted_locales"
     for l in $wanted_locales; do
         charset=${l#*.}
         line="$l $charset"

@@ -3,7 +3,7 @@
 # and runs every test in both builds, with a Firebird server on 127.0.0.1 for the
 # tests that go over TCP; builds and checks the Debian package; then runs the
 # fuzz targets for a bounded time.
-# Usage: scripts/test.sh            (after scripts/install.sh)
+# Usage: scripts/test.sh            (after scripts/install.sh; as any user, root not needed)
 # Environment: TARVEL_FUZZ_SECONDS (default 120 for all fuzz targets together; 0 skips fuzzing).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -26,8 +26,17 @@ build() {  # build <folder> [cmake options...]
 build build
 build build-asan -DTARVEL_SANITIZE=ON
 
+# The loopback server: stopped at the end when it was not running before
+# (one found running is left running). As a user other than root
+# it is that user's own server, whose lock folder the tests' embedded
+# attachments share (FIREBIRD_LOCK, from "fbserver.sh env"): the package's
+# /tmp/firebird is open only to group firebird.
+server_was_running=0
+"$root/scripts/fbserver.sh" status >/dev/null && server_was_running=1
 "$root/scripts/fbserver.sh" start
-trap '"$root/scripts/fbserver.sh" stop' EXIT
+[ $server_was_running = 1 ] || trap '"$root/scripts/fbserver.sh" stop' EXIT
+server_env=$("$root/scripts/fbserver.sh" env)
+eval "$server_env"
 export TARVEL_REQUIRE_SERVER=1
 # Firebird's own libraries keep process-wide caches until exit; ours must not leak.
 # use_tls=0: at exit, LeakSanitizer's walk over the dynamic thread-local blocks

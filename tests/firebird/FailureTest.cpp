@@ -12,6 +12,9 @@ const char* const kSchema =
 
 class Failures : public DriverTest {};
 
+// A port beside the test server's, where no server listens.
+int unusedPort() { return serverPort() == 3049 ? 3048 : 3049; }
+
 struct StatementFailure {
     const char* what;
     const char* sql;
@@ -105,7 +108,7 @@ TEST(ServerFailures, WrongPasswordIsRefusedAsInvalidUserPassword) {
 TEST(ServerFailures, RefusedConnectionReportsTheNetworkFailure) {
     // Nothing listens on this port: the same refusal as a stopped server.
     ConnectSettings settings;
-    settings.database = "127.0.0.1/3049:/tmp/none.fdb";
+    settings.database = serverAddress() + "/" + std::to_string(unusedPort()) + ":/tmp/none.fdb";
     settings.password = testPassword();
     Status status = status::Ok;
     ConnectionPtr connection = connectTo(settings, &status);
@@ -119,15 +122,17 @@ TEST(ServerFailures, ServerPortOptionDecidesWhereTheAttachmentGoes) {
     TempDir dir;
     const std::string path = dir.file("port.fdb");
     createDatabase(path, kSchema);
-    const std::string database = serverDatabase(path);
+    // Without a port in the text, so that the option decides.
+    const std::string database = serverAddress() + ":" + path;
     const std::string password = testPassword();
     struct PortCase {
-        const char* port;
+        std::string port;
         Status status;
     };
-    for (const PortCase& c : {PortCase{"3050", status::Ok}, PortCase{"3049", status::ConnectionFailed}}) {
+    for (const PortCase& c : {PortCase{std::to_string(serverPort()), status::Ok},
+                              PortCase{std::to_string(unusedPort()), status::ConnectionFailed}}) {
         ConnectionPtr connection = newConnection();
-        ASSERT_EQ(connection->setTextOption(connopt::ServerPort, c.port), status::Ok);
+        ASSERT_EQ(connection->setTextOption(connopt::ServerPort, c.port.c_str()), status::Ok);
         EXPECT_EQ(connection->connect(database.c_str(), "SYSDBA", password.c_str()), c.status)
             << c.port << ": " << errorMessage(connection.get());
     }

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -81,19 +82,37 @@ void createDatabase(const std::string& path, const std::string& sqlScript) {
     ::chmod(path.c_str(), 0666);
     // Tests need no durability; without forced writes every commit is far cheaper.
     std::string gfixOutput;
-    FILE* gfix = ::popen(("gfix -write async '" + path + "' 2>&1").c_str(), "r");
+    FILE* gfix = ::popen(("gfix -user SYSDBA -write async '" + path + "' 2>&1").c_str(), "r");
     if (!gfix) throw std::runtime_error("cannot run gfix: " + std::string(std::strerror(errno)));
     char buffer[1024];
     std::size_t got;
     while ((got = std::fread(buffer, 1, sizeof buffer, gfix)) > 0) gfixOutput.append(buffer, got);
     const int gfixStatus = ::pclose(gfix);
     if (!WIFEXITED(gfixStatus) || WEXITSTATUS(gfixStatus) != 0)
-        throw std::runtime_error("gfix -write async " + path + " failed:\n" + gfixOutput);
+        throw std::runtime_error("gfix -user SYSDBA -write async " + path + " failed:\n" + gfixOutput);
 }
 
 std::string serverAddress() { return "127.0.0.1"; }
 
-std::string serverDatabase(const std::string& path) { return serverAddress() + ":" + path; }
+int serverPort() {
+    const char* text = std::getenv("TARVEL_FB_PORT");
+    if (!text || !*text) return 3050;
+    char* end = nullptr;
+    errno = 0;
+    const long port = std::strtol(text, &end, 10);
+    // A wrong setting must not quietly send the tests to another server.
+    if (errno != 0 || *end != '\0' || port < 1 || port > 65535)
+        throw std::runtime_error("TARVEL_FB_PORT is '" + std::string(text) + "', not a port number");
+    return static_cast<int>(port);
+}
+
+std::string serverDatabase(const std::string& path) {
+    const int port = serverPort();
+    if (port == 3050) return serverAddress() + ":" + path;
+    return serverAddress() + "/" + std::to_string(port) + ":" + path;
+}
+
+std::string serverDescription() { return serverAddress() + ":" + std::to_string(serverPort()); }
 
 std::string testPassword() {
     const char* password = std::getenv("TARVEL_FB_PASSWORD");
@@ -106,12 +125,13 @@ bool serverRequired() {
 }
 
 bool serverAvailable() {
+    const int port = serverPort();
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return false;
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_port = htons(3050);
-    ::inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    ::inet_pton(AF_INET, serverAddress().c_str(), &address.sin_addr);
     const bool accepted = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
     ::close(fd);
     return accepted;

@@ -36,24 +36,31 @@ void createDatabase(const std::string& path, const std::string& sqlScript);
 
 // The address of the test server: "127.0.0.1".
 std::string serverAddress();
-// "127.0.0.1:" + path: how a database file is reached through the test server.
+// The test server's port: TARVEL_FB_PORT, default 3050 (the one a database
+// text without a port reaches).
+int serverPort();
+// How a database file is reached through the test server: "127.0.0.1:" + path
+// on port 3050, "127.0.0.1/<port>:" + path on any other.
 std::string serverDatabase(const std::string& path);
+// "127.0.0.1:<port>", for messages.
+std::string serverDescription();
 // The SYSDBA password: TARVEL_FB_PASSWORD, default "tarvel-test".
 std::string testPassword();
 // True when TARVEL_REQUIRE_SERVER=1: a missing server is then a failure.
 bool serverRequired();
-// True when a TCP connection to 127.0.0.1:3050 succeeds now.
+// True when a TCP connection to the test server's port succeeds now.
 bool serverAvailable();
 
 }  // namespace tarvel::testing
 
 // In a GoogleTest test body or fixture SetUp: skip without a server, or fail
 // when the server is required.
-#define TARVEL_SKIP_WITHOUT_SERVER()                                                    \
-    do {                                                                                \
-        if (!::tarvel::testing::serverAvailable()) {                                    \
-            if (::tarvel::testing::serverRequired())                                    \
-                FAIL() << "Firebird server on 127.0.0.1:3050 required but not running"; \
-            GTEST_SKIP() << "no Firebird server on 127.0.0.1:3050";                     \
-        }                                                                               \
+#define TARVEL_SKIP_WITHOUT_SERVER()                                                            \
+    do {                                                                                        \
+        if (!::tarvel::testing::serverAvailable()) {                                            \
+            if (::tarvel::testing::serverRequired())                                            \
+                FAIL() << "Firebird server on " << ::tarvel::testing::serverDescription()       \
+                       << " required but not running";                                          \
+            GTEST_SKIP() << "no Firebird server on " << ::tarvel::testing::serverDescription(); \
+        }                                                                                       \
     } while (false)

@@ -8,11 +8,14 @@
 #   private-fbserver.sh kill <folder>           SIGKILLs the server started
 #       from that folder and waits until it is gone
 #
-# Connect as 127.0.0.1/<port>:<database path>, as SYSDBA with the password the
-# shared server's security database holds.
+# Connect as 127.0.0.1/<port>:<database path>, as SYSDBA with the test
+# password (TARVEL_FB_PASSWORD, default tarvel-test), which the server's own
+# security database, made for it here, holds. Runs as any user: the server
+# runs as the caller.
 set -euo pipefail
 
-root=/usr/lib/x86_64-linux-gnu/firebird/3.0
+root=$(ls -d /usr/lib/*/firebird/3.0 | head -n 1)
+password=${TARVEL_FB_PASSWORD:-tarvel-test}
 command=${1:?usage: private-fbserver.sh start|kill <folder> [port]}
 folder=${2:?folder missing}
 
@@ -21,16 +24,25 @@ start)
     port=${3:?port missing}
     mkdir -p "$folder/root" "$folder/lock"
     if [ ! -f "$folder/security3.fdb" ]; then
-        for item in UDF intl lib plugins firebird.msg databases.conf plugins.conf fbtrace.conf; do
+        for item in UDF intl lib plugins firebird.msg plugins.conf fbtrace.conf; do
             ln -sfn "$root/$item" "$folder/root/$item"
         done
-        cp /var/lib/firebird/3.0/system/security3.fdb "$folder/security3.fdb"
         {
             cat /etc/firebird/3.0/firebird.conf
             echo "SecurityDatabase = $folder/security3.fdb"
             echo "RemoteServicePort = $port"
             echo "RemoteBindAddress = 127.0.0.1"
         } > "$folder/root/firebird.conf"
+        printf 'security.db = %s\n{\n\tRemoteAccess = false\n}\n' "$folder/security3.fdb" > "$folder/root/databases.conf"
+        # Made embedded under the server's configuration, so that SYSDBA is
+        # created in this file.
+        output=$(printf "CREATE DATABASE '%s' USER 'SYSDBA';\nCREATE USER SYSDBA PASSWORD '%s' USING PLUGIN Srp;\nCOMMIT;\n" \
+            "$folder/security3.fdb" "$password" |
+            FIREBIRD=$folder/root FIREBIRD_LOCK=$folder/lock isql-fb -q 2>&1) && [ -z "$output" ] || {
+            rm -f "$folder/security3.fdb"
+            echo "private server: making its security database failed: $output" >&2
+            exit 1
+        }
     fi
     FIREBIRD=$folder/root FIREBIRD_LOCK=$folder/lock setsid /usr/sbin/firebird -p "$port" \
         > "$folder/server.log" 2>&1 < /dev/null &

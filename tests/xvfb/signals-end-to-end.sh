@@ -12,7 +12,7 @@ bin=$(cd "$1" && pwd)
 demo=$(cd "$2" && pwd)
 tests=$(cd "$3" && pwd)
 port=3072
-# What the shared server's security database, copied for the private one, accepts.
+# The SYSDBA password the private server's security database is made with.
 password=${TARVEL_FB_PASSWORD:-tarvel-test}
 
 work=$(mktemp -d /tmp/tarvel-signals.XXXXXX)
