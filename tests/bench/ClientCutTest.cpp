@@ -29,7 +29,9 @@ TEST(ClientCut, RecoveryEndsWithinItsBoundsAndAFreshRunIsRefused) {
     const std::string database = folder.file("cut.fdb");
     const std::string password = tarvel::testing::testPassword();
     createBenchDatabase(database, 20000, password);
-    ProxyProcess proxy(binFolder() + "/tarvel_delay_proxy", "127.0.0.1:3050", 20);
+    ProxyProcess proxy(binFolder() + "/tarvel_delay_proxy",
+                       tarvel::testing::serverAddress() + ":" + std::to_string(tarvel::testing::serverPort()),
+                       20);
     const CommandLineRequest cut{binFolder() + "/tarvel-rebuild",
                                  "127.0.0.1/" + std::to_string(proxy.port()) + ":" + database, password,
                                  binFolder(), folder.file("cut")};
@@ -54,8 +56,8 @@ TEST(ClientCut, RecoveryEndsWithinItsBoundsAndAFreshRunIsRefused) {
     }
 
     // The old attachment still holds the table: a fresh run says so at once.
-    const CommandLineRequest fresh{binFolder() + "/tarvel-rebuild", "127.0.0.1:" + database, password,
-                                   binFolder(), folder.file("fresh")};
+    const CommandLineRequest fresh{binFolder() + "/tarvel-rebuild", tarvel::testing::serverDatabase(database),
+                                   password, binFolder(), folder.file("fresh")};
     const CommandLineOutcome refused = runCommandLine(fresh);
     EXPECT_FALSE(refused.succeeded);
     EXPECT_LT(refused.seconds, 10);
@@ -64,7 +66,7 @@ TEST(ClientCut, RecoveryEndsWithinItsBoundsAndAFreshRunIsRefused) {
         << refused.errorText;
 
     // The server lets the cut attachment go only when told.
-    Attachment admin(Dsn{"127.0.0.1:" + database, "SYSDBA", password});
+    Attachment admin(Dsn{tarvel::testing::serverDatabase(database), "SYSDBA", password});
     Transaction cleanup(admin);
     cleanup.executeImmediate("DELETE FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID <> CURRENT_CONNECTION");
     cleanup.commit();

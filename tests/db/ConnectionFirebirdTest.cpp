@@ -294,7 +294,7 @@ TEST_P(ConnectionFirebirdTest, LockWaitsAndLossesAreToldByCode) {
          [&](SqlConnection&, SqlConnection& other) { other.reserveTable("STORY_IN"); },
          FailureKind::LockConflict},
         {"table written while claimed",
-         [&](SqlConnection& holder, SqlConnection& other) {
+         [&](SqlConnection& holder, SqlConnection&) {
              holder.rollback();
              holder.reserveTable("STORY_IN");
              holder.beginTransaction();  // the claim's own transactions write it
