@@ -289,6 +289,21 @@ const CommandLineCase kCases[] = {
      "(.|\n)*INSTORAGE_SUB: 5 rows(.|\n)*STORY_IN: 1 rows(.|\n)*a run could proceed now\n",
      "^$",
      Rebuilt::None},
+    // Embedded, any user name is taken without a password: one the database
+    // grants nothing.
+    {"--check as a user without rights",
+     Access::Embedded,
+     "",
+     {"--check", "purchase", "--user", "NOBODY"},
+     {},
+     nullptr,
+     nullptr,
+     "",
+     1,
+     "(.|\n)*privileges on STORY_IN: none; a run needs SELECT, INSERT, DELETE as well\n(.|\n)*"
+     "a run cannot proceed now\n",
+     "^$",
+     Rebuilt::None},
     {"--check on a missing file",
      Access::Embedded,
      "",
