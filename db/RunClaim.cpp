@@ -1,5 +1,11 @@
 #include "RunClaim.h"
 
+#include <unistd.h>
+
+#include <chrono>
+#include <random>
+#include <thread>
+
 #include "DatabaseError.h"
 #include "SqlConnection.h"
 #include "SqlQuery.h"
@@ -29,6 +35,26 @@ std::string otherRunOf(SqlConnection& connection) {
     return holder;
 }
 
+constexpr int kClaimAttempts = 5;
+
+void claimWithRetries(SqlConnection& connection, const std::string& table) {
+    // A refusal may come from a moment only: another claim's first step, or
+    // a writer's short transaction. A few more tries after pauses of
+    // different lengths tell those from a claim that is held.
+    std::minstd_rand pauses(
+        static_cast<unsigned>(::getpid()) ^
+        static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()));
+    for (int attempt = 1;; ++attempt) {
+        try {
+            connection.reserveTable(table);
+            return;
+        } catch (const DatabaseError& error) {
+            if (error.kind() != FailureKind::LockConflict || attempt == kClaimAttempts) throw;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50 + pauses() % 200));
+    }
+}
+
 }  // namespace
 
 std::string claimedText(const std::string& table, const std::string& holder) {
@@ -38,7 +64,7 @@ std::string claimedText(const std::string& table, const std::string& holder) {
 
 void claimForRun(SqlConnection& connection, const std::string& table) {
     try {
-        connection.reserveTable(table);
+        claimWithRetries(connection, table);
     } catch (const DatabaseError& error) {
         if (error.kind() != FailureKind::LockConflict) throw;
         std::string holder;

@@ -9,11 +9,13 @@ namespace tarvel {
 
 class SqlConnection;
 
-// Reserves `table` for protected write on the connection's attachment until
-// releaseRunClaim() or the attachment ends (SqlConnection::reserveTable): the
-// claim is atomic, needs no object in the database, and ends with the run
-// however it ends. Throws Error with the claimed text when another run (or
-// another program) holds the table; any other failure as it came.
+// Claims `table` on the connection's attachment until releaseRunClaim() or
+// the attachment ends (SqlConnection::reserveTable): atomic, no object in the
+// database, ended with the run however it ends; others may read and write
+// the table meanwhile. A claim refused at once is tried again a few times
+// within about a second (another claim's first step, or a writer's short
+// transaction, holds the table for a moment only). Throws Error with the claimed text when another run holds
+// the table, or another program keeps a write to it open; any other failure as it came.
 void claimForRun(SqlConnection& connection, const std::string& table);
 void releaseRunClaim(SqlConnection& connection) noexcept;
 

@@ -112,12 +112,13 @@ public:
     // wait for a lock at most that long, now and after any reopening. 0 gives
     // the settings' waits back. Never opens the connection.
     void boundWaits(int seconds);
-    // Reserves `table` for protected write, without waiting, until
-    // releaseTable() or the connection closes: other attachments can then
-    // neither write the table nor reserve it, while this connection's
-    // transactions (one kept open across commits meanwhile) write it freely.
-    // Throws DatabaseError (a lock conflict) when another attachment holds it
-    // or has written it in a transaction still open.
+    // Claims `table` until releaseTable() or the connection closes (driver
+    // option ReserveTable): no other attachment's claim passes meanwhile,
+    // while everyone may still read and write the table; this connection's
+    // transactions are one kept open across commits meanwhile. Throws
+    // DatabaseError (a lock conflict), without waiting, when another
+    // attachment claims the table or has written it in a transaction still
+    // open.
     void reserveTable(const std::string& table);
     void releaseTable() noexcept;
 

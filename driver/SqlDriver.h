@@ -114,11 +114,12 @@ constexpr std::int32_t LockTimeout = 34;     // int: seconds a writing transacti
                                              // a lock when WaitOnLocks is 1; 0 (the default) waits as long as
                                              // the lock is held; any time
 constexpr std::int32_t ReserveTable = 35;    // text, once connected and with no explicit transaction active:
-                                             // a table name reserves the table for protected write, without
-                                             // waiting, until an empty text or the disconnect (others can
-                                             // read it, not write it or reserve it); meanwhile the explicit
-                                             // transactions are one kept open across commits and rollbacks
-                                             // (retaining), which holds the reservation
+                                             // a table name claims the table until an empty text or the
+                                             // disconnect: refused without waiting while another attachment
+                                             // claims it or has written it in a transaction still open;
+                                             // others may read and write it meanwhile, not claim it; the
+                                             // explicit transactions are then one kept open across commits
+                                             // and rollbacks (retaining), which holds the claim
 }  // namespace connopt
 
 // Requests of ISQLConnection::cancel().

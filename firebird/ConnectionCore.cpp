@@ -113,23 +113,26 @@ void ConnectionCore::reserveTable(const std::string& table) {
     if (activeExplicit() || m_claim.isActive())
         throw DriverFailure(TransactionActive, "a transaction is already active on this connection");
     if (table.size() > 255) throw DriverFailure(InvalidParameter, "table name too long: " + table);
-    const auto reserving = [&](const ConnectionOptions& options) {
+    const auto reserving = [&](const ConnectionOptions& options, char mode) {
         std::string tpb = transactionParameters(options, false);
         tpb += static_cast<char>(isc_tpb_lock_write);
         tpb += static_cast<char>(table.size());
         tpb += table;
-        tpb += static_cast<char>(isc_tpb_protected);
+        tpb += mode;
         return tpb;
     };
-    // First without waiting: a table another attachment reserved, or has
-    // written in a transaction still open, is refused at once. The claim
-    // itself then waits for locks as the options say, for the statements
-    // that run in it; should another claim come between the two (a matter of
-    // microseconds), this one waits for it to end rather than share the table.
+    // First a reservation for protected write, without waiting, let go at
+    // once: refused while another claim holds the table, or another
+    // transaction has written it and is still open. Then the claim itself
+    // holds the table for shared write, so that others (this attachment's
+    // autonomous transactions too) read and write it as before, while no
+    // other claim's first step passes. Reservations of one attachment's
+    // transactions exclude each other, so the two steps cannot overlap: a
+    // claim that comes between them (a matter of microseconds) passes too.
     ConnectionOptions noWait = m_options;
     noWait.waitOnLocks = false;
-    Transaction(m_client, database(), reserving(noWait)).commit();
-    m_claim = Transaction(m_client, database(), reserving(m_options));
+    Transaction(m_client, database(), reserving(noWait, isc_tpb_protected)).commit();
+    m_claim = Transaction(m_client, database(), reserving(m_options, isc_tpb_shared));
 }
 
 void ConnectionCore::commit() {

@@ -72,13 +72,13 @@ public:
     // A request of sqldriver::cancelopt for the call running on the
     // attachment; safe from any thread. Not attached: nothing to do.
     void cancel(std::int32_t request);
-    // Claims `table`: starts a transaction that reserves it for protected
-    // write, without waiting, and holds it until reserveTable("") or the
-    // detach. Reservations of one attachment's transactions exclude each
-    // other, so while the claim is held the explicit transactions are that
-    // one: a begin takes it up, a commit or rollback keeps it (retaining).
-    // Other attachments can then read the table but neither write it nor
-    // claim it. An empty name ends the claim (committing it).
+    // Claims `table`: once a reservation for protected write, without
+    // waiting, has shown that no other attachment claims or writes the
+    // table, starts a transaction that reserves it for shared write and holds
+    // it until reserveTable("") or the detach. While the claim is held the
+    // explicit transactions are that one: a begin takes it up, a commit or a
+    // rollback keeps it (retaining). Others can still read and write the
+    // table, but no other claim passes. An empty name ends the claim.
     void reserveTable(const std::string& table);
 
 private:

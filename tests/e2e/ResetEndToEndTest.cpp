@@ -653,6 +653,33 @@ TEST_P(GroupedCommitEndToEnd, ARefusedLineAnywhereInAGroupOrABlock) {
     }
 }
 
+// A history trigger that adds a row for an earlier line's pair in a
+// transaction of its own, while a later line is refused: blocks end as one
+// transaction per line ends, the added row there once. (One line per call
+// rolls its group back and writes it again, which fires the trigger twice.)
+TEST_P(GroupedCommitEndToEnd, AnAutonomousRowForAnEarlierPairSurvivesALaterRefusal) {
+    const std::string trigger =
+        "SET TERM ^ ;\n"
+        "CREATE TRIGGER ADD_FOR_T6 FOR STORY_IN AFTER INSERT AS BEGIN\n"
+        "  IF (NEW.TEMPPRODID = 'T7') THEN IN AUTONOMOUS TRANSACTION DO\n"
+        "    INSERT INTO STORY_IN (PROVIDER_ID, TEMPPRODID, PROD_BARCODE) VALUES ('G06', 'T6', 'AUTO');\n"
+        "END^\n"
+        "SET TERM ; ^\n"
+        "COMMIT;\n"
+        "UPDATE INSTORAGE_SUB SET PROD_BARCODE = '12345678901234567890' WHERE LINE_NO = 9;\n";
+    for (std::size_t perCall : {3, 200}) {
+        ResetDatabase db(GetParam(), kPurchase, std::string(kSchema) + kGroupData + trigger, perCall);
+        const Rows expected = db.rowsOf(perLineExpectation(9));
+        const std::string failure = failureInGroupsOfFour(db);
+        EXPECT_NE(failure.find("string right truncation"), std::string::npos) << failure;
+        EXPECT_EQ(db.rowsOf(std::string(kActualHistoryQuery) + " WHERE PROD_BARCODE IS DISTINCT FROM 'AUTO'"),
+                  expected)
+            << "lines per call " << perCall;
+        EXPECT_EQ(db.rowsOf("SELECT COUNT(*) FROM STORY_IN WHERE PROD_BARCODE = 'AUTO'"), Rows{{"1"}})
+            << "lines per call " << perCall;
+    }
+}
+
 // A line without a date: its history row gets a null CHG_DATE (the empty
 // field text bound to a date), alike in blocks and one line per call.
 TEST_P(GroupedCommitEndToEnd, ANullDateLandsAsNullInEveryBlockSize) {
