@@ -529,12 +529,6 @@ void SqlConnection::boundWaits(int seconds) {
     if (isOpen()) m_state->connection->setIntOption(sqldriver::connopt::LockTimeout, m_state->waitBound);
 }
 
-void SqlConnection::setLockTimeout(int seconds) {
-    open();
-    check(m_state->connection->setIntOption(sqldriver::connopt::LockTimeout, seconds),
-          m_state->connection.get());
-}
-
 void SqlConnection::reserveTable(const std::string& table) {
     open();
     check(m_state->connection->setTextOption(sqldriver::connopt::ReserveTable, table.c_str()),

@@ -104,9 +104,6 @@ public:
     // connection: a request of sqldriver::cancelopt (Raise makes the running
     // call fail as cancelled). Never throws; nothing happens while closed.
     void cancel(std::int32_t request) noexcept;
-    // Seconds a writing transaction begun from now on waits for a lock held
-    // by another (0: as long as it is held). Opens the connection first.
-    void setLockTimeout(int seconds);
     // While `seconds` is above 0: an opening waits for the server at most
     // that long (less when the settings say less), and writing transactions
     // wait for a lock at most that long, now and after any reopening. 0 gives

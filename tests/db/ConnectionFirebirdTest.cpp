@@ -261,7 +261,7 @@ TEST_P(ConnectionFirebirdTest, LockWaitsAndLossesAreToldByCode) {
         // be (Firebird 3 gives the same codes); the wait itself is bounded.
         {"lock timeout",
          [&](SqlConnection&, SqlConnection& other) {
-             other.setLockTimeout(1);
+             other.boundWaits(1);
              other.beginTransaction();
              const auto started = std::chrono::steady_clock::now();
              try {
