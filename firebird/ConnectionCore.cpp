@@ -1,5 +1,6 @@
 #include "ConnectionCore.h"
 
+#include "ClaimMark.h"
 #include "StatusCheck.h"
 
 namespace tarvel::fb {
@@ -108,6 +109,7 @@ void ConnectionCore::reserveTable(const std::string& table) {
         } else {
             m_claim.commit();
         }
+        clearClaimMark(*this);
         return;
     }
     if (activeExplicit() || m_claim.isActive())
@@ -128,11 +130,32 @@ void ConnectionCore::reserveTable(const std::string& table) {
     // autonomous transactions too) read and write it as before, while no
     // other claim's first step passes. Reservations of one attachment's
     // transactions exclude each other, so the two steps cannot overlap: a
-    // claim that comes between them (a matter of microseconds) passes too.
+    // claim that comes between them passes them too, and is found by the mark.
     ConnectionOptions noWait = m_options;
     noWait.waitOnLocks = false;
     Transaction(m_client, database(), reserving(noWait, isc_tpb_protected)).commit();
     m_claim = Transaction(m_client, database(), reserving(m_options, isc_tpb_shared));
+    // A claim whose first step came between those two of another's is found
+    // by the mark both leave: whoever sees another's mark lets go and is
+    // refused as by a conflict (both may; each tries again later).
+    int others = 0;
+    try {
+        others = markClaimAndCountOthers(*this, table);
+    } catch (...) {
+        m_claim.rollback();
+        clearClaimMark(*this);
+        throw;
+    }
+    if (others > 0) {
+        m_claim.rollback();
+        clearClaimMark(*this);
+        sqldriver::ErrorCodes codes;
+        codes.gds[0] = isc_lock_conflict;
+        codes.sqlCode = -901;
+        throw DriverFailure(sqldriver::status::SqlError,
+                            "lock conflict on no wait transaction\n" + table + " is claimed on another attachment",
+                            codes);
+    }
 }
 
 void ConnectionCore::commit() {

@@ -309,6 +309,23 @@ TEST_P(ConnectionFirebirdTest, LockWaitsAndLossesAreToldByCode) {
              other.reserveTable("STORY_IN");
          },
          FailureKind::LockConflict},
+        {"table claimed by another in the same moment",
+         [&](SqlConnection& holder, SqlConnection& other) {
+             // Another claim that passed its reservation steps at the same
+             // moment is seen by the mark it leaves on its attachment.
+             const std::string mark =
+                 "EXECUTE BLOCK AS DECLARE M INTEGER; BEGIN "
+                 "M = RDB$SET_CONTEXT('USER_SESSION', 'TARVEL_RUN_CLAIM', 'STORY_IN'); END";
+             holder.rollback();
+             holder.reserveTable("STORY_IN");
+             holder.releaseTable();  // takes its mark off
+             other.reserveTable("STORY_IN");
+             other.releaseTable();
+             run(holder, mark);
+             holder.beginTransaction();
+             other.reserveTable("STORY_IN");
+         },
+         FailureKind::LockConflict},
         {"attachment shut down",
          [&](SqlConnection& holder, SqlConnection& other) {
              run(other, "UPDATE STORY_IN SET PRICE = PRICE WHERE PROD_ID = 'P9'");
