@@ -30,14 +30,15 @@ ISC_LONG singleInteger(ConnectionCore& connection, const std::string& sql) {
                             transactionParameters(readCommitted, false));
     Statement statement(connection.clientRef(), connection.database());
     SqlDescriptor result(1);
-    callChecked(client, sqldriver::status::SqlError, client.prepare, transaction.handle(), statement.handle(), 0,
-                sql.c_str(), SQL_DIALECT_V6, result.area());
+    callChecked(client, sqldriver::status::SqlError, client.prepare, transaction.handle(), statement.handle(),
+                0, sql.c_str(), SQL_DIALECT_V6, result.area());
     result.bindDescribedBuffers();
     callChecked(client, sqldriver::status::SqlError, client.execute, transaction.handle(), statement.handle(),
                 SQLDA_VERSION1, nullptr);
     ISC_LONG value = 0;
     StatusVector status;
-    if (client.fetch(status.get(), statement.handle(), SQLDA_VERSION1, result.area()) == 0 && !result.isNull(0))
+    if (client.fetch(status.get(), statement.handle(), SQLDA_VERSION1, result.area()) == 0 &&
+        !result.isNull(0))
         std::memcpy(&value, result.entry(0).sqldata, sizeof value);
     status.check(client, sqldriver::status::SqlError);
     statement.closeCursor();

@@ -149,12 +149,12 @@ void ConnectionCore::reserveTable(const std::string& table) {
     if (others > 0) {
         m_claim.rollback();
         clearClaimMark(*this);
-        sqldriver::ErrorCodes codes;
-        codes.gds[0] = isc_lock_conflict;
-        codes.sqlCode = -901;
-        throw DriverFailure(sqldriver::status::SqlError,
-                            "lock conflict on no wait transaction\n" + table + " is claimed on another attachment",
-                            codes);
+        // Told as the server tells a reservation refused without waiting.
+        const ISC_STATUS conflict[] = {isc_arg_gds, isc_lock_conflict, isc_arg_end};
+        throw DriverFailure(
+            SqlError,
+            interpretStatus(*m_client, conflict) + "\n" + table + " is claimed on another attachment",
+            errorCodes(*m_client, conflict));
     }
 }
 
