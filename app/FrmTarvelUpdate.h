@@ -56,6 +56,7 @@ public:
     void showInformation(const std::string& message) override;
     void holdStop() override;
     void endIfStopped() override;
+    void recovering() override;
 
 protected:
     bool event(QEvent* event) override;

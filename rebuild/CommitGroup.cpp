@@ -8,8 +8,12 @@
 namespace tarvel {
 
 CommitGroup::CommitGroup(ResetTransactions& transactions, HistoryWriter& writer, const CommitLimits& limits,
-                         CommitClock clock)
-    : m_transactions(transactions), m_writer(writer), m_limits(limits), m_clock(std::move(clock)) {
+                         CommitClock clock, RecoveryPulse pulse)
+    : m_transactions(transactions),
+      m_writer(writer),
+      m_limits(limits),
+      m_clock(std::move(clock)),
+      m_pulse(std::move(pulse)) {
     if (m_limits.maxLines == 0) m_limits.maxLines = 1;
 }
 
@@ -241,7 +245,11 @@ bool endsRecovery(const std::exception_ptr& failure) {
 
 std::size_t CommitGroup::replay(std::size_t count) noexcept {
     const auto deadline = m_clock() + m_limits.maxRecovery;
+    const auto pulse = [this] {
+        if (m_pulse) m_pulse();
+    };
     try {
+        pulse();
         BoundedWaits bounded(m_transactions, m_limits.recoveryWaitSeconds);
         try {
             m_transactions.begin();
@@ -254,6 +262,7 @@ std::size_t CommitGroup::replay(std::size_t count) noexcept {
             const std::size_t perCall = m_writer.linesPerCall();
             for (std::size_t first = 0; first < count; first += perCall) {
                 if (m_clock() >= deadline) throw Error("recovery time is up");
+                pulse();
                 if (perCall == 1) {
                     writeLine(first);
                 } else {
@@ -270,6 +279,7 @@ std::size_t CommitGroup::replay(std::size_t count) noexcept {
         // transaction per line would have stopped.
         for (std::size_t i = 0; i < count; ++i) {
             if (m_clock() >= deadline) return i;
+            pulse();
             try {
                 writeInOwnTransaction(i);
             } catch (...) {

@@ -34,11 +34,14 @@ struct CommitLimits {
 inline const CommitLimits kCommitLimits{};
 
 using CommitClock = std::function<std::chrono::steady_clock::time_point()>;
+// Called before each step of a recovery, so that the caller's window is not
+// left without paint meanwhile.
+using RecoveryPulse = std::function<void()>;
 
 class CommitGroup {
 public:
     CommitGroup(ResetTransactions& transactions, HistoryWriter& writer, const CommitLimits& limits,
-                CommitClock clock);
+                CommitClock clock, RecoveryPulse pulse = {});
     CommitGroup(const CommitGroup&) = delete;
     CommitGroup& operator=(const CommitGroup&) = delete;
 
@@ -105,6 +108,7 @@ private:
     HistoryWriter& m_writer;
     CommitLimits m_limits;
     CommitClock m_clock;
+    RecoveryPulse m_pulse;
     std::vector<HistoryPair> m_pairs;  // slots reused from one group to the next
     std::vector<int> m_positions;      // each line's bar position
     std::size_t m_lines = 0;           // lines started in the group

@@ -123,7 +123,7 @@ void rebuildHistory(ResetShell& shell, const HistoryMode& mode, ResetQuery& scan
     HistoryWriter writer(mode, work, blocks);
     // A pair's DELETE and INSERT always share a transaction, so a refused
     // INSERT never leaves its pair without a history row.
-    CommitGroup group(transactions, writer, limits, clock);
+    CommitGroup group(transactions, writer, limits, clock, [&shell] { shell.recovering(); });
     try {
         while (!scan.eof()) {
             const int position = shell.progressPosition();

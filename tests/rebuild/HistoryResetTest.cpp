@@ -280,6 +280,7 @@ TEST_F(HistoryResetTest, FailureEndsTheRunAndKeepsThePairsOldRow) {
         // The lines of the group before the failing one are written again.
         const int replayed = c.failRollback ? 0 : 2 * failedLine;
         EXPECT_EQ(std::count(fresh.log.begin(), fresh.log.end(), "work.run"), c.failOnRun + 1 + replayed);
+        EXPECT_EQ(bar.recoverySteps > 0, replayed > 0) << "the window paints while lines are written again";
         if (!c.failRollback) {
             EXPECT_EQ(fresh.history.size(), 2u);
             const bool oldT1 = std::any_of(fresh.history.begin(), fresh.history.end(), [](const Row& r) {

@@ -31,6 +31,7 @@ public:
     std::vector<std::string> questions;
     std::vector<std::string> informations;
     std::vector<std::string> barLog;  // "max N" and "pos N", in order
+    int recoverySteps = 0;
     // Called with each new position, after it is set (a test's way into the
     // middle of a run).
     std::function<void(int)> onPosition;
@@ -41,6 +42,7 @@ public:
     void setProgressPosition(int value) override;
     int progressPosition() override { return position; }
     void showInformation(const std::string& message) override { informations.push_back(message); }
+    void recovering() override { ++recoverySteps; }
 };
 
 // The shared state of the pretend database and a log of every call made on it.
