@@ -281,7 +281,12 @@ echo "   started together, three times: one rebuilt, one refused"
 # The window in the middle of a run; the command line then started is refused.
 start_program "$work/settings-server-large"
 start_run
-sleep 1
+# The window's claim is on: its attachment carries the claim's mark.
+claim_marked() {
+    isql "127.0.0.1/$port:$work/server-large.fdb" "$password" "SELECT COUNT(*) AS MARKS FROM MON\$CONTEXT_VARIABLES
+        WHERE MON\$VARIABLE_NAME = 'TARVEL_RUN_CLAIM';" | grep -Eq '^MARKS +1$'
+}
+wait_for 30 claim_marked || fail "the window's run did not claim STORY_IN"
 refused=$(XDG_CONFIG_HOME=$work/config "$bin/tarvel-rebuild" purchase --yes 2>&1) && fail "a second run was not refused"
 echo "$refused" | grep -q "STORY_IN is being rebuilt by another run (TarvelReset, process $(cat "$work/program.pid")" ||
     fail "the refusal does not name the window's run: $refused"
