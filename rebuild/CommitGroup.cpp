@@ -96,10 +96,13 @@ void CommitGroup::flush() {
     if (m_writer.linesPerCall() == 1) {
         for (std::size_t i = first; i < m_lines; ++i) {
             try {
+                m_transactions.markLine();
                 writeLine(i);
             } catch (...) {
-                m_state = State::PartLine;
                 m_failedPosition = m_positions[i];
+                // Undone back to its mark, the line leaves the group whole,
+                // and nothing before it needs writing again.
+                if (!undoLine()) m_state = State::PartLine;
                 throw;
             }
             ++m_done;
@@ -292,6 +295,14 @@ std::size_t CommitGroup::replay(std::size_t count) noexcept {
     } catch (...) {
         // Bounding the waits failed: the connection is in no state to recover.
         return 0;
+    }
+}
+
+bool CommitGroup::undoLine() noexcept {
+    try {
+        return m_transactions.active() && m_transactions.undoLine();
+    } catch (...) {
+        return false;
     }
 }
 

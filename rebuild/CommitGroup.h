@@ -101,6 +101,9 @@ private:
     // recovery is up.
     std::size_t replay(std::size_t count) noexcept;
     void writeRange(std::size_t first, std::size_t count);
+    // Undoes the open transaction back to the mark before the line that
+    // failed; false when it cannot.
+    bool undoLine() noexcept;
     void rollbackQuietly() noexcept;
     void clear();
 

@@ -55,6 +55,14 @@ public:
     // clear text); the claim ends with releaseClaim() or the connection.
     virtual void claim(const std::string& table) { (void)table; }
     virtual void releaseClaim() noexcept {}
+    // One line per call: marks the open transaction before a line's
+    // statements, so that a line refused on its own can be undone alone
+    // (undoLine) while the lines before it stay, with nothing written again.
+    // Nothing by default.
+    virtual void markLine() {}
+    // Undoes the open transaction back to the last mark; false when that
+    // cannot be done (no marks kept), and the whole transaction must go.
+    virtual bool undoLine() { return false; }
     // While recovering from a failure: a reconnect and a lock wait each take
     // at most `seconds`; 0 gives the settings' waits back.
     virtual void boundWaits(int seconds) { (void)seconds; }

@@ -44,8 +44,29 @@ bool ConnectionTransactions::active() { return m_connection.inTransaction(); }
 
 void ConnectionTransactions::claim(const std::string& table) { claimForRun(m_connection, table); }
 
-void ConnectionTransactions::releaseClaim() noexcept { releaseRunClaim(m_connection); }
+void ConnectionTransactions::releaseClaim() noexcept {
+    releaseRunClaim(m_connection);
+    // The run is over: its savepoint statements go with it, so that none
+    // outlives the connection whatever order their owners end in.
+    m_markLine.reset();
+    m_undoLine.reset();
+}
 
 void ConnectionTransactions::boundWaits(int seconds) { m_connection.boundWaits(seconds); }
+
+void ConnectionTransactions::markLine() { runOwn(m_markLine, "SAVEPOINT TARVEL_LINE"); }
+
+bool ConnectionTransactions::undoLine() {
+    runOwn(m_undoLine, "ROLLBACK TO SAVEPOINT TARVEL_LINE");
+    return true;
+}
+
+void ConnectionTransactions::runOwn(std::unique_ptr<SqlQuery>& query, const char* sql) {
+    if (!query) {
+        query = std::make_unique<SqlQuery>("LineMark", m_connection);
+        query->addLine(sql);
+    }
+    query->executeStatement();
+}
 
 }  // namespace tarvel

@@ -3,6 +3,7 @@
 // connection both queries share.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "ResetQuery.h"
@@ -43,9 +44,18 @@ public:
     void claim(const std::string& table) override;
     void releaseClaim() noexcept override;
     void boundWaits(int seconds) override;
+    // A savepoint of the open transaction, one name used again for each line
+    // (making it anew lets the one before go, so they never pile up).
+    void markLine() override;
+    bool undoLine() override;
 
 private:
+    // Runs `sql` through `query`, made and prepared at its first use.
+    void runOwn(std::unique_ptr<SqlQuery>& query, const char* sql);
+
     SqlConnection& m_connection;
+    std::unique_ptr<SqlQuery> m_markLine;
+    std::unique_ptr<SqlQuery> m_undoLine;
 };
 
 }  // namespace tarvel

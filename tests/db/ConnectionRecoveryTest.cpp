@@ -192,10 +192,13 @@ TEST_F(RunRecovery, ARunAfterARefusedRollbackStartsOnAFreshAttachment) {
     SqlBlockOperations blocks(*connection);
     ConnectionTransactions transactions(*connection);
 
-    // One line per call, so that the INSERT is the third statement run; it is
-    // refused, and so is the rollback that follows it.
+    // One line per call, so that the INSERT is the fifth statement run (after
+    // the count, the scan, the line's savepoint and its DELETE); it is
+    // refused, and so are the undoing to the savepoint and the rollback that
+    // follow it.
     std::ofstream(m_dir.file("sqlconnections.ini"), std::ios::app) << "LinesPerCall=1\n";
-    fakedriver::failNext("command.execute", st::SqlError, 3);
+    fakedriver::failNext("command.execute", st::SqlError, 4);
+    fakedriver::failNext("command.execute", st::SqlError);
     fakedriver::failNext("connection.rollback", st::SqlError);
     fakedriver::setErrorMessage("command", "string right truncation");
     EXPECT_EQ(failureOf([&] { runHistoryReset(shell, scan, work, blocks, transactions); }),

@@ -654,9 +654,10 @@ TEST_P(GroupedCommitEndToEnd, ARefusedLineAnywhereInAGroupOrABlock) {
 }
 
 // A history trigger that adds a row for an earlier line's pair in a
-// transaction of its own, while a later line is refused: blocks end as one
-// transaction per line ends, the added row there once. (One line per call
-// rolls its group back and writes it again, which fires the trigger twice.)
+// transaction of its own, while a later line is refused: every block size ends
+// as one transaction per line ends, the added row there once (one line per
+// call undoes the refused line back to its savepoint, so no line before it
+// is written twice and fires the trigger again).
 TEST_P(GroupedCommitEndToEnd, AnAutonomousRowForAnEarlierPairSurvivesALaterRefusal) {
     const std::string trigger =
         "SET TERM ^ ;\n"
@@ -667,7 +668,7 @@ TEST_P(GroupedCommitEndToEnd, AnAutonomousRowForAnEarlierPairSurvivesALaterRefus
         "SET TERM ; ^\n"
         "COMMIT;\n"
         "UPDATE INSTORAGE_SUB SET PROD_BARCODE = '12345678901234567890' WHERE LINE_NO = 9;\n";
-    for (std::size_t perCall : {3, 200}) {
+    for (std::size_t perCall : kLinesPerCallCases) {
         ResetDatabase db(GetParam(), kPurchase, std::string(kSchema) + kGroupData + trigger, perCall);
         const Rows expected = db.rowsOf(perLineExpectation(9));
         const std::string failure = failureInGroupsOfFour(db);

@@ -216,6 +216,17 @@ void TransactionsDouble::commit() {
     m_db.snapshot.reset();
 }
 
+void TransactionsDouble::markLine() {
+    if (m_db.savepoints) m_db.lineMark = m_db.history;
+}
+
+bool TransactionsDouble::undoLine() {
+    if (!m_db.savepoints || !m_db.lineMark) return false;
+    m_db.log.push_back("undo line");
+    m_db.history = *m_db.lineMark;
+    return true;
+}
+
 void TransactionsDouble::rollback() {
     m_db.log.push_back("rollback");
     if (m_db.lost) throw Error("connection lost");

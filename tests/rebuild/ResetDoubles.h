@@ -67,6 +67,8 @@ struct Database {
     int loseConnectionOnRun = -1;
     bool lost = false;
     std::optional<std::vector<Row>> snapshot;  // history at the start of the open transaction
+    bool savepoints = false;                   // lines are marked and undone alone
+    std::optional<std::vector<Row>> lineMark;  // history at the last line's mark
     // Every DELETE (or INSERT) of this pair is refused, however it is sent.
     std::optional<std::string> refusedPair;
     bool refuseInsert = true;
@@ -145,6 +147,8 @@ public:
     void commit() override;
     void rollback() override;
     bool active() override { return !m_db.lost && m_db.snapshot.has_value(); }
+    void markLine() override;
+    bool undoLine() override;
 
 private:
     Database& m_db;
