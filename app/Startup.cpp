@@ -134,7 +134,10 @@ int runProgram(int argc, char** argv) {
     // program by it; the desktop file gives it its icon there.
     QCoreApplication::setApplicationName(title);
     QGuiApplication::setDesktopFileName(QStringLiteral("tarvelreset"));
-    QApplication::setWindowIcon(QIcon(QPixmap(TarvelReset_xpm)));
+    // The installed icon theme's icon (hicolor, every size), else the one
+    // built in, so that a program run from the build folder has one too.
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("tarvelreset"), QIcon(QPixmap(TarvelReset_xpm))));
 
     DialogBoxPresenter boxes(title);
     ErrorHandler errors(boxes);

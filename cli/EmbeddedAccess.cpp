@@ -1,7 +1,5 @@
 #include "EmbeddedAccess.h"
 
-#include <grp.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,19 +8,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "AccountNames.h"
+
 namespace tarvel {
 
 namespace {
-
-std::string userName(uid_t uid) {
-    const passwd* entry = ::getpwuid(uid);
-    return entry ? entry->pw_name : std::to_string(uid);
-}
-
-std::string groupName(gid_t gid) {
-    const group* entry = ::getgrgid(gid);
-    return entry ? entry->gr_name : std::to_string(gid);
-}
 
 std::string folderOf(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');

@@ -1,11 +1,14 @@
 #include "PasswordFile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
+#include "AccountNames.h"
 #include "Error.h"
 
 namespace tarvel {
@@ -29,8 +32,27 @@ private:
     int m_descriptor;
 };
 
+// What stands between this user and a file it may not read. A password file
+// is usually kept for a group (mode 0640, root:tarvel-rebuild): the text then
+// names the group to join.
+std::string permissionHint(const std::string& path) {
+    const std::string user = userName(::geteuid());
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) return "; this user (" + user + ") cannot enter its folder";
+    const std::string group = groupName(status.st_gid);
+    if (status.st_uid != ::geteuid() && (status.st_mode & S_IRGRP) != 0 && !processInGroup(status.st_gid))
+        return "; ask for membership in group " + group + " (this user, " + user +
+               ", is not in it; a new membership counts from the next login)";
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(status.st_mode & 07777));
+    return "; its owner, group and mode, " + userName(status.st_uid) + ":" + group + " " + mode +
+           ", give this user (" + user + ") no read access";
+}
+
 Error unreadable(const std::string& path, int error) {
-    return Error("cannot read the password file '" + path + "': " + std::strerror(error));
+    std::string text = "cannot read the password file '" + path + "': " + std::strerror(error);
+    if (error == EACCES) text += permissionHint(path);
+    return Error(text);
 }
 
 // The file's first bytes, up to the first line break; errno-style failures thrown.

@@ -4,7 +4,9 @@
 // case runs the program in a process of its own and looks at its exit code,
 // both outputs, and the history table of each database afterwards.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -103,7 +105,8 @@ struct CommandLineCase {
     const char* login;
     // Arguments and NAME=value settings; {db2} is the second database's
     // path, {pwfile} the password file, {creds} the credentials folder,
-    // {missing} a database file that does not exist.
+    // {missing} a database file that does not exist, {unreadable} a password
+    // file of mode 0000.
     std::vector<std::string> arguments;
     std::vector<std::string> environment;
     const char* passwordFile;  // its content; nullptr: no such file
@@ -306,6 +309,20 @@ const CommandLineCase kCases[] = {
      "a run cannot proceed now\n",
      "^$",
      Rebuilt::None},
+    {"an unreadable password file: its owner, group and mode, exit 1",
+     Access::Embedded,
+     "User_Name=SYSDBA\n",
+     {"purchase", "--yes", "--fetch-password", "{unreadable}"},
+     {},
+     nullptr,
+     nullptr,
+     "",
+     1,
+     "",
+     "tarvel-rebuild: cannot read the password file '[^']*/unreadable': Permission denied; its owner, group "
+     "and "
+     "mode, [^ ]+ 0000, give this user \\([^)]+\\) no read access\\.\n",
+     Rebuilt::None},
     {"--check on a missing file",
      Access::Embedded,
      "",
@@ -326,6 +343,10 @@ TEST_P(CommandLineEndToEnd, RunsAsTheOptionsSay) {
     const CommandLineCase& c = GetParam();
     // Password checks need the server: an embedded attachment takes any.
     if (c.access == Access::Server) TARVEL_SKIP_WITHOUT_SERVER();
+    const bool needsUnreadable = std::ranges::any_of(c.arguments, [](const std::string& argument) {
+        return argument.find("{unreadable}") != std::string::npos;
+    });
+    if (needsUnreadable && ::geteuid() == 0) GTEST_SKIP() << "root reads a file of any mode";
     TempDir dir;
     const std::string first = dir.file("first.fdb");
     const std::string second = dir.file("second.fdb");
@@ -337,6 +358,7 @@ TEST_P(CommandLineEndToEnd, RunsAsTheOptionsSay) {
         text = replaced(text, "{db2}", second);
         text = replaced(text, "{pwfile}", dir.file("password"));
         text = replaced(text, "{creds}", dir.file("credentials"));
+        text = replaced(text, "{unreadable}", dir.file("unreadable"));
         return replaced(text, "{missing}", dir.file("missing.fdb"));
     };
     const std::string database = c.access == Access::Server ? serverDatabase(first) : first;
@@ -356,6 +378,10 @@ TEST_P(CommandLineEndToEnd, RunsAsTheOptionsSay) {
         writeFile(dir.file("credentials/password"), expand(c.credential));
     }
     writeFile(dir.file("input"), expand(c.input));
+    if (needsUnreadable) {
+        writeFile(dir.file("unreadable"), testPassword() + "\n");
+        std::filesystem::permissions(dir.file("unreadable"), std::filesystem::perms::none);
+    }
 
     bench::ChildProcess::Setup setup;
     // Nothing of the test runner's own login or journal reaches the run.

@@ -6,8 +6,8 @@
 #    demo database's STORY_IN; without --yes and without a terminal it exits 2
 #    and leaves STORY_SAL alone; a missing settings file gives the window's
 #    error text and exit 1;
-#  - the unpacked window program opens its window under Xvfb and exits 0 when
-#    the window is closed.
+#  - the unpacked window program opens its window under Xvfb, with the
+#    installed theme's icon, and exits 0 when the window is closed.
 # Usage: tests/package/package-test.sh       (prints PASS at the end)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -111,7 +111,8 @@ export DISPLAY=:$(head -1 "$work/display")
 openbox --sm-disable >"$work/openbox.log" 2>&1 &
 openbox_pid=$!
 for _ in $(seq 200); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break; sleep 0.1; done
-"$tree/usr/bin/tarvelreset" >"$work/program.log" 2>&1 &
+# The scratch root's icons first, as an installed system's would be.
+XDG_DATA_DIRS=$tree/usr/share:/usr/share "$tree/usr/bin/tarvelreset" >"$work/program.log" 2>&1 &
 program_pid=$!
 window=
 for _ in $(seq 200); do
@@ -120,6 +121,7 @@ for _ in $(seq 200); do
     sleep 0.1
 done
 [ -n "$window" ] || fail "the window did not open: $(cat "$work/program.log")"
+xprop -id "$window" _NET_WM_ICON | grep -q 'Icon (128 x 128)' || fail "the window's icon is not the installed theme's"
 xdotool windowactivate --sync "$window" key --clearmodifiers alt+F4
 for _ in $(seq 100); do kill -0 "$program_pid" 2>/dev/null || break; sleep 0.1; done
 code=0

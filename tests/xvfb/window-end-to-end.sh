@@ -134,6 +134,8 @@ start_program
 main=$(visible_window '^FormTarvelReset$')
 xprop -id "$main" WM_ICON_NAME | grep -q '"Tarvelreset"' || fail "the icon name is not the application title"
 xprop -id "$main" WM_CLASS | grep -q '"Tarvelreset"' || fail "the window class is not the application title"
+# Not installed, so no icon theme holds its icon: the built-in one.
+xprop -id "$main" _NET_WM_ICON | grep -q 'Icon (32 x 32)' || fail "the window has no icon"
 screen=$(xdpyinfo | awk '/dimensions:/ { print $2 }')
 centred="$(( (${screen%x*} - 243) / 2 )) $(( (${screen#*x} - 164) / 2 )) 243 164"
 # The window manager frames the window after it is mapped; the program then
