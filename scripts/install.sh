@@ -15,7 +15,7 @@ packages=(
     xvfb xdotool xclip openbox x11-utils imagemagick time
     locales valgrind
     dpkg-dev lintian clang-format
-    debhelper fakeroot autopkgtest
+    debhelper autopkgtest
 )
 
 missing=()
