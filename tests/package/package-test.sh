@@ -42,7 +42,7 @@ if [ "$mode" = --installed ]; then
     tree=
     step "installed packages"
     for p in tarvel-rebuild tarvelreset; do
-        dpkg-query -W -f='${db:Status-Status} ${Version}\n' "$p" | grep -q '^installed ' || fail "$p is not installed"
+        [ "$(dpkg-query -W -f='${db:Status-Status}' "$p")" = installed ] || fail "$p is not installed"
         dpkg-query -L "$p" > "$work/$p.contents"
     done
     conffiles=$(dpkg-query -W -f='${Conffiles}\n' tarvel-rebuild | awk 'NF { print $1 }')
@@ -55,30 +55,28 @@ if [ "$mode" = --installed ]; then
     echo "   conffiles, modes 0644, group tarvel-rebuild"
 elif [ "$mode" = built ]; then
     step "packages"
-    out=${TARVEL_PACKAGE_OUT:-$work/out}
+    out=${TARVEL_PACKAGE_OUT:-$work/packages}
     "$root/scripts/package.sh" "$out" > "$work/built"
     version=$(dpkg-parsechangelog -l "$root/debian/changelog" -S Version)
     arch=$(dpkg --print-architecture)
     for p in tarvel-rebuild tarvelreset tarvel-rebuild-dbgsym tarvelreset-dbgsym; do
-        deb=$(cd "$out" && pwd)/${p}_${version}_$arch.deb
-        grep -qx "$deb" "$work/built" || fail "scripts/package.sh did not name $deb: $(cat "$work/built")"
-        dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sed 's|^\./|/|' > "$work/$p.contents"
+        file=$(cd "$out" && pwd)/${p}_${version}_$arch.deb
+        grep -qx "$file" "$work/built" || fail "scripts/package.sh did not name $file: $(cat "$work/built")"
+        dpkg-deb -c "$file" | awk '$1 !~ /^d/ { print $6 }' | sed 's|^\./|/|' > "$work/$p.contents"
     done
     deb() { echo "$out/${1}_${version}_$arch.deb"; }
-    while read -r package wanted; do
-        grep -qx "$wanted" "$work/$package.contents" || fail "$package lacks $wanted"
-    done < "$here/expected-files"
     shared=$(sort "$work/tarvel-rebuild.contents" "$work/tarvelreset.contents" | uniq -d)
     [ -z "$shared" ] || fail "files in both packages: $shared"
     conffiles=$(dpkg-deb --ctrl-tarfile "$(deb tarvel-rebuild)" | tar -xO ./conffiles)
     [ "$conffiles" = "$settings_files" ] || fail "conffiles of tarvel-rebuild: $conffiles"
-    ! dpkg-deb --ctrl-tarfile "$(deb tarvelreset)" | tar -t | grep -qx ./conffiles || fail "tarvelreset has conffiles"
+    control=$(dpkg-deb --ctrl-tarfile "$(deb tarvelreset)" | tar -t)
+    ! grep -qx ./conffiles <<<"$control" || fail "tarvelreset has conffiles"
     # The command line must install on a machine without a window system.
     depends=$(dpkg-deb -f "$(deb tarvel-rebuild)" Depends)
     ! echo "$depends" | grep -Eiq 'qt|libx|xcb|libgl|font|wayland' || fail "tarvel-rebuild depends on $depends"
     dpkg-deb -f "$(deb tarvelreset)" Depends | grep -Fq "tarvel-rebuild (= $version)" ||
         fail "tarvelreset does not depend on tarvel-rebuild (= $version)"
-    echo "   $(wc -l < "$work/built") packages; every expected file in its package; conffiles; dependencies"
+    echo "   $(wc -l < "$work/built") packages, no file in both; conffiles; dependencies"
 
     step "lintian"
     # An override must say why on the comment line before it.
@@ -99,6 +97,10 @@ elif [ "$mode" = built ]; then
 else
     fail "unknown argument $mode"
 fi
+while read -r package wanted; do
+    grep -qx "$wanted" "$work/$package.contents" || fail "$package lacks $wanted"
+done < "$here/expected-files"
+echo "   every file of expected-files in its package"
 for settings in sqlconnections.ini sqldrivers.ini; do
     [ "$(readlink "$tree/usr/lib/tarvelreset/$settings")" = "/etc/tarvelreset/$settings" ] ||
         fail "$settings beside the programs does not lead to /etc/tarvelreset"
