@@ -16,6 +16,7 @@ packages=(
     locales valgrind
     dpkg-dev lintian clang-format
     desktop-file-utils appstream systemd
+    debhelper autopkgtest
 )
 
 missing=()

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything twice (plain, and with AddressSanitizer + UndefinedBehaviorSanitizer)
 # and runs every test in both builds, with a Firebird server on 127.0.0.1 for the
-# tests that go over TCP; builds and checks the Debian package; then runs the
+# tests that go over TCP; builds and checks the Debian packages; then runs the
 # fuzz targets for a bounded time.
 # Usage: scripts/test.sh            (after scripts/install.sh; as any user, root not needed)
 # Environment: TARVEL_FUZZ_SECONDS (default 120 for all fuzz targets together; 0 skips fuzzing).
@@ -48,7 +48,7 @@ export TARVEL_FB_PASSWORD=${TARVEL_FB_PASSWORD:-tarvel-test}
 ctest --test-dir "$root/build" --output-on-failure -j2 || status=1
 ASAN_OPTIONS=detect_leaks=1 ctest --test-dir "$root/build-asan" --output-on-failure -j2 || status=1
 
-# The Debian package: built in its own release folder, checked unpacked.
+# The Debian packages: built by dpkg-buildpackage in a copy under /tmp, checked unpacked.
 "$root/tests/package/package-test.sh" || status=1
 
 seconds=${TARVEL_FUZZ_SECONDS:-120}
