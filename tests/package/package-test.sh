@@ -22,19 +22,12 @@ here=$root/tests/package
 mode=${1:-built}
 work=$(mktemp -d /tmp/tarvel-package.XXXXXX)
 chmod 755 "$work"
-xvfb_pid=
-openbox_pid=
-program_pid=
-stop() {  # stop <pid>: ends a process this script started
-    [ -n "$1" ] || return 0
-    kill "$1" 2>/dev/null || return 0
-    for _ in $(seq 50); do kill -0 "$1" 2>/dev/null || return 0; sleep 0.1; done
-    kill -9 "$1" 2>/dev/null || true
-}
-cleanup() { stop "$program_pid"; stop "$openbox_pid"; stop "$xvfb_pid"; rm -rf "$work"; }
-trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 step() { echo "-- $*"; }
+# shellcheck source=../support/desktop-session.sh
+. "$root/tests/support/desktop-session.sh"
+cleanup() { stop "$window_pid"; stop "$openbox_pid"; stop "$xvfb_pid"; rm -rf "$work"; }
+trap cleanup EXIT
 # shellcheck source=../support/history-check.sh
 . "$root/tests/support/history-check.sh"
 settings_files=$(printf '/etc/tarvelreset/sqlconnections.ini\n/etc/tarvelreset/sqldrivers.ini')
@@ -159,30 +152,10 @@ code=0
 echo "   exit code 1: $(tail -1 "$work/err")"
 
 step "window program under Xvfb"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=:$(head -1 "$work/display")
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-openbox_pid=$!
-for _ in $(seq 200); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break; sleep 0.1; done
+start_desktop
 # The scratch root's icons first, as an installed system's would be.
-XDG_DATA_DIRS=$tree/usr/share:/usr/share "$tree/usr/bin/tarvelreset" >"$work/program.log" 2>&1 &
-program_pid=$!
-window=
-for _ in $(seq 200); do
-    window=$(xdotool search --onlyvisible --name '^FormTarvelReset$' 2>/dev/null | head -1 || true)
-    [ -n "$window" ] && break
-    sleep 0.1
-done
-[ -n "$window" ] || fail "the window did not open: $(cat "$work/program.log")"
+open_window "$work/program.log" env XDG_DATA_DIRS="$tree/usr/share:/usr/share" "$tree/usr/bin/tarvelreset"
 xprop -id "$window" _NET_WM_ICON | grep -q 'Icon (128 x 128)' || fail "the window's icon is not the installed theme's"
-xdotool windowactivate --sync "$window" key --clearmodifiers alt+F4
-for _ in $(seq 100); do kill -0 "$program_pid" 2>/dev/null || break; sleep 0.1; done
-code=0
-wait "$program_pid" || code=$?
-program_pid=
-[ "$code" = 0 ] || fail "exit code $code after closing the window: $(cat "$work/program.log")"
+close_window "$work/program.log"
 echo "   window opened and closed, exit code 0"
 echo "PASS"
