@@ -23,8 +23,9 @@ build() {  # build <folder> [cmake options...]
     ninja -C "$root/$dir"
 }
 
-build build
-build build-asan -DTARVEL_SANITIZE=ON
+# A warning fails the project's own builds (a package build only shows it).
+build build -DTARVEL_WARNINGS_AS_ERRORS=ON
+build build-asan -DTARVEL_SANITIZE=ON -DTARVEL_WARNINGS_AS_ERRORS=ON
 
 # The loopback server: stopped at the end when it was not running before
 # (one found running is left running). As a user other than root
