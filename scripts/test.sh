@@ -23,9 +23,11 @@ build() {  # build <folder> [cmake options...]
     ninja -C "$root/$dir"
 }
 
-# A warning fails the project's own builds (a package build only shows it).
+# A warning fails the project's own plain build (a package build only shows
+# it). Not the sanitizer build: there GCC 12 warns of values "maybe used
+# uninitialized" inside the standard library's regex and function code.
 build build -DTARVEL_WARNINGS_AS_ERRORS=ON
-build build-asan -DTARVEL_SANITIZE=ON -DTARVEL_WARNINGS_AS_ERRORS=ON
+build build-asan -DTARVEL_SANITIZE=ON
 
 # The loopback server: stopped at the end when it was not running before
 # (one found running is left running). As a user other than root
