@@ -4,21 +4,13 @@
 
 #include "ClientCall.h"
 #include "SqlDescriptor.h"
+#include "SqlLiteral.h"
 
 namespace tarvel::fb {
 
 namespace {
 
 constexpr const char* kMarkName = "'TARVEL_RUN_CLAIM'";
-
-std::string literal(const std::string& text) {
-    std::string quoted = "'";
-    for (const char c : text) {
-        quoted += c;
-        if (c == '\'') quoted += '\'';
-    }
-    return quoted + "'";
-}
 
 // Runs a statement that returns one integer in a transaction of its own,
 // committed at once (the monitoring tables are read afresh in each one).
@@ -52,7 +44,7 @@ int markClaimAndCountOthers(ConnectionCore& connection, const std::string& table
     // One selectable block: the mark is set before the monitoring tables are
     // first read in the transaction, which is when the server takes their
     // snapshot.
-    const std::string name = literal(table);
+    const std::string name = sqlLiteral(table);
     return static_cast<int>(singleInteger(
         connection, std::string("EXECUTE BLOCK RETURNS (OTHERS INTEGER) AS DECLARE MARKED INTEGER; BEGIN ") +
                         "MARKED = RDB$SET_CONTEXT('USER_SESSION', " + kMarkName + ", " + name + "); " +

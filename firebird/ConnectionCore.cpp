@@ -138,23 +138,19 @@ void ConnectionCore::reserveTable(const std::string& table) {
     // A claim whose first step came between those two of another's is found
     // by the mark both leave: whoever sees another's mark lets go and is
     // refused as by a conflict (both may; each tries again later).
-    int others = 0;
     try {
-        others = markClaimAndCountOthers(*this, table);
+        if (markClaimAndCountOthers(*this, table) > 0) {
+            // Told as the server tells a reservation refused without waiting.
+            const ISC_STATUS conflict[] = {isc_arg_gds, isc_lock_conflict, isc_arg_end};
+            throw DriverFailure(
+                SqlError,
+                interpretStatus(*m_client, conflict) + "\n" + table + " is claimed on another attachment",
+                errorCodes(*m_client, conflict));
+        }
     } catch (...) {
-        m_claim.rollback();
+        m_claim = Transaction();  // rolled back, quietly: the failure above is the one to raise
         clearClaimMark(*this);
         throw;
-    }
-    if (others > 0) {
-        m_claim.rollback();
-        clearClaimMark(*this);
-        // Told as the server tells a reservation refused without waiting.
-        const ISC_STATUS conflict[] = {isc_arg_gds, isc_lock_conflict, isc_arg_end};
-        throw DriverFailure(
-            SqlError,
-            interpretStatus(*m_client, conflict) + "\n" + table + " is claimed on another attachment",
-            errorCodes(*m_client, conflict));
     }
 }
 

@@ -5,21 +5,9 @@
 
 #include "ClientCall.h"
 #include "ColumnDescription.h"
+#include "SqlLiteral.h"
 
 namespace tarvel::fb {
-
-namespace {
-
-std::string quoted(const char* name, int length) {
-    std::string literal = "'";
-    for (int i = 0; i < length; ++i) {
-        literal += name[i];
-        if (name[i] == '\'') literal += '\'';
-    }
-    return literal + "'";
-}
-
-}  // namespace
 
 std::vector<int> declaredPrecisions(ConnectionCore& connection, SqlDescriptor& columns) {
     std::vector<int> precisions(columns.count(), 0);
@@ -35,8 +23,8 @@ std::vector<int> declaredPrecisions(ConnectionCore& connection, SqlDescriptor& c
                " AS INTEGER), F.RDB$FIELD_PRECISION FROM RDB$RELATION_FIELDS RF"
                " JOIN RDB$FIELDS F ON F.RDB$FIELD_NAME = RF.RDB$FIELD_SOURCE"
                " WHERE RF.RDB$RELATION_NAME = " +
-               quoted(var.relname, var.relname_length) +
-               " AND RF.RDB$FIELD_NAME = " + quoted(var.sqlname, var.sqlname_length);
+               sqlLiteral(std::string_view(var.relname, var.relname_length)) +
+               " AND RF.RDB$FIELD_NAME = " + sqlLiteral(std::string_view(var.sqlname, var.sqlname_length));
     }
     if (sql.empty()) return precisions;
 
