@@ -473,10 +473,14 @@ const Field& SqlQuery::fieldByName(std::string_view name) const {
 
 std::string SqlQuery::fieldText(const Field& field) {
     if (!m_active || m_eof) return std::string();
-    m_valueBuffer.assign(valueBufferSize(field), '\0');
+    const std::size_t size = valueBufferSize(field);
+    // The buffer only grows. A text ends at the driver's zero byte, so every
+    // kind but text is cleared before each read: clearing a text's 8 KB for
+    // every value cost more than reading it. Raw bytes carry no end mark.
+    if (m_valueBuffer.size() < size) m_valueBuffer.resize(size);
+    if (field.kind != FieldKind::Text) std::fill_n(m_valueBuffer.begin(), size, '\0');
     bool isNull = false;
-    check(m_cursor->getValue(field.column, m_valueBuffer.data(),
-                             static_cast<std::uint32_t>(m_valueBuffer.size()), &isNull),
+    check(m_cursor->getValue(field.column, m_valueBuffer.data(), static_cast<std::uint32_t>(size), &isNull),
           m_cursor.get());
     if (isNull) return std::string();
 
@@ -485,9 +489,9 @@ std::string SqlQuery::fieldText(const Field& field) {
         case FieldKind::Text:
         case FieldKind::Bytes:
         case FieldKind::Blob:
-            // The driver ends the value with a zero byte; the last buffer byte
-            // stays zero whatever it wrote.
-            m_valueBuffer.back() = '\0';
+            // The driver ends the value with a zero byte; the last byte of the
+            // value's room is made zero whatever it wrote.
+            m_valueBuffer[size - 1] = '\0';
             return std::string(m_valueBuffer.data());
         case FieldKind::Int16:
             return integerText(valueAs<std::int16_t>(m_valueBuffer));

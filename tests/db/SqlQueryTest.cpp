@@ -236,7 +236,8 @@ TEST_F(QueryOnFakeDriver, TextBuffersFixedUpToTheLimitThenSizedToTheField) {
     result.columns = {col("NARROW", k::Text, 8191, 8191), col("EDGE", k::Text, 8192, 8192),
                       col("WIDE", k::Text, 10000, 10000)};
     result.rows = {{Value::text(std::string(8191, 'a')), Value::text(std::string(8192, 'b')),
-                    Value::text(std::string(10000, 'c'))}};
+                    Value::text(std::string(10000, 'c'))},
+                   {Value::text("x"), Value::text(""), Value::text("yz")}};
     fakedriver::queueResult(result);
     setLines(*query1, {"SELECT * FROM T"});
     query1->open();
@@ -245,8 +246,14 @@ TEST_F(QueryOnFakeDriver, TextBuffersFixedUpToTheLimitThenSizedToTheField) {
         const Field& f = query1->field(i);
         EXPECT_EQ(query1->fieldText(f).size(), f.length) << f.name << ": no byte lost";
     }
+    // Short texts after long ones carry nothing of the values read before.
+    query1->next();
+    EXPECT_EQ(query1->fieldText(query1->field(2)), "yz");
+    EXPECT_EQ(query1->fieldText(query1->field(0)), "x");
+    EXPECT_EQ(query1->fieldText(query1->field(1)), "");
     EXPECT_EQ(fakedriver::logOf("cursor.getValue"),
-              (Log{"cursor.getValue 1 8193", "cursor.getValue 2 8193", "cursor.getValue 3 10001"}));
+              (Log{"cursor.getValue 1 8193", "cursor.getValue 2 8193", "cursor.getValue 3 10001",
+                   "cursor.getValue 3 10001", "cursor.getValue 1 8193", "cursor.getValue 2 8193"}));
 }
 
 TEST_F(QueryOnFakeDriver, EmptyResultOpensAtItsEnd) {
