@@ -5,31 +5,19 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <stdexcept>
 
 #include "ChildProcess.h"
+#include "FileText.h"
 
 namespace bench {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-void writeFile(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-    if (!out.flush()) throw std::runtime_error("cannot write " + path);
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using tarvel::testing::readFile;
+using tarvel::testing::writeFile;
 
 // BENCH_LINES_PER_CALL sets LinesPerCall, as for the program's column
 // (absent: the program's default).

@@ -12,16 +12,13 @@
 #include "BenchDatabase.h"
 #include "CommandLineRun.h"
 #include "FbClient.h"
+#include "FileText.h"
 #include "ProxyProcess.h"
 #include "TestDatabase.h"
 
 namespace bench {
 namespace {
-
-std::string binFolder() {
-    const char* folder = std::getenv("TARVEL_TEST_BIN");
-    return folder && *folder ? folder : ".";
-}
+using tarvel::testing::binFolder;
 
 TEST(ClientCut, RecoveryEndsWithinItsBoundsAndAFreshRunIsRefused) {
     TARVEL_SKIP_WITHOUT_SERVER();

@@ -1,23 +1,8 @@
 #include "FakeDriverFixture.h"
 
-#include <cstdlib>
-#include <fstream>
+#include "FileText.h"
 
 namespace tarvel::testing {
-
-namespace {
-
-void writeFile(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
-
-std::string binFolder() {
-    const char* bin = std::getenv("TARVEL_TEST_BIN");
-    return bin ? bin : ".";
-}
-
-}  // namespace
 
 void FakeDriverFixture::SetUp() {
     fakedriver::reset();

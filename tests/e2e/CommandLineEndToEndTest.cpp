@@ -8,15 +8,13 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "ChildProcess.h"
+#include "FileText.h"
 #include "TestDatabase.h"
 
 namespace tarvel::testing {
@@ -60,24 +58,6 @@ std::string replaced(std::string text, const std::string& from, const std::strin
     for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
         text.replace(at, from.size(), to);
     return text;
-}
-
-void writeFile(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-    if (!out.flush()) throw std::runtime_error("cannot write " + path);
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::string binFolder() {
-    const char* bin = std::getenv("TARVEL_TEST_BIN");
-    return bin ? bin : ".";
 }
 
 // Rows of STORY_IN, asked of the server (which may still hold a file a run

@@ -8,12 +8,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "Error.h"
+#include "FileText.h"
 #include "HistoryReset.h"
 #include "RegionalFormats.h"
 #include "ResetDoubles.h"
@@ -149,16 +149,6 @@ std::string expectedHistoryQuery(const std::string& excluded) {
 const char* const kActualHistoryQuery =
     "SELECT PROVIDER_ID, PROD_ID, STD_COST, CHG_DATE, TEMPPRODID, PROD_BARCODE, SALE_PRICE, U_DIS FROM "
     "STORY_IN";
-
-void writeFile(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
-
-std::string binFolder() {
-    const char* bin = std::getenv("TARVEL_TEST_BIN");
-    return bin ? bin : ".";
-}
 
 // A database made for one test, the settings files that lead to it, and the
 // window's connection and queries over it.
