@@ -15,6 +15,7 @@
 #include "Error.h"
 #include "FileText.h"
 #include "HistoryReset.h"
+#include "ParameterOverrides.h"
 #include "RegionalFormats.h"
 #include "ResetDoubles.h"
 #include "SqlBlockOperations.h"
@@ -189,6 +190,20 @@ public:
         query2.reset();
         query1.reset();
         connection.reset();
+    }
+
+    // The settings file names a database that does not exist and the real one
+    // reaches the connection as an override, as the command line's --database
+    // does: every opening, reconnects included, must take the override.
+    void nameTheDatabaseByOverride() {
+        const std::string file = m_dir.file("sqlconnections.ini");
+        std::string settings = readFile(file);
+        const std::size_t at = settings.find("Database=") + 9;
+        const std::size_t end = settings.find("\r\n", at);
+        ParameterOverrides overrides;
+        overrides.replace("Database", settings.substr(at, end - at));
+        writeFile(file, settings.replace(at, end - at, m_dir.file("absent.fdb")));
+        connection->setOverrides(overrides);
     }
 
     void run() { runHistoryReset(shell, *scan, *work, *blocks, *transactions); }
@@ -457,6 +472,7 @@ TEST(ResetEndToEndLostServer, TheNextRunReconnectsAndCompletes) {
     // 50: the first line of the block the server never took (101-150).
     for (const Case& c : {Case{1, 150}, Case{50, 101}}) {
         ResetDatabase db(Access::PrivateServer, kPurchase, manyPairsScript(), c.linesPerCall);
+        db.nameTheDatabaseByOverride();
         const Rows expected = db.rowsOf(expectedHistoryQuery(""));
         ASSERT_EQ(expected.size(), 120u);
 
