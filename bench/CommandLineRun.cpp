@@ -10,6 +10,7 @@
 
 #include "ChildProcess.h"
 #include "FileText.h"
+#include "LinesPerCallSetting.h"
 
 namespace bench {
 
@@ -18,13 +19,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using tarvel::testing::readFile;
 using tarvel::testing::writeFile;
-
-// BENCH_LINES_PER_CALL sets LinesPerCall, as for the program's column
-// (absent: the program's default).
-std::string linesPerCallSetting() {
-    const char* value = std::getenv("BENCH_LINES_PER_CALL");
-    return value && *value ? std::string("LinesPerCall=") + value + "\r\n" : std::string();
-}
 
 // The settings an installed system would hold, with the connection the
 // benchmark's run uses; returns the value of XDG_CONFIG_HOME that finds them.

@@ -1,15 +1,17 @@
 #include "ProgramRun.h"
 
-#include <cstdlib>
-#include <fstream>
 #include <stdexcept>
 
+#include "FileText.h"
 #include "HistoryReset.h"
+#include "LinesPerCallSetting.h"
 #include "RegionalFormats.h"
 
 namespace bench {
 
 namespace {
+
+using tarvel::testing::writeFile;
 
 // The only call of the reset command: a change of its signature is fixed here.
 void runProgramRebuild(tarvel::ResetShell& shell, tarvel::ResetQuery& scan, tarvel::ResetQuery& work,
@@ -55,18 +57,6 @@ private:
     bool m_stopped = false;
     std::int64_t m_lines = 0;
 };
-
-void writeFile(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-    if (!out) throw std::runtime_error("cannot write " + path);
-}
-
-// BENCH_LINES_PER_CALL sets the program's LinesPerCall (absent: its default).
-std::string linesPerCallSetting() {
-    const char* value = std::getenv("BENCH_LINES_PER_CALL");
-    return value && *value ? std::string("LinesPerCall=") + value + "\r\n" : std::string();
-}
 
 }  // namespace
 

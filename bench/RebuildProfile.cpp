@@ -17,7 +17,9 @@
 #include <stdexcept>
 #include <string>
 
+#include "FileText.h"
 #include "HistoryReset.h"
+#include "LinesPerCallSetting.h"
 #include "ProgramFile.h"
 #include "RegionalFormats.h"
 #include "SqlBlockOperations.h"
@@ -85,23 +87,13 @@ private:
     int m_position = 0;
 };
 
-void writeFile(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
-
-std::string binFolder() {
+// The driver library lies beside this program.
+std::string driverFolder() {
     std::string folder = tarvel::programFolder();
     return folder.empty() ? "." : folder;
 }
 
 }  // namespace
-
-// BENCH_LINES_PER_CALL sets LinesPerCall (absent: the program's default).
-std::string linesPerCallSetting() {
-    const char* value = std::getenv("BENCH_LINES_PER_CALL");
-    return value && *value ? std::string("LinesPerCall=") + value + "\n" : std::string();
-}
 
 int main(int argc, char** argv) {
     using namespace tarvel;
@@ -113,8 +105,8 @@ int main(int argc, char** argv) {
         createDatabase(database, demoSchema() + dataScript(lines));
         writeFile(dir.file("sqlconnections.ini"), "[Kestal]\nDriverName=Firebird\nDatabase=" + database +
                                                       "\nUser_Name=SYSDBA\nPassword=" + testPassword() +
-                                                      "\nSQLDialect=3\n" + linesPerCallSetting());
-        writeFile(dir.file("sqldrivers.ini"), "[Firebird]\nLibraryName=" + binFolder() +
+                                                      "\nSQLDialect=3\n" + bench::linesPerCallSetting());
+        writeFile(dir.file("sqldrivers.ini"), "[Firebird]\nLibraryName=" + driverFolder() +
                                                   "/libfbsqldrv.so\nVendorLib=libfbclient.so.2\n"
                                                   "GetDriverFunc=GetFirebirdDriver\n");
         RegionalFormats formats;
