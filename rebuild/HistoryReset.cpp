@@ -43,9 +43,6 @@ void readLine(const HistoryMode& mode, ResetQuery& scan, double price, HistoryPa
     pair.discount = parameterNumber(scan, "U_DIS");
 }
 
-// Statements prepared during a run are kept for it and let go at its end,
-// however it ends: a prepared statement keeps its tables in use against other
-// connections' changes of them.
 // The run's claim on its history table, let go however the run ends.
 class TableClaim {
 public:
@@ -60,6 +57,9 @@ private:
     ResetTransactions& m_transactions;
 };
 
+// Statements prepared during a run are kept for it and let go at its end,
+// however it ends: a prepared statement keeps its tables in use against other
+// connections' changes of them.
 class StatementReuse {
 public:
     StatementReuse(ResetQuery& scan, ResetQuery& work) : m_scan(scan), m_work(work) {
