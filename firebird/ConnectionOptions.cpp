@@ -45,10 +45,14 @@ std::string attachTarget(const std::string& database, const ConnectionOptions& o
     std::string target = database;
     if (!namesHost(target) && !options.hostName.empty()) target = options.hostName + ":" + target;
     if (namesHost(target) && !options.serverPort.empty() && target.find("://") == std::string::npos) {
-        const std::size_t colon = target.find(':');
-        const std::string host = target.substr(0, colon);
-        if (host.find('/') == std::string::npos)
-            target = host + "/" + options.serverPort + target.substr(colon);
+        // An IPv6 address stands in brackets: its colons are not the one
+        // that ends the host.
+        const std::size_t colon = target.find(':', target[0] == '[' ? target.find(']') : 0);
+        if (colon != std::string::npos) {
+            const std::string host = target.substr(0, colon);
+            if (host.find('/') == std::string::npos)
+                target = host + "/" + options.serverPort + target.substr(colon);
+        }
     }
     *embedded = !namesHost(target);
     return target;

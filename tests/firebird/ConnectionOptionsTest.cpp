@@ -41,8 +41,10 @@ INSTANTIATE_TEST_SUITE_P(
                       TargetCase{"127.0.0.1/3052:/tmp/x.fdb", "", "3051", "127.0.0.1/3052:/tmp/x.fdb", false},
                       TargetCase{"/tmp/x.fdb", "10.0.0.5", "", "10.0.0.5:/tmp/x.fdb", false},
                       TargetCase{"/tmp/x.fdb", "10.0.0.5", "3051", "10.0.0.5/3051:/tmp/x.fdb", false},
-                      TargetCase{"inet://10.0.0.5/tmp/x.fdb", "", "3051", "inet://10.0.0.5/tmp/x.fdb",
-                                 false}));
+                      TargetCase{"inet://10.0.0.5/tmp/x.fdb", "", "3051", "inet://10.0.0.5/tmp/x.fdb", false},
+                      TargetCase{"[::1]:/tmp/x.fdb", "", "3051", "[::1]/3051:/tmp/x.fdb", false},
+                      TargetCase{"[::1]/3052:/tmp/x.fdb", "", "3051", "[::1]/3052:/tmp/x.fdb", false},
+                      TargetCase{"[::1:/tmp/x.fdb", "", "3051", "[::1:/tmp/x.fdb", false}));
 
 TEST(DatabaseParameters, OnlyAPlainPathForcesTheInProcessEngine) {
     ConnectionOptions options;
