@@ -41,9 +41,20 @@ bool lookAt(EmbeddedAccess& report, std::vector<std::string>& groups, const char
 
 }  // namespace
 
-bool namesServer(const std::string& database) {
-    if (database.empty() || database[0] == '/') return false;
-    return database.find(':') != std::string::npos;
+std::string serverOf(const std::string& database, const std::string& hostName, const std::string& port) {
+    // The driver's rules: a text that names no host goes to HostName when that
+    // is set; a host given without a port gets the Server Port setting.
+    const bool namesHost = !database.empty() && database[0] != '/' && database.find(':') != std::string::npos;
+    if (!namesHost) return hostName.empty() || port.empty() ? hostName : hostName + "/" + port;
+    // "inet://host:port/path": the part between "//" and the next '/'.
+    if (const std::size_t scheme = database.find("://"); scheme != std::string::npos) {
+        const std::size_t start = scheme + 3;
+        return database.substr(start, database.find('/', start) - start);
+    }
+    // "host:path", "host/port:path", "[IPv6 address]/port:path".
+    const std::size_t colon = database.find(':', database[0] == '[' ? database.find(']') : 0);
+    const std::string host = database.substr(0, colon);
+    return port.empty() || host.find('/') != std::string::npos ? host : host + "/" + port;
 }
 
 EmbeddedAccess embeddedAccess(const std::string& database) {

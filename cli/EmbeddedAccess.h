@@ -19,8 +19,9 @@ struct EmbeddedAccess {
 // Looks at the paths `database` (a bare path) needs, as this process's user.
 EmbeddedAccess embeddedAccess(const std::string& database);
 
-// True when `database` names a host ("host:/path", "host/port:/path"), false
-// for a path opened in this process.
-bool namesServer(const std::string& database);
+// The server through which the driver opens `database` given the HostName
+// and Server Port settings ("host", "host/port", or the "host:port" of an
+// "inet://host:port/path"), or empty for a path opened in this process.
+std::string serverOf(const std::string& database, const std::string& hostName, const std::string& port);
 
 }  // namespace tarvel

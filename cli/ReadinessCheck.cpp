@@ -140,9 +140,10 @@ int runReadinessCheck(const RebuildArguments& arguments, ParameterOverrides over
         SqlQuery query("SQLQuery1", connection);
         connection.loadParamsFromIniFile();
         const std::string database = connection.params.value("Database");
-        if (namesServer(database)) {
-            report.line("database: " + database + " (through the server " +
-                        database.substr(0, database.find(':')) + ")");
+        const std::string serverName =
+            serverOf(database, connection.params.value("HostName"), connection.params.value("Server Port"));
+        if (!serverName.empty()) {
+            report.line("database: " + database + " (through the server " + serverName + ")");
         } else {
             report.line("database: " + database + " (opened in this process)");
             const EmbeddedAccess access = embeddedAccess(database);

@@ -1,9 +1,10 @@
 // What tarvel-rebuild prints around a run: JSON strings that always parse,
-// the summary line, the journal's priority prefixes and when they apply, and
-// the pair count behind the summary.
+// the server the check names, the summary line, the journal's priority
+// prefixes and when they apply, and the pair count behind the summary.
 #include <gtest/gtest.h>
 
 #include "ConsoleMessages.h"
+#include "EmbeddedAccess.h"
 #include "PairCount.h"
 #include "RunSummary.h"
 
@@ -25,6 +26,24 @@ TEST(ConsoleOutput, JsonStringsEscapeEverythingAndStayValid) {
          R"("overlong \ufffd\ufffd, surrogate \ufffd\ufffd\ufffd")"},
     };
     for (const auto& [text, json] : cases) EXPECT_EQ(jsonString(text), json) << text;
+}
+
+TEST(ConsoleOutput, CheckNamesTheServerTheDriverGoesThrough) {
+    // database, HostName, Server Port, the server (empty: opened in this process)
+    const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
+        {"/srv/pos.fdb", "", "", ""},
+        {"pos.fdb", "", "3051", ""},
+        {"/srv/pos.fdb", "posserver", "", "posserver"},
+        {"/srv/pos.fdb", "posserver", "3051", "posserver/3051"},
+        {"db1:/srv/pos.fdb", "posserver", "", "db1"},
+        {"db1:/srv/pos.fdb", "", "3051", "db1/3051"},
+        {"db1/3052:/srv/pos.fdb", "", "3051", "db1/3052"},
+        {"[::1]:/srv/pos.fdb", "", "3051", "[::1]/3051"},
+        {"inet://10.0.0.5:3050//srv/pos.fdb", "", "3051", "10.0.0.5:3050"},
+        {"inet4://posserver/pos", "", "", "posserver"},
+    };
+    for (const auto& [database, host, port, server] : cases)
+        EXPECT_EQ(serverOf(database, host, port), server) << database << " " << host << " " << port;
 }
 
 TEST(ConsoleOutput, SummaryLineAndObject) {
