@@ -60,11 +60,19 @@ std::string serverOf(const std::string& database, const std::string& hostName, c
 EmbeddedAccess embeddedAccess(const std::string& database) {
     EmbeddedAccess report;
     std::vector<std::string> groups;
-    bool usable = lookAt(report, groups, "database file", database, R_OK | W_OK, "read and write");
-    usable = lookAt(report, groups, "its folder", folderOf(database), X_OK, "search") && usable;
+    bool usable = true;
+    struct stat status {};
+    if (database.find('/') == std::string::npos && ::stat(database.c_str(), &status) != 0) {
+        // A bare name that is no file here may be an alias the engine looks
+        // up in databases.conf; opening it tells.
+        report.alias = true;
+        report.lines.push_back("database " + database + ": no such file here, so looked up as an alias");
+    } else {
+        usable = lookAt(report, groups, "database file", database, R_OK | W_OK, "read and write");
+        usable = lookAt(report, groups, "its folder", folderOf(database), X_OK, "search") && usable;
+    }
     const char* lockSetting = std::getenv("FIREBIRD_LOCK");
     const std::string lockFolder = lockSetting && *lockSetting ? lockSetting : "/tmp/firebird";
-    struct stat status {};
     if (::stat(lockFolder.c_str(), &status) == 0) {
         usable =
             lookAt(report, groups, "lock folder", lockFolder, R_OK | W_OK | X_OK, "read, write and search") &&

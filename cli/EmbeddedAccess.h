@@ -13,7 +13,8 @@ namespace tarvel {
 struct EmbeddedAccess {
     std::vector<std::string> lines;  // one line per path: owner, group, mode, and what this user may do
     bool usable = true;
-    std::string hint;  // when not usable: which group to join, which paths
+    std::string hint;    // when not usable: which group to join, which paths
+    bool alias = false;  // a bare name that is no file here (databases.conf may name it)
 };
 
 // Looks at the paths `database` (a bare path) needs, as this process's user.

@@ -142,6 +142,7 @@ int runReadinessCheck(const RebuildArguments& arguments, ParameterOverrides over
         const std::string database = connection.params.value("Database");
         const std::string serverName =
             serverOf(database, connection.params.value("HostName"), connection.params.value("Server Port"));
+        bool alias = false;
         if (!serverName.empty()) {
             report.line("database: " + database + " (through the server " + serverName + ")");
         } else {
@@ -150,6 +151,7 @@ int runReadinessCheck(const RebuildArguments& arguments, ParameterOverrides over
             for (const std::string& line : access.lines)
                 access.usable ? report.line(line) : report.problem(line);
             if (!access.hint.empty()) messages.error(access.hint, Priority::Notice);
+            alias = access.alias;
         }
         try {
             connection.open();
@@ -161,7 +163,9 @@ int runReadinessCheck(const RebuildArguments& arguments, ParameterOverrides over
         const std::vector<std::string> server = firstRow(
             query,
             "SELECT RDB$GET_CONTEXT('SYSTEM', 'ENGINE_VERSION'), TRIM(CURRENT_USER), TRIM(CURRENT_ROLE), "
-            "(SELECT MON$READ_ONLY FROM MON$DATABASE) FROM RDB$DATABASE");
+            "(SELECT MON$READ_ONLY FROM MON$DATABASE), (SELECT MON$DATABASE_NAME FROM MON$DATABASE) "
+            "FROM RDB$DATABASE");
+        if (alias) report.line("database file: " + server[4]);
         const std::string& user = server[1];
         const bool administrator = user == "SYSDBA" || server[2] == "RDB$ADMIN";
         report.line("server: Firebird " + server[0] + ", user " + user +
