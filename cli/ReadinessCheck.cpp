@@ -163,11 +163,14 @@ int runReadinessCheck(const RebuildArguments& arguments, ParameterOverrides over
         const std::vector<std::string> server = firstRow(
             query,
             "SELECT RDB$GET_CONTEXT('SYSTEM', 'ENGINE_VERSION'), TRIM(CURRENT_USER), TRIM(CURRENT_ROLE), "
-            "(SELECT MON$READ_ONLY FROM MON$DATABASE), (SELECT MON$DATABASE_NAME FROM MON$DATABASE) "
+            "(SELECT MON$READ_ONLY FROM MON$DATABASE), (SELECT MON$DATABASE_NAME FROM MON$DATABASE), "
+            "(SELECT TRIM(RDB$OWNER_NAME) FROM RDB$RELATIONS WHERE RDB$RELATION_NAME = 'RDB$DATABASE') "
             "FROM RDB$DATABASE");
         if (alias) report.line("database file: " + server[4]);
         const std::string& user = server[1];
-        const bool administrator = user == "SYSDBA" || server[2] == "RDB$ADMIN";
+        // The database's owner (the owner of its system tables) holds every
+        // right in it, as SYSDBA and the RDB$ADMIN role do.
+        const bool administrator = user == "SYSDBA" || server[2] == "RDB$ADMIN" || user == server[5];
         report.line("server: Firebird " + server[0] + ", user " + user +
                     (server[2].empty() || server[2] == "NONE" ? "" : ", role " + server[2]));
         if (server[3] == "1")

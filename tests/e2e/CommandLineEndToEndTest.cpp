@@ -289,6 +289,19 @@ const CommandLineCase kCases[] = {
      "a run cannot proceed now\n",
      "^$",
      Rebuilt::None},
+    {"--check as the database's owner, on tables another user made",
+     Access::Embedded,
+     "",
+     {"--check", "purchase", "--database", "{db2}", "--user", "OWNER1"},
+     {},
+     nullptr,
+     nullptr,
+     "",
+     0,
+     "(.|\n)*privileges on STORY_IN: SELECT, INSERT, UPDATE, DELETE, REFERENCES\n(.|\n)*a run could proceed "
+     "now\n",
+     "^$",
+     Rebuilt::None},
     {"an unreadable password file: its owner, group and mode, exit 1",
      Access::Embedded,
      "User_Name=SYSDBA\n",
@@ -331,7 +344,7 @@ TEST_P(CommandLineEndToEnd, RunsAsTheOptionsSay) {
     const std::string first = dir.file("first.fdb");
     const std::string second = dir.file("second.fdb");
     createDatabase(first, kScript);
-    createDatabase(second, kScript);
+    createDatabase(second, kScript, "OWNER1");  // its tables SYSDBA's
     const auto expand = [&](std::string text) {
         text = replaced(text, "{pw}", testPassword());
         text = replaced(text, "{wrong}", kWrongPassword);

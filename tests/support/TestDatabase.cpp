@@ -62,15 +62,18 @@ TempDir::~TempDir() {
 
 std::string TempDir::file(const std::string& name) const { return m_path + "/" + name; }
 
-void createDatabase(const std::string& path, const std::string& sqlScript) {
+void createDatabase(const std::string& path, const std::string& sqlScript, const std::string& owner) {
     const std::string scriptPath = path + ".create.sql";
     {
         std::ofstream script(scriptPath, std::ios::binary | std::ios::trunc);
         if (!script) throw std::runtime_error("cannot write " + scriptPath);
         script << "SET SQL DIALECT 3;\n"
-               << "CREATE DATABASE " << sqlLiteral(path) << " USER 'SYSDBA' PASSWORD "
-               << sqlLiteral(testPassword()) << " PAGE_SIZE 8192 DEFAULT CHARACTER SET NONE;\n"
-               << sqlScript << "\nCOMMIT;\n";
+               << "CREATE DATABASE " << sqlLiteral(path) << " USER " << sqlLiteral(owner) << " PASSWORD "
+               << sqlLiteral(testPassword()) << " PAGE_SIZE 8192 DEFAULT CHARACTER SET NONE;\n";
+        if (owner != "SYSDBA")
+            script << "COMMIT;\nCONNECT " << sqlLiteral(path) << " USER 'SYSDBA' PASSWORD "
+                   << sqlLiteral(testPassword()) << ";\n";
+        script << sqlScript << "\nCOMMIT;\n";
     }
     std::string output;
     const int status = runIsql(scriptPath, &output);

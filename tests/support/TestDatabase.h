@@ -32,7 +32,10 @@ private:
 // ";") in it, then commits. The file is left readable and writable by everyone,
 // with forced writes off (commits do not wait for the disk).
 // Throws std::runtime_error carrying isql's output when anything fails.
-void createDatabase(const std::string& path, const std::string& sqlScript);
+// `owner`: the user that creates the database and so owns it; the script
+// still runs as SYSDBA, which then owns the tables.
+void createDatabase(const std::string& path, const std::string& sqlScript,
+                    const std::string& owner = "SYSDBA");
 
 // The address of the test server: "127.0.0.1".
 std::string serverAddress();
