@@ -42,8 +42,10 @@ bool lookAt(EmbeddedAccess& report, std::vector<std::string>& groups, const char
 }  // namespace
 
 std::string serverOf(const std::string& database, const std::string& hostName, const std::string& port) {
-    // The driver's rules: a text that names no host goes to HostName when that
-    // is set; a host given without a port gets the Server Port setting.
+    // The driver's rules (attachTarget, firebird/ConnectionOptions.cpp; the
+    // driver is a library of its own, so the two must change together): a text
+    // that names no host goes to HostName when that is set; a host given
+    // without a port gets the Server Port setting.
     const bool namesHost = !database.empty() && database[0] != '/' && database.find(':') != std::string::npos;
     if (!namesHost) return hostName.empty() || port.empty() ? hostName : hostName + "/" + port;
     // "inet://host:port/path": the part between "//" and the next '/'.

@@ -41,6 +41,8 @@ bool namesHost(const std::string& database) {
 
 }  // namespace
 
+// tarvel-rebuild --check names the server by the same rules (serverOf,
+// cli/EmbeddedAccess.cpp): change both together.
 std::string attachTarget(const std::string& database, const ConnectionOptions& options, bool* embedded) {
     std::string target = database;
     if (!namesHost(target) && !options.hostName.empty()) target = options.hostName + ":" + target;
