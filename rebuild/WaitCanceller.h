@@ -16,6 +16,13 @@
 
 namespace tarvel {
 
+// Starts a thread that has every signal blocked from its first instruction:
+// it is created while the calling thread blocks them all (its mask is given
+// back at once). A thread that blocked them itself, once running, could still
+// be handed a process-wide signal in between, and with it run the client
+// library's handler, which shuts every attachment down.
+std::thread threadWithSignalsBlocked(std::function<void()> body);
+
 class WaitCanceller {
 public:
     // stopPending: whether a stop signal waits to be taken, asked from the
@@ -38,7 +45,7 @@ private:
     std::mutex m_lock;
     std::condition_variable m_wake;
     bool m_ending = false;
-    std::thread m_thread;  // last: started once everything it reads is set
+    std::thread m_thread;  // last: started once everything it reads is set; takes no signal
 };
 
 }  // namespace tarvel

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "StopSignals.h"
+#include "WaitCanceller.h"
 
 namespace tarvel {
 namespace {
@@ -112,6 +113,24 @@ TEST(StopSignals, TheMaskFoundAtBlockIsGivenBack) {
     }
     EXPECT_EQ(StopSignals::exitCodeFor(SIGTERM), 143);
     EXPECT_EQ(StopSignals::exitCodeFor(SIGINT), 130);
+}
+
+// The watching thread of a run is started before the run blocks the stop
+// signals; were it to block them only once running, a stop sent meanwhile
+// could land on it and run the client library's shutdown handler.
+TEST(StopSignals, AThreadForTheRunTakesNoSignalFromItsFirstInstruction) {
+    sigset_t stops;
+    sigemptyset(&stops);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&stops, signal);
+    sigset_t original;
+    pthread_sigmask(SIG_UNBLOCK, &stops, &original);
+    bool startedBlocked = false;
+    std::thread watcher = threadWithSignalsBlocked(
+        [&] { startedBlocked = blockedNow(SIGTERM) && blockedNow(SIGINT) && blockedNow(SIGHUP); });
+    watcher.join();
+    EXPECT_TRUE(startedBlocked);
+    EXPECT_FALSE(blockedNow(SIGTERM)) << "the creator's mask is given back";
+    pthread_sigmask(SIG_SETMASK, &original, nullptr);
 }
 
 }  // namespace
