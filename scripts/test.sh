@@ -10,8 +10,10 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 status=0
+failed=()  # the steps that failed, named again at the end where a log's tail shows them
+fail() { status=1; failed+=("$1"); }
 # Sources must be as .clang-format formats them.
-"$root/scripts/check-format.sh" || status=1
+"$root/scripts/check-format.sh" || fail "format check"
 
 # A compiler cache, where one is installed, makes repeated runs cheaper.
 launcher=()
@@ -48,16 +50,26 @@ export TARVEL_REQUIRE_SERVER=1
 export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0:use_tls=0"
 export TARVEL_FB_PASSWORD=${TARVEL_FB_PASSWORD:-tarvel-test}
 
-ctest --test-dir "$root/build" --output-on-failure -j2 || status=1
-ASAN_OPTIONS=detect_leaks=1 ctest --test-dir "$root/build-asan" --output-on-failure -j2 || status=1
+# ctest lists the tests that failed in Testing/Temporary/LastTestsFailed.log.
+failedTests() { sed 's/^[0-9]*:/    /' "$root/$1/Testing/Temporary/LastTestsFailed.log" 2>/dev/null; }
+ctest --test-dir "$root/build" --output-on-failure -j2 || fail "tests, plain build:
+$(failedTests build)"
+ASAN_OPTIONS=detect_leaks=1 ctest --test-dir "$root/build-asan" --output-on-failure -j2 ||
+    fail "tests, sanitizer build:
+$(failedTests build-asan)"
 
 # The Debian packages: built by dpkg-buildpackage in a copy under /tmp, checked unpacked.
-"$root/tests/package/package-test.sh" || status=1
+"$root/tests/package/package-test.sh" || fail "package checks"
 
 seconds=${TARVEL_FUZZ_SECONDS:-120}
 if [ "$seconds" != 0 ]; then
-    "$root/scripts/fuzz.sh" "$seconds" || status=1
+    "$root/scripts/fuzz.sh" "$seconds" || fail "fuzzing"
 fi
 
-if [ $status -eq 0 ]; then echo "ALL TESTS PASSED"; else echo "SOME TESTS FAILED"; fi
+if [ $status -eq 0 ]; then
+    echo "ALL TESTS PASSED"
+else
+    echo "SOME TESTS FAILED:"
+    printf '  %s\n' "${failed[@]}"
+fi
 exit $status
