@@ -225,6 +225,14 @@ hold_lock_row() {  # hold_lock_row <database>
     holder_pid=$!
     exec 7>"$work/holder.in"
     printf "CONNECT '%s' USER 'SYSDBA' PASSWORD '%s';\nUPDATE LOCK_ROW SET N = N + 1;\n" "$1" "$password" >&7
+    # The holder's isql takes its time on a busy machine: the run starts
+    # only once the row is held, or it may finish before the holder updates.
+    wait_for 30 lock_row_held "$1" || fail "the holder did not take the row: $(cat "$work/holder.log")"
+}
+lock_row_held() {  # lock_row_held <database>: true while another transaction holds LOCK_ROW
+    local said  # the update fails (isql exits 1) exactly when the row is held
+    said=$(isql "$1" "$password" "SET TRANSACTION NO WAIT; UPDATE LOCK_ROW SET N = N + 1; ROLLBACK;" 2>&1) || true
+    grep -Eq "lock conflict|update conflicts|deadlock" <<<"$said"
 }
 release_lock_row() {
     echo "ROLLBACK; QUIT;" >&7
