@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWindow>
+#include <chrono>
 #include <cmath>
 
 #include "AbortError.h"
@@ -27,6 +28,10 @@
 namespace tarvel {
 
 namespace {
+
+// How often, and for how long, a shown window looks for its frame.
+constexpr std::chrono::milliseconds kFrameLookInterval{50};
+constexpr int kFrameLooks = 200;  // ten seconds
 
 // A sans-serif face with Traditional Chinese glyphs stands in for the design
 // font, so the window's own texts render on every machine.
@@ -59,6 +64,11 @@ TFormTarvelReset::TFormTarvelReset(BoxPresenter& boxes, ErrorHandler& errors, Re
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Button);
     applyFont();
+    m_frameLook.setInterval(kFrameLookInterval);
+    connect(&m_frameLook, &QTimer::timeout, this, [this] {
+        fitFrame();
+        if (m_frameFitted || --m_frameLooksLeft <= 0) m_frameLook.stop();
+    });
 
     RadioGroup1 =
         new RadioGroup({QStringLiteral("進貨歷史"), QStringLiteral("銷貨歷史")}, layout::kRadioColumns, this);
@@ -156,6 +166,10 @@ void TFormTarvelReset::showEvent(QShowEvent* event) {
         m_frameFitted = windowHandle() && !windowHandle()->frameMargins().isNull();
     }
     fitFrame();
+    if (!m_frameFitted) {
+        m_frameLooksLeft = kFrameLooks;
+        m_frameLook.start();
+    }
 }
 
 bool TFormTarvelReset::event(QEvent* event) {

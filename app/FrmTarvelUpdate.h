@@ -4,6 +4,7 @@
 // chosen kind, its bar and its closing message.
 #pragma once
 
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -87,6 +88,11 @@ private:
     int m_textHeight = 13;
     bool m_placed = false;
     bool m_frameFitted = false;
+    // Looks for the frame for a while after the window is shown: a window
+    // manager that frames it late, around a client that then stays where it
+    // was, sends it no move, resize or repaint that would show the frame.
+    QTimer m_frameLook;
+    int m_frameLooksLeft = 0;
     bool m_running = false;
 };
 
