@@ -50,13 +50,10 @@ export TARVEL_REQUIRE_SERVER=1
 export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0:use_tls=0"
 export TARVEL_FB_PASSWORD=${TARVEL_FB_PASSWORD:-tarvel-test}
 
-# ctest lists the tests that failed in Testing/Temporary/LastTestsFailed.log.
-failedTests() { sed 's/^[0-9]*:/    /' "$root/$1/Testing/Temporary/LastTestsFailed.log" 2>/dev/null; }
-ctest --test-dir "$root/build" --output-on-failure -j2 || fail "tests, plain build:
-$(failedTests build)"
+# Each ctest run lists the tests that failed at its end.
+ctest --test-dir "$root/build" --output-on-failure -j2 || fail "tests, plain build"
 ASAN_OPTIONS=detect_leaks=1 ctest --test-dir "$root/build-asan" --output-on-failure -j2 ||
-    fail "tests, sanitizer build:
-$(failedTests build-asan)"
+    fail "tests, sanitizer build"
 
 # The Debian packages: built by dpkg-buildpackage in a copy under /tmp, checked unpacked.
 "$root/tests/package/package-test.sh" || fail "package checks"
