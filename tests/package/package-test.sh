@@ -26,6 +26,8 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 step() { echo "-- $*"; }
 # shellcheck source=../support/desktop-session.sh
 . "$root/tests/support/desktop-session.sh"
+# shellcheck source=../support/window-icon.sh
+. "$root/tests/support/window-icon.sh"
 cleanup() { stop "$window_pid"; stop "$openbox_pid"; stop "$xvfb_pid"; rm -rf "$work"; }
 trap cleanup EXIT
 # shellcheck source=../support/history-check.sh
@@ -155,7 +157,7 @@ step "window program under Xvfb"
 start_desktop
 # The scratch root's icons first, as an installed system's would be.
 open_window "$work/program.log" env XDG_DATA_DIRS="$tree/usr/share:/usr/share" "$tree/usr/bin/tarvelreset"
-xprop -id "$window" _NET_WM_ICON | grep -q 'Icon (128 x 128)' || fail "the window's icon is not the installed theme's"
+expect_icon "$window" 128x128 "the window's icon is not the installed theme's"
 close_window "$work/program.log"
 echo "   window opened and closed, exit code 0"
 echo "PASS"

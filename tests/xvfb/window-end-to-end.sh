@@ -27,6 +27,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 cat "$here/../lsan.supp" "$here/lsan-desktop.supp" > "$work/lsan.supp"
 export LSAN_OPTIONS="suppressions=$work/lsan.supp:use_tls=0"
 . "$here/x-session.sh"
+# shellcheck source=../support/window-icon.sh
+. "$here/../support/window-icon.sh"
 
 screenshot() { import -window root "$1" 2>/dev/null || true; }
 
@@ -135,7 +137,7 @@ main=$(visible_window '^FormTarvelReset$')
 xprop -id "$main" WM_ICON_NAME | grep -q '"Tarvelreset"' || fail "the icon name is not the application title"
 xprop -id "$main" WM_CLASS | grep -q '"Tarvelreset"' || fail "the window class is not the application title"
 # Not installed, so no icon theme holds its icon: the built-in one.
-xprop -id "$main" _NET_WM_ICON | grep -q 'Icon (32 x 32)' || fail "the window has no icon"
+expect_icon "$main" 32x32 "the window has not the built-in icon"
 screen=$(xdpyinfo | awk '/dimensions:/ { print $2 }')
 centred="$(( (${screen%x*} - 243) / 2 )) $(( (${screen#*x} - 164) / 2 )) 243 164"
 # The window manager frames the window after it is mapped; the program then
