@@ -1,6 +1,7 @@
 // What a block of statements may hold around its rows' statements: a value
 // for the whole block, variables of its own, statements before the first row
-// and after the last, and one value it hands back. The rows' statements may
+// and after the last, one value it hands back and one more for each row. The
+// rows' statements may
 // then name those variables (without a colon, so that the marker scan leaves
 // them alone) and write {ROW} for the row's number (four digits), which makes
 // cursor names and marks of their own for each row.
@@ -16,10 +17,13 @@ struct BlockFrame {
     std::string declarations;  // the block's own DECLARE VARIABLE statements
     std::string opening;       // statements run before the first row's
     std::string closing;       // statements run after the last row's
-    std::string output;        // "NAME TYPE" of the one value the block returns, or empty
+    std::string output;        // "NAME TYPE" of the one text the block returns, or empty
+    std::string rowOutput;     // "NAME{ROW} TYPE" of a text returned for each row, or empty
 
+    bool returnsValues() const { return !output.empty() || !rowOutput.empty(); }
     bool empty() const {
-        return input.empty() && declarations.empty() && opening.empty() && closing.empty() && output.empty();
+        return input.empty() && declarations.empty() && opening.empty() && closing.empty() &&
+               !returnsValues();
     }
 };
 

@@ -107,7 +107,16 @@ StatementBlock::StatementBlock(SqlConnection& connection, const std::string& tab
         }
     }
     t += ")\n";
-    if (!m_frame.output.empty()) t += "RETURNS (" + m_frame.output + ")\n";
+    if (m_frame.returnsValues()) {
+        std::vector<std::string> outputs;
+        if (!m_frame.output.empty()) outputs.push_back(m_frame.output);
+        if (!m_frame.rowOutput.empty())
+            for (std::size_t row = 0; row < m_rows; ++row)
+                outputs.push_back(withRowNumber(m_frame.rowOutput, row));
+        t += "RETURNS (";
+        for (std::size_t i = 0; i < outputs.size(); ++i) t += (i > 0 ? ",\n" : "") + outputs[i];
+        t += ")\n";
+    }
     t += "AS\n";
     if (!m_frame.declarations.empty()) t += m_frame.declarations + "\n";
     // Written inline, every statement takes a context of its own; beyond the
@@ -147,7 +156,7 @@ StatementBlock::StatementBlock(SqlConnection& connection, const std::string& tab
         }
     }
     if (!m_frame.closing.empty()) t += m_frame.closing + "\n";
-    if (!m_frame.output.empty()) t += "SUSPEND;\n";
+    if (m_frame.returnsValues()) t += "SUSPEND;\n";
     t += "END";
 
     m_values.resize(m_rows * m_names.size());
@@ -197,7 +206,7 @@ void StatementBlock::prepare(sqldriver::ISQLConnection* connection) {
         fail(prepared, failed.get());
     }
     // The output comes back with the execution, in the run's transaction.
-    if (!m_frame.output.empty()) {
+    if (m_frame.returnsValues()) {
         const sqldriver::Status set = m_command->setOption(sqldriver::cmdopt::OneRowInTransaction, 1);
         if (set != sqldriver::status::Ok) fail(set, m_command.get());
     }
@@ -240,6 +249,7 @@ void StatementBlock::run(std::size_t count) {
     m_boundRows = m_rows;
 
     m_output.clear();
+    m_rowOutputs.clear();
     sqldriver::ISQLCursor* cursor = nullptr;
     const sqldriver::Status status = m_command->execute(&cursor);
     DriverHandle<sqldriver::ISQLCursor> result(cursor);
@@ -251,7 +261,7 @@ void StatementBlock::run(std::size_t count) {
             throw;
         }
     }
-    if (!m_frame.output.empty()) readOutput(result.get());
+    if (m_frame.returnsValues()) readOutput(result.get());
 }
 
 void StatementBlock::readOutput(sqldriver::ISQLCursor* cursor) {
@@ -260,12 +270,21 @@ void StatementBlock::readOutput(sqldriver::ISQLCursor* cursor) {
         if (status != sqldriver::status::Ok) fail(status, cursor);
     };
     check(cursor->next());
-    std::uint32_t length = 0;
-    check(cursor->getColumnLength(1, &length));
-    std::string value(length + 1, '\0');
-    bool isNull = false;
-    check(cursor->getValue(1, value.data(), length + 1, &isNull));
-    m_output = isNull ? std::string() : std::string(value.c_str());
+    // Every value is a text, which arrives NUL-terminated.
+    const auto value = [&](std::uint16_t column) -> std::optional<std::string> {
+        std::uint32_t length = 0;
+        check(cursor->getColumnLength(column, &length));
+        std::string text(length + 1, '\0');
+        bool isNull = false;
+        check(cursor->getValue(column, text.data(), length + 1, &isNull));
+        if (isNull) return std::nullopt;
+        text.resize(std::char_traits<char>::length(text.c_str()));
+        return text;
+    };
+    std::uint16_t column = 1;
+    if (!m_frame.output.empty()) m_output = value(column++).value_or(std::string());
+    if (!m_frame.rowOutput.empty())
+        for (std::size_t row = 0; row < m_rows; ++row) m_rowOutputs.push_back(value(column++));
 }
 
 std::optional<std::size_t> StatementBlock::rowOfFailureText(const std::string& errorText) const {

@@ -59,6 +59,10 @@ public:
     void setBlockInput(const std::string& text);
     // The frame's output as the last successful run() returned it (as text).
     const std::string& output() const { return m_output; }
+    // The frame's value of each row as the last successful run() returned it
+    // (nullopt for a null, and for rows the run did not reach). The frame's
+    // values are texts.
+    const std::vector<std::optional<std::string>>& rowOutputs() const { return m_rowOutputs; }
 
     // Runs the statements of rows [0, count) in one call, preparing the block
     // first when it is not prepared on the connection's current attachment.
@@ -81,7 +85,7 @@ private:
     void prepare(sqldriver::ISQLConnection* connection);
     void bind(std::size_t position, const QueryParameter& parameter);
     [[noreturn]] void fail(sqldriver::Status status, sqldriver::ISQLObject* failed);
-    // Reads the output value from the cursor of a run that returned it.
+    // Reads the output values from the cursor of a run that returned them.
     void readOutput(sqldriver::ISQLCursor* cursor);
     // Parameters ahead of the rows' values: the count, and the frame's input.
     std::size_t leadingParameters() const { return m_frame.input.empty() ? 1 : 2; }
@@ -101,6 +105,7 @@ private:
     BlockFrame m_frame;
     QueryParameter m_blockInput;
     std::string m_output;
+    std::vector<std::optional<std::string>> m_rowOutputs;
 };
 
 }  // namespace tarvel

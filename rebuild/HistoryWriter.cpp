@@ -15,40 +15,44 @@ std::string joined(const char* const (&lines)[N]) {
     return text;
 }
 
-// A row's key as the block writes it: RDB$DB_KEY (8 bytes) padded to 16 and
-// shown as UUID_TO_CHAR shows it, 36 characters of plain text.
+// A row's key (RDB$DB_KEY, 8 bytes) as the blocks hand keys over: padded to
+// 16 bytes and shown as UUID_TO_CHAR shows them, 36 characters of plain text
+// (bytes would not pass through a text value whole).
 constexpr std::size_t kKeyLength = 36;
-// Each key the block reports stands behind its line's number in the block.
+const std::string kKeyText = "UUID_TO_CHAR(CAST(K_ || x'0000000000000000' AS CHAR(16) CHARACTER SET OCTETS))";
+// Each key in the list of keys to delete stands behind its line's number in
+// the block (four digits).
 constexpr std::size_t kMarkLength = 4;
 constexpr std::size_t kEntryLength = kMarkLength + kKeyLength;
-// The longest answer (and the longest list of keys to write again with).
 constexpr std::size_t kKeysCapacity = 8000;
-// The answer of a block whose keys did not fit.
-constexpr const char* kKeysOverflow = "-";
-
 const std::string kCapacity = std::to_string(kKeysCapacity);
-const std::string kKeyText = "UUID_TO_CHAR(CAST(K_ || x'0000000000000000' AS CHAR(16) CHARACTER SET OCTETS))";
+
 const std::string kRowsOfThePair = "FOR SELECT RDB$DB_KEY AS DK_, RDB$RECORD_VERSION AS RV_ FROM ";
 
-// The DELETE of a line as a walk over the rows it removes: each removed row
-// that another transaction wrote is reported, behind the line's number.
+// " WHERE ..." of the mode's DELETE.
+std::string deletePredicate(const HistoryMode& mode) {
+    return joined(mode.deleteLines).substr(std::string(mode.deleteLines[0]).size());
+}
+
+// The DELETE of a line as a walk over the rows it removes: the key of the
+// first removed row that another transaction wrote goes to the line's own
+// output value; a second such row marks the block's answer as incomplete.
 std::string recordingDelete(const HistoryMode& mode) {
     const std::string table = mode.targetTable;
-    return kRowsOfThePair + table + joined(mode.deleteLines).substr(std::string(mode.deleteLines[0]).size()) +
+    return kRowsOfThePair + table + deletePredicate(mode) +
            " INTO K_, V_ AS CURSOR C{ROW} DO BEGIN DELETE FROM " + table +
-           " WHERE CURRENT OF C{ROW}; IF (V_ <> CURRENT_TRANSACTION) THEN IF (CHAR_LENGTH(KEYS_) <= " +
-           kCapacity + " - " + std::to_string(kEntryLength) + ") THEN KEYS_ = KEYS_ || '{ROW}' || " +
-           kKeyText + "; ELSE FULL_ = 1; END";
+           " WHERE CURRENT OF C{ROW}; IF (V_ <> CURRENT_TRANSACTION) THEN IF (D{ROW} IS NULL) THEN D{ROW} "
+           "= " +
+           kKeyText + "; ELSE MORE_ = '1'; END";
 }
 
 BlockFrame recordingFrame() {
     return {.input = {},
-            .declarations =
-                "DECLARE K_ CHAR(8) CHARACTER SET OCTETS; DECLARE V_ BIGINT; "
-                "DECLARE FULL_ SMALLINT = 0;",
-            .opening = "KEYS_ = '';",
-            .closing = std::string("IF (FULL_ = 1) THEN KEYS_ = '") + kKeysOverflow + "';",
-            .output = "KEYS_ VARCHAR(" + kCapacity + ") CHARACTER SET ASCII"};
+            .declarations = "DECLARE K_ CHAR(8) CHARACTER SET OCTETS; DECLARE V_ BIGINT;",
+            .opening = "MORE_ = '0';",
+            .closing = {},
+            .output = "MORE_ CHAR(1) CHARACTER SET ASCII",
+            .rowOutput = "D{ROW} CHAR(" + std::to_string(kKeyLength) + ") CHARACTER SET ASCII"};
 }
 
 // The DELETE of a line written again: its keys are taken from the block's
@@ -59,16 +63,15 @@ std::string rewritingDelete(const HistoryMode& mode) {
     return "BEGIN ROW_KEYS_ = ''; WHILE (SUBSTRING(KEYS_IN FROM P_ FOR " + std::to_string(kMarkLength) +
            ") = '{ROW}') DO BEGIN ROW_KEYS_ = ROW_KEYS_ || SUBSTRING(KEYS_IN FROM P_ + " +
            std::to_string(kMarkLength) + " FOR " + std::to_string(kKeyLength) + "); P_ = P_ + " +
-           std::to_string(kEntryLength) + "; END " + kRowsOfThePair + table +
-           joined(mode.deleteLines).substr(std::string(mode.deleteLines[0]).size()) +
+           std::to_string(kEntryLength) + "; END " + kRowsOfThePair + table + deletePredicate(mode) +
            " INTO K_, V_ AS CURSOR C{ROW} DO IF (V_ = CURRENT_TRANSACTION OR POSITION(" + kKeyText +
            " IN ROW_KEYS_) > 0) THEN DELETE FROM " + table + " WHERE CURRENT OF C{ROW}; END";
 }
 
-// The INSERT of a line written again reports the key of the row it wrote.
+// The INSERT of a line written again gives the key of the row it wrote.
 std::string rewritingInsert(const HistoryMode& mode) {
-    return "BEGIN " + joined(mode.insertLines) +
-           " RETURNING RDB$DB_KEY INTO K_; KEYS_ = KEYS_ || '{ROW}' || " + kKeyText + "; END";
+    return "BEGIN " + joined(mode.insertLines) + " RETURNING RDB$DB_KEY INTO K_; I{ROW} = " + kKeyText +
+           "; END";
 }
 
 BlockFrame rewritingFrame() {
@@ -77,9 +80,10 @@ BlockFrame rewritingFrame() {
                 "DECLARE K_ CHAR(8) CHARACTER SET OCTETS; DECLARE V_ BIGINT; "
                 "DECLARE P_ INTEGER = 1; DECLARE ROW_KEYS_ VARCHAR(" +
                 kCapacity + ") CHARACTER SET ASCII;",
-            .opening = "KEYS_ = '';",
+            .opening = {},
             .closing = {},
-            .output = "KEYS_ VARCHAR(" + kCapacity + ") CHARACTER SET ASCII"};
+            .output = {},
+            .rowOutput = "I{ROW} CHAR(" + std::to_string(kKeyLength) + ") CHARACTER SET ASCII"};
 }
 
 }  // namespace
@@ -135,24 +139,13 @@ void HistoryWriter::writeLines(std::span<const HistoryPair> lines) {
     m_deletedKeys.reset();
     setLines(m_blocks, m_at, lines);
     m_blocks.run(lines.size());
-    if (m_rewrite) m_deletedKeys = keysByLine(m_blocks.output(), lines.size());
-}
-
-std::optional<std::vector<std::string>> HistoryWriter::keysByLine(const std::string& answer,
-                                                                  std::size_t lines) const {
-    if (answer.size() % kEntryLength != 0) return std::nullopt;  // the overflow mark, or unreadable
-    std::vector<std::string> keys(lines);
-    for (std::size_t at = 0; at < answer.size(); at += kEntryLength) {
-        std::size_t line = 0;
-        for (std::size_t i = 0; i < kMarkLength; ++i) {
-            const char c = answer[at + i];
-            if (c < '0' || c > '9') return std::nullopt;
-            line = line * 10 + static_cast<std::size_t>(c - '0');
-        }
-        if (line >= lines) return std::nullopt;
-        keys[line].append(answer, at + kMarkLength, kKeyLength);
-    }
-    return keys;
+    // A line that removed more than one row of other transactions: the
+    // block's answer is not whole, and lines are written again as before.
+    if (!m_rewrite || m_blocks.output() != "0") return;
+    std::vector<std::string> keys(lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        if (const auto key = m_blocks.rowOutput(i)) keys[i] = *key;
+    m_deletedKeys = std::move(keys);
 }
 
 bool HistoryWriter::rewriteLines(std::span<const HistoryPair> lines, std::span<const std::string> keys) {
@@ -169,7 +162,13 @@ bool HistoryWriter::rewriteLines(std::span<const HistoryPair> lines, std::span<c
     setLines(*m_rewrite, m_rewriteAt, lines);
     m_rewrite->setBlockInput(list);
     m_rewrite->run(lines.size());
-    m_insertedKeys = keysByLine(m_rewrite->output(), lines.size());
+    std::vector<std::string> inserted(lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const auto key = m_rewrite->rowOutput(i);
+        if (!key) return true;  // not told: m_insertedKeys stays empty
+        inserted[i] = *key;
+    }
+    m_insertedKeys = std::move(inserted);
     return true;
 }
 

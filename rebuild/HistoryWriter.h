@@ -40,7 +40,7 @@ public:
     // After writeLines(): for each of its lines, the keys of the rows that
     // other transactions had committed and its DELETE removed (as text, one
     // after the other); nullopt when the block cannot tell (lines through a
-    // sub-procedure, or more rows than its answer holds).
+    // sub-procedure, or a line that removed more than one such row).
     const std::optional<std::vector<std::string>>& deletedKeys() const { return m_deletedKeys; }
     // Writes lines again, in one call, after the transaction that wrote them
     // was rolled back: each line deletes the rows this transaction wrote for
@@ -63,8 +63,6 @@ private:
     };
     Positions positionsIn(ResetBlock& block) const;
     void setLines(ResetBlock& block, const Positions& at, std::span<const HistoryPair> lines);
-    // The block's answer, split by line; nullopt when it cannot be read.
-    std::optional<std::vector<std::string>> keysByLine(const std::string& answer, std::size_t lines) const;
 
     const HistoryMode& m_mode;
     ResetQuery& m_work;

@@ -41,6 +41,11 @@ void SqlBlockOperations::run(std::size_t count) { block().run(count); }
 
 std::string SqlBlockOperations::output() { return block().output(); }
 
+std::optional<std::string> SqlBlockOperations::rowOutput(std::size_t line) {
+    const auto& values = block().rowOutputs();
+    return line < values.size() ? values[line] : std::nullopt;
+}
+
 std::optional<std::size_t> SqlBlockOperations::failedLine() {
     return m_block ? m_block->failedRow() : std::nullopt;
 }

@@ -24,6 +24,7 @@ public:
     void setBlockInput(const std::string& text) override;
     void run(std::size_t count) override;
     std::string output() override;
+    std::optional<std::string> rowOutput(std::size_t line) override;
     std::optional<std::size_t> failedLine() override;
     void release() noexcept override;
 

@@ -236,7 +236,7 @@ TEST_P(ConnectionFirebirdTest, BlocksOfRowsRunWholeOrNotAtAll) {
     }
 }
 
-// A block with a frame: an input, a variable and an output around the rows,
+// A block with a frame: an input, a variable and outputs around the rows,
 // {ROW} made each row's own, a compound statement (no semicolon after its
 // END), and the output handed back with the execution itself, in the open
 // transaction the rows write in: nothing is seen elsewhere before its commit.
@@ -245,9 +245,11 @@ TEST_P(ConnectionFirebirdTest, AFramedBlockAnswersFromTheOpenTransaction) {
                                    .declarations = "DECLARE N_ INTEGER = 0;",
                                    .opening = "OUT_ = '';",
                                    .closing = "OUT_ = OUT_ || SEP_ || N_;",
-                                   .output = "OUT_ VARCHAR(200)"};
+                                   .output = "OUT_ VARCHAR(200)",
+                                   .rowOutput = "R{ROW} VARCHAR(10)"};
     const std::vector<std::string> statements = {"INSERT INTO STORY_IN (PROD_ID, PRICE) VALUES (:PROD_ID, 1)",
-                                                 "BEGIN N_ = N_ + 1; OUT_ = OUT_ || '{ROW}' || :PROD_ID ; END"};
+                                                 "BEGIN N_ = N_ + 1; OUT_ = OUT_ || '{ROW}' || :PROD_ID ; "
+                                                 "R{ROW} = :PROD_ID || N_; END"};
     tarvel::StatementBlock block(*m_connection, "STORY_IN", statements, 3, frame);
     block.setBlockInput("|");
     block.setValue(0, 0, std::string("A"));
@@ -255,6 +257,7 @@ TEST_P(ConnectionFirebirdTest, AFramedBlockAnswersFromTheOpenTransaction) {
     m_connection->beginTransaction();
     block.run(2);
     EXPECT_EQ(block.output(), "0000A0001B|2");
+    EXPECT_EQ(block.rowOutputs(), (std::vector<std::optional<std::string>>{"A1", "B2", std::nullopt}));
     EXPECT_EQ(rowsOf("A"), 0) << "written in the open transaction, not yet committed";
     m_connection->commit();
     EXPECT_EQ(rowsOf("B"), 1);
