@@ -15,11 +15,13 @@ std::string joined(const char* const (&lines)[N]) {
     return text;
 }
 
-// A row's key (RDB$DB_KEY, 8 bytes) as the blocks hand keys over: padded to
-// 16 bytes and shown as UUID_TO_CHAR shows them, 36 characters of plain text
-// (bytes would not pass through a text value whole).
+// A row's key (RDB$DB_KEY, 8 bytes) as the blocks hand keys over: read into
+// K_, 16 bytes (padded with zero bytes), and shown as UUID_TO_CHAR shows 16
+// bytes, 36 characters of plain text (bytes would not pass through a text
+// value whole).
 constexpr std::size_t kKeyLength = 36;
-const std::string kKeyText = "UUID_TO_CHAR(CAST(K_ || x'0000000000000000' AS CHAR(16) CHARACTER SET OCTETS))";
+const std::string kKeyVariable = "DECLARE K_ CHAR(16) CHARACTER SET OCTETS; ";
+const std::string kKeyText = "UUID_TO_CHAR(K_)";
 // Each key in the list of keys to delete stands behind its line's number in
 // the block (four digits).
 constexpr std::size_t kMarkLength = 4;
@@ -48,7 +50,7 @@ std::string recordingDelete(const HistoryMode& mode) {
 
 BlockFrame recordingFrame() {
     return {.input = {},
-            .declarations = "DECLARE K_ CHAR(8) CHARACTER SET OCTETS; DECLARE V_ BIGINT;",
+            .declarations = kKeyVariable + "DECLARE V_ BIGINT;",
             .opening = "MORE_ = '0';",
             .closing = {},
             .output = "MORE_ CHAR(1) CHARACTER SET ASCII",
@@ -76,10 +78,10 @@ std::string rewritingInsert(const HistoryMode& mode) {
 
 BlockFrame rewritingFrame() {
     return {.input = "KEYS_IN VARCHAR(" + kCapacity + ") CHARACTER SET ASCII",
-            .declarations =
-                "DECLARE K_ CHAR(8) CHARACTER SET OCTETS; DECLARE V_ BIGINT; "
-                "DECLARE P_ INTEGER = 1; DECLARE ROW_KEYS_ VARCHAR(" +
-                kCapacity + ") CHARACTER SET ASCII;",
+            .declarations = kKeyVariable +
+                            "DECLARE V_ BIGINT; "
+                            "DECLARE P_ INTEGER = 1; DECLARE ROW_KEYS_ VARCHAR(" +
+                            kCapacity + ") CHARACTER SET ASCII;",
             .opening = {},
             .closing = {},
             .output = {},
