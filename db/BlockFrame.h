@@ -18,7 +18,7 @@ struct BlockFrame {
     std::string opening;       // statements run before the first row's
     std::string closing;       // statements run after the last row's
     std::string output;        // "NAME TYPE" of the one text the block returns, or empty
-    std::string rowOutput;     // "NAME{ROW} TYPE" of a text returned for each row, or empty
+    std::string rowOutput;     // "NAME{ROW} TYPE" of a value (text or bytes) returned for each row, or empty
 
     bool returnsValues() const { return !output.empty() || !rowOutput.empty(); }
     bool empty() const {

@@ -270,19 +270,23 @@ void StatementBlock::readOutput(sqldriver::ISQLCursor* cursor) {
         if (status != sqldriver::status::Ok) fail(status, cursor);
     };
     check(cursor->next());
-    // Every value is a text, which arrives NUL-terminated.
+    // Every value is a text, which arrives NUL-terminated after its bytes;
+    // the bytes of its whole width are kept (zero bytes past a shorter one).
     const auto value = [&](std::uint16_t column) -> std::optional<std::string> {
         std::uint32_t length = 0;
         check(cursor->getColumnLength(column, &length));
-        std::string text(length + 1, '\0');
+        std::string bytes(length + 1, '\0');
         bool isNull = false;
-        check(cursor->getValue(column, text.data(), length + 1, &isNull));
+        check(cursor->getValue(column, bytes.data(), length + 1, &isNull));
         if (isNull) return std::nullopt;
-        text.resize(std::char_traits<char>::length(text.c_str()));
-        return text;
+        bytes.resize(length);
+        return bytes;
     };
     std::uint16_t column = 1;
-    if (!m_frame.output.empty()) m_output = value(column++).value_or(std::string());
+    if (!m_frame.output.empty()) {
+        const std::string text = value(column++).value_or(std::string());
+        m_output = text.c_str();
+    }
     if (!m_frame.rowOutput.empty())
         for (std::size_t row = 0; row < m_rows; ++row) m_rowOutputs.push_back(value(column++));
 }

@@ -59,9 +59,9 @@ public:
     void setBlockInput(const std::string& text);
     // The frame's output as the last successful run() returned it (as text).
     const std::string& output() const { return m_output; }
-    // The frame's value of each row as the last successful run() returned it
-    // (nullopt for a null, and for rows the run did not reach). The frame's
-    // values are texts.
+    // The frame's value of each row as the last successful run() returned it:
+    // the bytes of the value's whole width (zero bytes past a shorter value);
+    // nullopt for a null, and for rows the run did not reach.
     const std::vector<std::optional<std::string>>& rowOutputs() const { return m_rowOutputs; }
 
     // Runs the statements of rows [0, count) in one call, preparing the block

@@ -15,12 +15,11 @@ std::string joined(const char* const (&lines)[N]) {
     return text;
 }
 
-// A row's key (RDB$DB_KEY, 8 bytes) as the blocks hand keys over: read into
-// K_, 16 bytes (padded with zero bytes), and shown as UUID_TO_CHAR shows 16
-// bytes, 36 characters of plain text (bytes would not pass through a text
-// value whole).
+// A row's key (RDB$DB_KEY, 8 bytes) comes back from a block as its bytes,
+// and goes to a block as text: the 8 bytes padded to 16 with zero bytes (as
+// in K_, CHAR(16)) and shown as UUID_TO_CHAR shows 16 bytes, 36 characters.
 constexpr std::size_t kKeyLength = 36;
-const std::string kKeyVariable = "DECLARE K_ CHAR(16) CHARACTER SET OCTETS; ";
+const std::string kKeyValue = "VARCHAR(8) CHARACTER SET OCTETS";
 const std::string kKeyText = "UUID_TO_CHAR(K_)";
 // Each key in the list of keys to delete stands behind its line's number in
 // the block (four digits).
@@ -43,18 +42,18 @@ std::string recordingDelete(const HistoryMode& mode) {
     const std::string table = mode.targetTable;
     return kRowsOfThePair + table + deletePredicate(mode) +
            " INTO K_, V_ AS CURSOR C{ROW} DO BEGIN DELETE FROM " + table +
-           " WHERE CURRENT OF C{ROW}; IF (V_ <> CURRENT_TRANSACTION) THEN IF (D{ROW} IS NULL) THEN D{ROW} "
-           "= " +
-           kKeyText + "; ELSE MORE_ = '1'; END";
+           " WHERE CURRENT OF C{ROW}; IF (V_ <> CURRENT_TRANSACTION) THEN IF (D{ROW} IS NULL) THEN D{ROW} = "
+           "K_; "
+           "ELSE MORE_ = '1'; END";
 }
 
 BlockFrame recordingFrame() {
     return {.input = {},
-            .declarations = kKeyVariable + "DECLARE V_ BIGINT;",
+            .declarations = "DECLARE K_ CHAR(8) CHARACTER SET OCTETS; DECLARE V_ BIGINT;",
             .opening = "MORE_ = '0';",
             .closing = {},
             .output = "MORE_ CHAR(1) CHARACTER SET ASCII",
-            .rowOutput = "D{ROW} CHAR(" + std::to_string(kKeyLength) + ") CHARACTER SET ASCII"};
+            .rowOutput = "D{ROW} " + kKeyValue};
 }
 
 // The DELETE of a line written again: its keys are taken from the block's
@@ -72,20 +71,32 @@ std::string rewritingDelete(const HistoryMode& mode) {
 
 // The INSERT of a line written again gives the key of the row it wrote.
 std::string rewritingInsert(const HistoryMode& mode) {
-    return "BEGIN " + joined(mode.insertLines) + " RETURNING RDB$DB_KEY INTO K_; I{ROW} = " + kKeyText +
-           "; END";
+    return joined(mode.insertLines) + " RETURNING RDB$DB_KEY INTO I{ROW}";
 }
 
 BlockFrame rewritingFrame() {
     return {.input = "KEYS_IN VARCHAR(" + kCapacity + ") CHARACTER SET ASCII",
-            .declarations = kKeyVariable +
-                            "DECLARE V_ BIGINT; "
-                            "DECLARE P_ INTEGER = 1; DECLARE ROW_KEYS_ VARCHAR(" +
-                            kCapacity + ") CHARACTER SET ASCII;",
+            .declarations =
+                "DECLARE K_ CHAR(16) CHARACTER SET OCTETS; DECLARE V_ BIGINT; "
+                "DECLARE P_ INTEGER = 1; DECLARE ROW_KEYS_ VARCHAR(" +
+                kCapacity + ") CHARACTER SET ASCII;",
             .opening = {},
             .closing = {},
             .output = {},
-            .rowOutput = "I{ROW} CHAR(" + std::to_string(kKeyLength) + ") CHARACTER SET ASCII"};
+            .rowOutput = "I{ROW} " + kKeyValue};
+}
+
+// The key's text as the blocks compare it (kKeyText of the key read into K_).
+std::string keyText(const std::string& key) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string text;
+    for (std::size_t i = 0; i < 16; ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10) text += '-';
+        const unsigned byte = i < key.size() ? static_cast<unsigned char>(key[i]) : 0u;
+        text += kHex[byte >> 4];
+        text += kHex[byte & 15];
+    }
+    return text;
 }
 
 }  // namespace
@@ -146,7 +157,7 @@ void HistoryWriter::writeLines(std::span<const HistoryPair> lines) {
     if (!m_rewrite || m_blocks.output() != "0") return;
     std::vector<std::string> keys(lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i)
-        if (const auto key = m_blocks.rowOutput(i)) keys[i] = *key;
+        if (const auto key = m_blocks.rowOutput(i)) keys[i] = keyText(*key);
     m_deletedKeys = std::move(keys);
 }
 
@@ -168,7 +179,7 @@ bool HistoryWriter::rewriteLines(std::span<const HistoryPair> lines, std::span<c
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const auto key = m_rewrite->rowOutput(i);
         if (!key) return true;  // not told: m_insertedKeys stays empty
-        inserted[i] = *key;
+        inserted[i] = keyText(*key);
     }
     m_insertedKeys = std::move(inserted);
     return true;

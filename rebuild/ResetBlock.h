@@ -41,7 +41,8 @@ public:
     // the connection itself was lost.
     virtual void run(std::size_t count) = 0;
     // After a run(): the value the frame's output returned ("" when none),
-    // and the frame's value of one line (nullopt for a null); both texts.
+    // and the frame's value of one line (the bytes of its whole width,
+    // nullopt for a null).
     virtual std::string output() = 0;
     virtual std::optional<std::string> rowOutput(std::size_t line) = 0;
     // After a failed run(): the line whose values or statements failed, when known.

@@ -246,10 +246,10 @@ TEST_P(ConnectionFirebirdTest, AFramedBlockAnswersFromTheOpenTransaction) {
                                    .opening = "OUT_ = '';",
                                    .closing = "OUT_ = OUT_ || SEP_ || N_;",
                                    .output = "OUT_ VARCHAR(200)",
-                                   .rowOutput = "R{ROW} VARCHAR(10)"};
+                                   .rowOutput = "R{ROW} VARCHAR(3) CHARACTER SET OCTETS"};
     const std::vector<std::string> statements = {"INSERT INTO STORY_IN (PROD_ID, PRICE) VALUES (:PROD_ID, 1)",
                                                  "BEGIN N_ = N_ + 1; OUT_ = OUT_ || '{ROW}' || :PROD_ID ; "
-                                                 "R{ROW} = :PROD_ID || N_; END"};
+                                                 "R{ROW} = x'00' || :PROD_ID ; END"};
     tarvel::StatementBlock block(*m_connection, "STORY_IN", statements, 3, frame);
     block.setBlockInput("|");
     block.setValue(0, 0, std::string("A"));
@@ -257,7 +257,9 @@ TEST_P(ConnectionFirebirdTest, AFramedBlockAnswersFromTheOpenTransaction) {
     m_connection->beginTransaction();
     block.run(2);
     EXPECT_EQ(block.output(), "0000A0001B|2");
-    EXPECT_EQ(block.rowOutputs(), (std::vector<std::optional<std::string>>{"A1", "B2", std::nullopt}));
+    EXPECT_EQ(block.rowOutputs(), (std::vector<std::optional<std::string>>{
+                                      std::string("\0A\0", 3), std::string("\0B\0", 3), std::nullopt}))
+        << "bytes, a zero byte among them, to the value's width";
     EXPECT_EQ(rowsOf("A"), 0) << "written in the open transaction, not yet committed";
     m_connection->commit();
     EXPECT_EQ(rowsOf("B"), 1);
