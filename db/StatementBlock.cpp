@@ -1,7 +1,9 @@
 #include "StatementBlock.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
+#include <cstdio>
 #include <string_view>
 
 #include "DriverError.h"
@@ -38,6 +40,30 @@ std::vector<std::string> distinctMarkerNames(const std::vector<std::string>& sta
     return names;
 }
 
+// What ends a statement inside the block: a semicolon, but none after a
+// compound statement (BEGIN ... END), which the server refuses.
+std::string_view terminatorOf(std::string_view statement) {
+    while (!statement.empty() && (statement.back() == ' ' || statement.back() == '\t'))
+        statement.remove_suffix(1);
+    const auto wordCharacter = [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$';
+    };
+    const std::size_t n = statement.size();
+    const bool compound = n >= 3 && sameNameIgnoringCase(statement.substr(n - 3), "END") &&
+                          (n == 3 || !wordCharacter(statement[n - 4]));
+    return compound ? "" : ";";
+}
+
+// The statement with each {ROW} replaced by the row's number in four digits.
+std::string withRowNumber(std::string statement, std::size_t row) {
+    static constexpr std::string_view kRow = "{ROW}";
+    char number[8];
+    std::snprintf(number, sizeof number, "%04zu", row);
+    for (std::size_t at = statement.find(kRow); at != std::string::npos; at = statement.find(kRow, at))
+        statement.replace(at, kRow.size(), number);
+    return statement;
+}
+
 std::size_t linesIn(std::string_view text) {
     return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
 }
@@ -49,11 +75,16 @@ std::size_t StatementBlock::maxRows(std::size_t parametersPerRow) {
 }
 
 StatementBlock::StatementBlock(SqlConnection& connection, const std::string& table,
-                               const std::vector<std::string>& statements, std::size_t rows)
-    : m_connection(connection), m_names(distinctMarkerNames(statements)), m_rows(rows) {
-    if (m_rows == 0 || m_rows > maxRows(m_names.size()))
+                               const std::vector<std::string>& statements, std::size_t rows, BlockFrame frame)
+    : m_connection(connection),
+      m_names(distinctMarkerNames(statements)),
+      m_rows(rows),
+      m_frame(std::move(frame)),
+      m_blockInput{std::string("BLOCK_INPUT"), ParameterType::Text, std::string()} {
+    const std::size_t most = m_names.empty() ? 0 : (kMaxParameters - leadingParameters()) / m_names.size();
+    if (m_rows == 0 || m_rows > most)
         throw Error("A block of " + std::to_string(m_rows) + " rows is out of range (1 to " +
-                    std::to_string(maxRows(m_names.size())) + ")");
+                    std::to_string(most) + ")");
     // Each row's statements stand on the text line of that row.
     std::vector<std::string> oneLine = statements;
     for (std::string& statement : oneLine)
@@ -67,6 +98,7 @@ StatementBlock::StatementBlock(SqlConnection& connection, const std::string& tab
     std::string& t = m_text;
     t = "EXECUTE BLOCK (";
     t.append(kCountName).append(" INTEGER = ?");
+    if (!m_frame.input.empty()) t += ",\n" + m_frame.input + " = ?";
     for (std::size_t row = 0; row < m_rows; ++row) {
         t += ",\n";
         for (std::size_t p = 0; p < m_names.size(); ++p) {
@@ -74,19 +106,35 @@ StatementBlock::StatementBlock(SqlConnection& connection, const std::string& tab
             t += typed(inputName(row, p), p) + " = ?";
         }
     }
-    t += ")\nAS\n";
+    t += ")\n";
+    if (m_frame.returnsValues()) {
+        std::vector<std::string> outputs;
+        if (!m_frame.output.empty()) outputs.push_back(m_frame.output);
+        if (!m_frame.rowOutput.empty())
+            for (std::size_t row = 0; row < m_rows; ++row)
+                outputs.push_back(withRowNumber(m_frame.rowOutput, row));
+        t += "RETURNS (";
+        for (std::size_t i = 0; i < outputs.size(); ++i) t += (i > 0 ? ",\n" : "") + outputs[i];
+        t += ")\n";
+    }
+    t += "AS\n";
+    if (!m_frame.declarations.empty()) t += m_frame.declarations + "\n";
     // Written inline, every statement takes a context of its own; beyond the
     // server's limit the rows call a sub-procedure, whose contexts are its own.
     // Inline rows cost the server less, so they are used wherever they fit.
-    m_inline = m_rows * oneLine.size() <= kMaxContexts;
+    m_inline = rowsFitInline(m_rows, oneLine.size());
+    if (!m_inline && !m_frame.empty())
+        throw Error("A block of " + std::to_string(m_rows) + " rows with a frame does not fit inline");
     if (!m_inline) {
         t.append("DECLARE PROCEDURE ").append(kProcedureName).append(" (");
         for (std::size_t p = 0; p < m_names.size(); ++p) t += (p > 0 ? ", " : "") + typed(m_names[p], p);
         t += ")\nAS\nBEGIN\n";
-        for (const std::string& statement : oneLine) t += statement + ";\n";
+        for (const std::string& statement : oneLine)
+            t.append(statement).append(terminatorOf(statement)) += '\n';
         t += "END\n";
     }
     t += "BEGIN\n";
+    if (!m_frame.opening.empty()) t += m_frame.opening + "\n";
     // One text line per row: the server's "At block line" names it.
     m_firstCallLine = linesIn(t) + 1;
     for (std::size_t row = 0; row < m_rows; ++row) {
@@ -94,11 +142,11 @@ StatementBlock::StatementBlock(SqlConnection& connection, const std::string& tab
         if (m_inline) {
             t += "BEGIN ";
             for (const std::string& statement : oneLine) {
-                t += replaceMarkers(statement, 0, [&](std::string_view marker) {
+                t += replaceMarkers(withRowNumber(statement, row), 0, [&](std::string_view marker) {
                     // A marker the name scan read otherwise is refused, never guessed.
                     return " :" + inputName(row, parameterIndex(std::string(marker))) + " ";
                 });
-                t += "; ";
+                t.append(terminatorOf(statement)) += ' ';
             }
             t += "END\n";
         } else {
@@ -107,6 +155,8 @@ StatementBlock::StatementBlock(SqlConnection& connection, const std::string& tab
             t += ");\n";
         }
     }
+    if (!m_frame.closing.empty()) t += m_frame.closing + "\n";
+    if (m_frame.returnsValues()) t += "SUSPEND;\n";
     t += "END";
 
     m_values.resize(m_rows * m_names.size());
@@ -129,6 +179,8 @@ void StatementBlock::setValue(std::size_t row, std::size_t parameter, ParameterV
     m_values.at(row * m_names.size() + parameter).setValue(std::move(value));
 }
 
+void StatementBlock::setBlockInput(const std::string& text) { m_blockInput.setValue(text); }
+
 void StatementBlock::releaseDriverObjects() {
     m_command.reset();
     m_driverConnection = nullptr;
@@ -147,11 +199,16 @@ void StatementBlock::prepare(sqldriver::ISQLConnection* connection) {
     const sqldriver::Status status = connection->getSQLCommand(&command);
     m_command.reset(command);
     if (status != sqldriver::status::Ok) fail(status, nullptr);
-    const auto count = static_cast<std::uint16_t>(1 + m_values.size());
+    const auto count = static_cast<std::uint16_t>(leadingParameters() + m_values.size());
     const sqldriver::Status prepared = m_command->prepare(m_text.c_str(), count);
     if (prepared != sqldriver::status::Ok) {
         DriverHandle<sqldriver::ISQLCommand> failed = std::move(m_command);
         fail(prepared, failed.get());
+    }
+    // The output comes back with the execution, in the run's transaction.
+    if (m_frame.returnsValues()) {
+        const sqldriver::Status set = m_command->setOption(sqldriver::cmdopt::OneRowInTransaction, 1);
+        if (set != sqldriver::status::Ok) fail(set, m_command.get());
     }
     m_driverConnection = connection;
 }
@@ -173,10 +230,13 @@ void StatementBlock::run(std::size_t count) {
     if (!m_command || connection != m_driverConnection) prepare(connection);
 
     const std::size_t perRow = m_names.size();
+    const std::size_t first = leadingParameters() + 1;  // the position of row 0's first value
     bind(1, QueryParameter{std::string(kCountName), ParameterType::Int32, static_cast<std::int32_t>(count)});
+    if (!m_frame.input.empty()) bind(2, m_blockInput);
     for (std::size_t row = 0; row < count; ++row) {
         try {
-            for (std::size_t p = 0; p < perRow; ++p) bind(2 + row * perRow + p, m_values[row * perRow + p]);
+            for (std::size_t p = 0; p < perRow; ++p)
+                bind(first + row * perRow + p, m_values[row * perRow + p]);
         } catch (...) {
             m_failedRow = row;
             throw;
@@ -185,12 +245,14 @@ void StatementBlock::run(std::size_t count) {
     // Rows past the count are never run, but every parameter needs a binding.
     const QueryParameter null{std::string(), ParameterType::Text, NullValue{}};
     for (std::size_t row = std::max(count, m_boundRows); row < m_rows; ++row)
-        for (std::size_t p = 0; p < perRow; ++p) bind(2 + row * perRow + p, null);
+        for (std::size_t p = 0; p < perRow; ++p) bind(first + row * perRow + p, null);
     m_boundRows = m_rows;
 
+    m_output.clear();
+    m_rowOutputs.clear();
     sqldriver::ISQLCursor* cursor = nullptr;
     const sqldriver::Status status = m_command->execute(&cursor);
-    DriverHandle<sqldriver::ISQLCursor> unexpected(cursor);
+    DriverHandle<sqldriver::ISQLCursor> result(cursor);
     if (status != sqldriver::status::Ok) {
         try {
             fail(status, m_command.get());
@@ -199,6 +261,34 @@ void StatementBlock::run(std::size_t count) {
             throw;
         }
     }
+    if (m_frame.returnsValues()) readOutput(result.get());
+}
+
+void StatementBlock::readOutput(sqldriver::ISQLCursor* cursor) {
+    if (!cursor) throw Error("The block returned no value");
+    const auto check = [&](sqldriver::Status status) {
+        if (status != sqldriver::status::Ok) fail(status, cursor);
+    };
+    check(cursor->next());
+    // Every value is a text, which arrives NUL-terminated after its bytes;
+    // the bytes of its whole width are kept (zero bytes past a shorter one).
+    const auto value = [&](std::uint16_t column) -> std::optional<std::string> {
+        std::uint32_t length = 0;
+        check(cursor->getColumnLength(column, &length));
+        std::string bytes(length + 1, '\0');
+        bool isNull = false;
+        check(cursor->getValue(column, bytes.data(), length + 1, &isNull));
+        if (isNull) return std::nullopt;
+        bytes.resize(length);
+        return bytes;
+    };
+    std::uint16_t column = 1;
+    if (!m_frame.output.empty()) {
+        const std::string text = value(column++).value_or(std::string());
+        m_output = text.c_str();
+    }
+    if (!m_frame.rowOutput.empty())
+        for (std::size_t row = 0; row < m_rows; ++row) m_rowOutputs.push_back(value(column++));
 }
 
 std::optional<std::size_t> StatementBlock::rowOfFailureText(const std::string& errorText) const {

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "BlockFrame.h"
 #include "DriverHandle.h"
 #include "QueryParameter.h"
 #include "SqlConnection.h"
@@ -27,14 +28,16 @@ public:
     // them is the count of rows to run.
     static constexpr std::size_t kMaxParameters = 32767;
     // Statements (table contexts) one block may hold written inline.
-    static constexpr std::size_t kMaxContexts = 256;
+    static constexpr std::size_t kMaxContexts = kMaxInlineContexts;
 
     // statements: each a statement text with :NAME markers, every NAME a
     // column of `table` (the markers give the sub-procedure its parameters,
     // typed as those columns, so values convert as they do for the statements
     // sent on their own). rows: how many rows one call holds at most.
+    // frame: what the block holds around the rows (a block with a frame must
+    // fit inline, see rowsFitInline; throws Error otherwise).
     StatementBlock(SqlConnection& connection, const std::string& table,
-                   const std::vector<std::string>& statements, std::size_t rows);
+                   const std::vector<std::string>& statements, std::size_t rows, BlockFrame frame = {});
     ~StatementBlock() override;
     StatementBlock(const StatementBlock&) = delete;
     StatementBlock& operator=(const StatementBlock&) = delete;
@@ -52,6 +55,14 @@ public:
 
     // Values of a row's parameter, kept until set again.
     void setValue(std::size_t row, std::size_t parameter, ParameterValue value);
+    // The frame's value for the whole block, kept until set again.
+    void setBlockInput(const std::string& text);
+    // The frame's output as the last successful run() returned it (as text).
+    const std::string& output() const { return m_output; }
+    // The frame's value of each row as the last successful run() returned it:
+    // the bytes of the value's whole width (zero bytes past a shorter value);
+    // nullopt for a null, and for rows the run did not reach.
+    const std::vector<std::optional<std::string>>& rowOutputs() const { return m_rowOutputs; }
 
     // Runs the statements of rows [0, count) in one call, preparing the block
     // first when it is not prepared on the connection's current attachment.
@@ -74,6 +85,10 @@ private:
     void prepare(sqldriver::ISQLConnection* connection);
     void bind(std::size_t position, const QueryParameter& parameter);
     [[noreturn]] void fail(sqldriver::Status status, sqldriver::ISQLObject* failed);
+    // Reads the output values from the cursor of a run that returned them.
+    void readOutput(sqldriver::ISQLCursor* cursor);
+    // Parameters ahead of the rows' values: the count, and the frame's input.
+    std::size_t leadingParameters() const { return m_frame.input.empty() ? 1 : 2; }
 
     SqlConnection& m_connection;
     std::vector<std::string> m_names;
@@ -87,6 +102,10 @@ private:
     std::size_t m_boundRows = 0;  // rows holding a binding since the preparation
     std::optional<std::size_t> m_failedRow;
     std::string m_lastErrorText;
+    BlockFrame m_frame;
+    QueryParameter m_blockInput;
+    std::string m_output;
+    std::vector<std::optional<std::string>> m_rowOutputs;
 };
 
 }  // namespace tarvel

@@ -21,7 +21,7 @@ namespace sqldriver {
 using Status = std::uint16_t;
 
 // Raised whenever a change would break a driver built against an older header.
-constexpr std::uint32_t kInterfaceVersion = 3;
+constexpr std::uint32_t kInterfaceVersion = 4;
 
 // Statuses with a text of their own; the numbers are those the program's error
 // texts know. Any other non-zero value is a failure with no static text.
@@ -141,6 +141,12 @@ constexpr std::int32_t SupportsTransactions =
 // Option codes of ISQLCommand.
 namespace cmdopt {
 constexpr std::int32_t RowsetSize = 1;  // int: rows fetched per round trip
+// int, 1: a statement that returns one row (a block with output values that
+// writes) runs as a statement that returns none does, in the explicit
+// transaction, and its row comes back with the execution itself: the cursor
+// execute() places holds that row, with nothing more to fetch. 0 (the
+// default): rows are read in a transaction of their own, fetched as asked.
+constexpr std::int32_t OneRowInTransaction = 2;
 }  // namespace cmdopt
 
 // Parameter direction for setParameter().

@@ -68,6 +68,7 @@ std::shared_ptr<const ClientLibrary> ClientLibrary::load(const std::string& name
     resolve(handle, "isc_dsql_describe", &library->describe);
     resolve(handle, "isc_dsql_describe_bind", &library->describeBind);
     resolve(handle, "isc_dsql_execute", &library->execute);
+    resolve(handle, "isc_dsql_execute2", &library->executeWithRow);
     resolve(handle, "isc_dsql_fetch", &library->fetch);
     resolve(handle, "isc_dsql_free_statement", &library->freeStatement);
     resolve(handle, "isc_dsql_sql_info", &library->sqlInfo);

@@ -31,6 +31,7 @@ struct ClientLibrary {
     decltype(&::isc_dsql_describe) describe = nullptr;
     decltype(&::isc_dsql_describe_bind) describeBind = nullptr;
     decltype(&::isc_dsql_execute) execute = nullptr;
+    decltype(&::isc_dsql_execute2) executeWithRow = nullptr;
     decltype(&::isc_dsql_fetch) fetch = nullptr;
     decltype(&::isc_dsql_free_statement) freeStatement = nullptr;
     decltype(&::isc_dsql_sql_info) sqlInfo = nullptr;

@@ -29,7 +29,8 @@ private:
     std::shared_ptr<ConnectionCore> m_connection;
     std::shared_ptr<PreparedStatement> m_statement;
     std::int32_t m_rowsAffected = 0;
-    bool m_countPending = false;  // executed; the count not asked of the server yet
+    bool m_countPending = false;         // executed; the count not asked of the server yet
+    bool m_oneRowInTransaction = false;  // cmdopt::OneRowInTransaction
 };
 
 }  // namespace tarvel::fb

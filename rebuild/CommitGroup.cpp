@@ -21,6 +21,7 @@ HistoryPair& CommitGroup::startLine(int position) {
     if (m_pairs.size() <= m_lines) {
         m_pairs.resize(m_lines + 1);
         m_positions.resize(m_lines + 1);
+        m_keys.resize(m_lines + 1);
     }
     m_positions[m_lines] = position;
     return m_pairs[m_lines++];
@@ -56,6 +57,8 @@ void CommitGroup::begin() {
     m_open = true;
     m_state = State::Whole;
     m_commitFailed = false;
+    // Blocks tell what their lines deleted; single statements do not.
+    m_keysKnown = m_writer.linesPerCall() > 1;
     m_started = m_clock();
 }
 
@@ -79,6 +82,45 @@ void CommitGroup::clear() {
 
 void CommitGroup::writeRange(std::size_t first, std::size_t count) {
     m_writer.writeLines(std::span<const HistoryPair>(m_pairs).subspan(first, count));
+    const auto& keys = m_writer.deletedKeys();
+    if (!keys) {
+        m_keysKnown = false;
+        return;
+    }
+    for (std::size_t i = 0; i < count; ++i) m_keys[first + i] = (*keys)[i];
+}
+
+void CommitGroup::rewriteRange(std::size_t first, std::size_t count) {
+    const auto lines = std::span<const HistoryPair>(m_pairs).subspan(first, count);
+    if (!m_keysKnown ||
+        !m_writer.rewriteLines(lines, std::span<const std::string>(m_keys).subspan(first, count)))
+        m_writer.writeLines(lines);
+}
+
+void CommitGroup::rewriteInOwnTransaction(std::size_t line) {
+    if (!m_keysKnown) {
+        writeInOwnTransaction(line);
+        return;
+    }
+    m_transactions.begin();
+    try {
+        rewriteRange(line, 1);
+        m_transactions.commit();
+    } catch (...) {
+        rollbackQuietly();
+        throw;
+    }
+    // The row it wrote is now another transaction's: a later line of the
+    // same pair deletes it by its key, as one transaction per line would.
+    const auto& inserted = m_writer.insertedKeys();
+    for (std::size_t later = line + 1; later < m_lines; ++later) {
+        const HistoryPair& pair = m_pairs[later];
+        if (pair.party != m_pairs[line].party || pair.tempProdId != m_pairs[line].tempProdId) continue;
+        if (inserted)
+            m_keys[later] += (*inserted)[0];
+        else
+            m_keysKnown = false;  // that line's DELETE can no longer be told exactly
+    }
 }
 
 void CommitGroup::flush() {
@@ -269,7 +311,7 @@ std::size_t CommitGroup::replay(std::size_t count) noexcept {
                 if (perCall == 1) {
                     writeLine(first);
                 } else {
-                    writeRange(first, std::min(perCall, count - first));
+                    rewriteRange(first, std::min(perCall, count - first));
                 }
             }
             m_transactions.commit();
@@ -284,7 +326,7 @@ std::size_t CommitGroup::replay(std::size_t count) noexcept {
             if (m_clock() >= deadline) return i;
             pulse();
             try {
-                writeInOwnTransaction(i);
+                rewriteInOwnTransaction(i);
             } catch (...) {
                 // A line refused on its own ends the lines as one transaction
                 // per line would have ended them there: nothing is missing.

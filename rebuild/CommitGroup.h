@@ -100,7 +100,14 @@ private:
     // lock stays held, the connection or the call is lost, or the time for
     // recovery is up.
     std::size_t replay(std::size_t count) noexcept;
+    // Writes lines [first, first + count) as one block in the open
+    // transaction, and keeps what their DELETEs removed.
     void writeRange(std::size_t first, std::size_t count);
+    // Writes lines [first, first + count) again as one block, deleting what
+    // they deleted the first time only, when that is known; else as before.
+    void rewriteRange(std::size_t first, std::size_t count);
+    // One line written again in a transaction of its own, committed.
+    void rewriteInOwnTransaction(std::size_t line);
     // Undoes the open transaction back to the mark before the line that
     // failed; false when it cannot.
     bool undoLine() noexcept;
@@ -114,8 +121,13 @@ private:
     RecoveryPulse m_pulse;
     std::vector<HistoryPair> m_pairs;  // slots reused from one group to the next
     std::vector<int> m_positions;      // each line's bar position
-    std::size_t m_lines = 0;           // lines started in the group
-    std::size_t m_done = 0;            // of those, lines written in the open transaction
+    // Each line's keys of rows other transactions committed that it deleted
+    // (HistoryWriter::deletedKeys), while m_keysKnown says they are known for
+    // every line of the open transaction.
+    std::vector<std::string> m_keys;
+    bool m_keysKnown = false;
+    std::size_t m_lines = 0;  // lines started in the group
+    std::size_t m_done = 0;   // of those, lines written in the open transaction
     bool m_open = false;
     State m_state = State::Whole;
     bool m_commitFailed = false;

@@ -1,5 +1,6 @@
 #include "HistoryWriter.h"
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,90 @@ std::string joined(const char* const (&lines)[N]) {
     return text;
 }
 
+// A row's key (RDB$DB_KEY, 8 bytes) comes back from a block as its bytes,
+// and goes to a block as text: the 8 bytes padded to 16 with zero bytes (as
+// in K_, CHAR(16)) and shown as UUID_TO_CHAR shows 16 bytes, 36 characters.
+constexpr std::size_t kKeyLength = 36;
+const std::string kKeyValue = "VARCHAR(8) CHARACTER SET OCTETS";
+const std::string kKeyText = "UUID_TO_CHAR(K_)";
+// Each key in the list of keys to delete stands behind its line's number in
+// the block (four digits).
+constexpr std::size_t kMarkLength = 4;
+constexpr std::size_t kEntryLength = kMarkLength + kKeyLength;
+constexpr std::size_t kKeysCapacity = 8000;
+const std::string kCapacity = std::to_string(kKeysCapacity);
+
+const std::string kRowsOfThePair = "FOR SELECT RDB$DB_KEY AS DK_, RDB$RECORD_VERSION AS RV_ FROM ";
+
+// " WHERE ..." of the mode's DELETE.
+std::string deletePredicate(const HistoryMode& mode) {
+    return joined(mode.deleteLines).substr(std::string(mode.deleteLines[0]).size());
+}
+
+// The DELETE of a line as a walk over the rows it removes: the key of the
+// first removed row that another transaction wrote goes to the line's own
+// output value; a second such row marks the block's answer as incomplete.
+std::string recordingDelete(const HistoryMode& mode) {
+    const std::string table = mode.targetTable;
+    return kRowsOfThePair + table + deletePredicate(mode) +
+           " INTO K_, V_ AS CURSOR C{ROW} DO BEGIN DELETE FROM " + table +
+           " WHERE CURRENT OF C{ROW}; IF (V_ <> CURRENT_TRANSACTION) THEN IF (D{ROW} IS NULL) THEN D{ROW} = "
+           "K_; "
+           "ELSE MORE_ = '1'; END";
+}
+
+BlockFrame recordingFrame() {
+    return {.input = {},
+            .declarations = "DECLARE K_ CHAR(8) CHARACTER SET OCTETS; DECLARE V_ BIGINT;",
+            .opening = "MORE_ = '0';",
+            .closing = {},
+            .output = "MORE_ CHAR(1) CHARACTER SET ASCII",
+            .rowOutput = "D{ROW} " + kKeyValue};
+}
+
+// The DELETE of a line written again: its keys are taken from the block's
+// list (those behind its number), then the rows of its pair that this
+// transaction wrote or whose key is among them are removed.
+std::string rewritingDelete(const HistoryMode& mode) {
+    const std::string table = mode.targetTable;
+    return "BEGIN ROW_KEYS_ = ''; WHILE (SUBSTRING(KEYS_IN FROM P_ FOR " + std::to_string(kMarkLength) +
+           ") = '{ROW}') DO BEGIN ROW_KEYS_ = ROW_KEYS_ || SUBSTRING(KEYS_IN FROM P_ + " +
+           std::to_string(kMarkLength) + " FOR " + std::to_string(kKeyLength) + "); P_ = P_ + " +
+           std::to_string(kEntryLength) + "; END " + kRowsOfThePair + table + deletePredicate(mode) +
+           " INTO K_, V_ AS CURSOR C{ROW} DO IF (V_ = CURRENT_TRANSACTION OR POSITION(" + kKeyText +
+           " IN ROW_KEYS_) > 0) THEN DELETE FROM " + table + " WHERE CURRENT OF C{ROW}; END";
+}
+
+// The INSERT of a line written again gives the key of the row it wrote.
+std::string rewritingInsert(const HistoryMode& mode) {
+    return joined(mode.insertLines) + " RETURNING RDB$DB_KEY INTO I{ROW}";
+}
+
+BlockFrame rewritingFrame() {
+    return {.input = "KEYS_IN VARCHAR(" + kCapacity + ") CHARACTER SET ASCII",
+            .declarations =
+                "DECLARE K_ CHAR(16) CHARACTER SET OCTETS; DECLARE V_ BIGINT; "
+                "DECLARE P_ INTEGER = 1; DECLARE ROW_KEYS_ VARCHAR(" +
+                kCapacity + ") CHARACTER SET ASCII;",
+            .opening = {},
+            .closing = {},
+            .output = {},
+            .rowOutput = "I{ROW} " + kKeyValue};
+}
+
+// The key's text as the blocks compare it (kKeyText of the key read into K_).
+std::string keyText(const std::string& key) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string text;
+    for (std::size_t i = 0; i < 16; ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10) text += '-';
+        const unsigned byte = i < key.size() ? static_cast<unsigned char>(key[i]) : 0u;
+        text += kHex[byte >> 4];
+        text += kHex[byte & 15];
+    }
+    return text;
+}
+
 }  // namespace
 
 HistoryWriter::HistoryWriter(const HistoryMode& mode, ResetQuery& work, ResetBlock& blocks)
@@ -23,28 +108,81 @@ HistoryWriter::HistoryWriter(const HistoryMode& mode, ResetQuery& work, ResetBlo
         return;
     }
     // The same DELETE predicate and INSERT column list as the single statements.
-    m_blocks.define(mode.targetTable, {joined(mode.deleteLines), joined(mode.insertLines)}, m_linesPerCall);
-    m_at = {m_blocks.parameterIndex(mode.partyColumn), m_blocks.parameterIndex("TEMPPRODID"),
-            m_blocks.parameterIndex("PROD_ID"),        m_blocks.parameterIndex(mode.priceParam),
-            m_blocks.parameterIndex("CHG_DATE"),       m_blocks.parameterIndex("PROD_BARCODE"),
-            m_blocks.parameterIndex("SALE_PRICE"),     m_blocks.parameterIndex("U_DIS")};
+    const std::string insert = joined(mode.insertLines);
+    if (rowsFitInline(m_linesPerCall, 2)) {
+        m_blocks.define(mode.targetTable, {recordingDelete(mode), insert}, m_linesPerCall, recordingFrame());
+        m_rewrite = m_blocks.sibling();
+        m_rewrite->define(mode.targetTable, {rewritingDelete(mode), rewritingInsert(mode)}, m_linesPerCall,
+                          rewritingFrame());
+        m_rewriteAt = positionsIn(*m_rewrite);
+    } else {
+        // Through a sub-procedure, which the block's own variables do not reach.
+        m_blocks.define(mode.targetTable, {joined(mode.deleteLines), insert}, m_linesPerCall, {});
+    }
+    m_at = positionsIn(m_blocks);
 }
 
-HistoryWriter::~HistoryWriter() { m_blocks.release(); }
+HistoryWriter::~HistoryWriter() {
+    if (m_rewrite) m_rewrite->release();
+    m_blocks.release();
+}
 
-void HistoryWriter::writeLines(std::span<const HistoryPair> lines) {
+HistoryWriter::Positions HistoryWriter::positionsIn(ResetBlock& block) const {
+    return {block.parameterIndex(m_mode.partyColumn), block.parameterIndex("TEMPPRODID"),
+            block.parameterIndex("PROD_ID"),          block.parameterIndex(m_mode.priceParam),
+            block.parameterIndex("CHG_DATE"),         block.parameterIndex("PROD_BARCODE"),
+            block.parameterIndex("SALE_PRICE"),       block.parameterIndex("U_DIS")};
+}
+
+void HistoryWriter::setLines(ResetBlock& block, const Positions& at, std::span<const HistoryPair> lines) {
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const HistoryPair& pair = lines[i];
-        m_blocks.setParamText(i, m_at.party, pair.party);
-        m_blocks.setParamText(i, m_at.tempProdId, pair.tempProdId);
-        m_blocks.setParamText(i, m_at.prodId, pair.prodId);
-        m_blocks.setParamDouble(i, m_at.price, pair.price);
-        m_blocks.setParamText(i, m_at.chgDate, pair.chgDate);
-        m_blocks.setParamText(i, m_at.barcode, pair.barcode);
-        m_blocks.setParamDouble(i, m_at.salePrice, pair.salePrice);
-        m_blocks.setParamDouble(i, m_at.discount, pair.discount);
+        block.setParamText(i, at.party, pair.party);
+        block.setParamText(i, at.tempProdId, pair.tempProdId);
+        block.setParamText(i, at.prodId, pair.prodId);
+        block.setParamDouble(i, at.price, pair.price);
+        block.setParamText(i, at.chgDate, pair.chgDate);
+        block.setParamText(i, at.barcode, pair.barcode);
+        block.setParamDouble(i, at.salePrice, pair.salePrice);
+        block.setParamDouble(i, at.discount, pair.discount);
     }
+}
+
+void HistoryWriter::writeLines(std::span<const HistoryPair> lines) {
+    m_deletedKeys.reset();
+    setLines(m_blocks, m_at, lines);
     m_blocks.run(lines.size());
+    // A line that removed more than one row of other transactions: the
+    // block's answer is not whole, and lines are written again as before.
+    if (!m_rewrite || m_blocks.output() != "0") return;
+    std::vector<std::string> keys(lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        if (const auto key = m_blocks.rowOutput(i)) keys[i] = keyText(*key);
+    m_deletedKeys = std::move(keys);
+}
+
+bool HistoryWriter::rewriteLines(std::span<const HistoryPair> lines, std::span<const std::string> keys) {
+    m_insertedKeys.reset();
+    if (!m_rewrite) return false;
+    std::string list;
+    for (std::size_t line = 0; line < lines.size(); ++line) {
+        char mark[24];  // four digits: a block holds fewer than 10,000 lines
+        std::snprintf(mark, sizeof mark, "%04zu", line);
+        for (std::size_t at = 0; at + kKeyLength <= keys[line].size(); at += kKeyLength)
+            list.append(mark).append(keys[line], at, kKeyLength);
+    }
+    if (list.size() > kKeysCapacity) return false;
+    setLines(*m_rewrite, m_rewriteAt, lines);
+    m_rewrite->setBlockInput(list);
+    m_rewrite->run(lines.size());
+    std::vector<std::string> inserted(lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const auto key = m_rewrite->rowOutput(i);
+        if (!key) return true;  // not told: m_insertedKeys stays empty
+        inserted[i] = keyText(*key);
+    }
+    m_insertedKeys = std::move(inserted);
+    return true;
 }
 
 std::optional<std::size_t> HistoryWriter::failedLine() { return m_blocks.failedLine(); }

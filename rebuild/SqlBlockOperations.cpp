@@ -10,8 +10,12 @@ std::size_t SqlBlockOperations::linesPerCall() {
 }
 
 void SqlBlockOperations::define(const std::string& table, const std::vector<std::string>& statements,
-                                std::size_t lines) {
-    m_block = std::make_unique<StatementBlock>(m_connection, table, statements, lines);
+                                std::size_t lines, const BlockFrame& frame) {
+    m_block = std::make_unique<StatementBlock>(m_connection, table, statements, lines, frame);
+}
+
+std::unique_ptr<ResetBlock> SqlBlockOperations::sibling() {
+    return std::make_unique<SqlBlockOperations>(m_connection);
 }
 
 StatementBlock& SqlBlockOperations::block() {
@@ -31,7 +35,16 @@ void SqlBlockOperations::setParamDouble(std::size_t line, std::size_t parameter,
     block().setValue(line, parameter, value);
 }
 
+void SqlBlockOperations::setBlockInput(const std::string& text) { block().setBlockInput(text); }
+
 void SqlBlockOperations::run(std::size_t count) { block().run(count); }
+
+std::string SqlBlockOperations::output() { return block().output(); }
+
+std::optional<std::string> SqlBlockOperations::rowOutput(std::size_t line) {
+    const auto& values = block().rowOutputs();
+    return line < values.size() ? values[line] : std::nullopt;
+}
 
 std::optional<std::size_t> SqlBlockOperations::failedLine() {
     return m_block ? m_block->failedRow() : std::nullopt;

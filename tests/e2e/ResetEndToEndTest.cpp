@@ -731,6 +731,38 @@ TEST_P(GroupedCommitEndToEnd, ARefusedCommit) {
     }
 }
 
+// A refused commit of a group of every line, where the first refusal also
+// commits a row for pair T6 in a transaction of its own, after line 6 had
+// deleted that pair's old row: the lines written again delete what they
+// deleted the first time only, so that row stays, as with one transaction
+// per line. Blocks that fit inline (three lines, and the default) report
+// what their DELETEs removed; single statements and the sub-procedure do not.
+TEST_P(GroupedCommitEndToEnd, ARowCommittedBeforeARefusedCommitIsKept) {
+    const std::string trigger =
+        "CREATE SEQUENCE AUTO_ONCE;\n"
+        "CREATE EXCEPTION HISTORY_REFUSED 'history row refused at commit';\n"
+        "SET TERM ^ ;\n"
+        "CREATE TRIGGER REFUSE_AT_COMMIT ON TRANSACTION COMMIT AS BEGIN\n"
+        "  IF (EXISTS (SELECT 1 FROM STORY_IN WHERE PROD_BARCODE = 'N8')) THEN BEGIN\n"
+        "    IF (GEN_ID(AUTO_ONCE, 1) = 1) THEN IN AUTONOMOUS TRANSACTION DO\n"
+        "      INSERT INTO STORY_IN (PROVIDER_ID, TEMPPRODID, PROD_BARCODE) VALUES ('G06', 'T6', 'AUTO');\n"
+        "    EXCEPTION HISTORY_REFUSED;\n"
+        "  END\n"
+        "END^\n"
+        "SET TERM ; ^\n"
+        "COMMIT;\n";
+    for (std::size_t perCall : {std::size_t{3}, std::size_t{0}}) {
+        ResetDatabase db(GetParam(), kPurchase, std::string(kSchema) + kGroupData + trigger, perCall);
+        const Rows expected = db.rowsOf(perLineExpectation(8));
+        EXPECT_THROW(db.run(CommitLimits{100, std::chrono::seconds(60)}), Error);
+        EXPECT_EQ(db.rowsOf(std::string(kActualHistoryQuery) + " WHERE PROD_BARCODE IS DISTINCT FROM 'AUTO'"),
+                  expected)
+            << "lines per call " << perCall;
+        EXPECT_EQ(db.rowsOf("SELECT COUNT(*) FROM STORY_IN WHERE PROD_BARCODE = 'AUTO'"), Rows{{"1"}})
+            << "lines per call " << perCall;
+    }
+}
+
 // Each statement text is prepared once in a run, however many lines it has,
 // and the kept statements are let go at the run's end.
 TEST_P(GroupedCommitEndToEnd, EachStatementIsPreparedOncePerRun) {

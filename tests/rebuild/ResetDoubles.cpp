@@ -152,8 +152,16 @@ void Database::execute(bool isDelete, const std::map<std::string, std::string>& 
     history.push_back(row);
 }
 
-void BlockDouble::define(const std::string&, const std::vector<std::string>& statements, std::size_t lines) {
+std::unique_ptr<ResetBlock> BlockDouble::sibling() {
+    auto block = std::make_unique<BlockDouble>(m_db);
+    block->perCall = perCall;
+    return block;
+}
+
+void BlockDouble::define(const std::string&, const std::vector<std::string>& statements, std::size_t lines,
+                         const BlockFrame& frame) {
     m_db.log.push_back("block.define " + std::to_string(lines));
+    m_reports = !frame.output.empty();
     m_names.clear();
     for (const std::string& statement : statements) {
         for (std::size_t at = statement.find(':'); at != std::string::npos;

@@ -123,8 +123,14 @@ public:
     std::size_t perCall = 1;  // what the settings ask for
 
     std::size_t linesPerCall() override { return perCall; }
-    void define(const std::string& table, const std::vector<std::string>& statements,
-                std::size_t lines) override;
+    void define(const std::string& table, const std::vector<std::string>& statements, std::size_t lines,
+                const BlockFrame& frame) override;
+    std::unique_ptr<ResetBlock> sibling() override;
+    void setBlockInput(const std::string&) override {}
+    // A block that would report keys reports that it cannot (the doubles do
+    // not run the server's language): lines are written again as before.
+    std::string output() override { return m_reports ? "-" : ""; }
+    std::optional<std::string> rowOutput(std::size_t) override { return std::nullopt; }
     std::size_t parameterIndex(const std::string& name) override;
     void setParamText(std::size_t line, std::size_t parameter, const std::string& value) override;
     void setParamDouble(std::size_t line, std::size_t parameter, double value) override;
@@ -138,6 +144,7 @@ private:
     std::vector<std::string> m_names;
     std::vector<std::map<std::string, std::string>> m_values;  // a line's parameters by name
     std::optional<std::size_t> m_failed;
+    bool m_reports = false;
 };
 
 class TransactionsDouble : public ResetTransactions {
