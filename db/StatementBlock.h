@@ -27,8 +27,6 @@ public:
     // The server takes at most this many parameters in one statement; one of
     // them is the count of rows to run.
     static constexpr std::size_t kMaxParameters = 32767;
-    // Statements (table contexts) one block may hold written inline.
-    static constexpr std::size_t kMaxContexts = kMaxInlineContexts;
 
     // statements: each a statement text with :NAME markers, every NAME a
     // column of `table` (the markers give the sub-procedure its parameters,

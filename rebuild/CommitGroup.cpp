@@ -102,14 +102,7 @@ void CommitGroup::rewriteInOwnTransaction(std::size_t line) {
         writeInOwnTransaction(line);
         return;
     }
-    m_transactions.begin();
-    try {
-        rewriteRange(line, 1);
-        m_transactions.commit();
-    } catch (...) {
-        rollbackQuietly();
-        throw;
-    }
+    inOwnTransaction([&] { rewriteRange(line, 1); });
     // The row it wrote is now another transaction's: a later line of the
     // same pair deletes it by its key, as one transaction per line would.
     const auto& inserted = m_writer.insertedKeys();
@@ -210,15 +203,19 @@ void CommitGroup::writeLine(std::size_t line) {
     m_writer.insertRow(m_pairs[line]);
 }
 
-void CommitGroup::writeInOwnTransaction(std::size_t line) {
+void CommitGroup::inOwnTransaction(const std::function<void()>& write) {
     m_transactions.begin();
     try {
-        writeLine(line);
+        write();
         m_transactions.commit();
     } catch (...) {
         rollbackQuietly();
         throw;
     }
+}
+
+void CommitGroup::writeInOwnTransaction(std::size_t line) {
+    inOwnTransaction([&] { writeLine(line); });
 }
 
 void CommitGroup::writeAlone(std::size_t line) {

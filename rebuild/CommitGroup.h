@@ -90,7 +90,10 @@ private:
     void afterBlockFailure(std::size_t first, std::size_t count, std::exception_ptr failure);
     // One line's own DELETE and INSERT, in the open transaction.
     void writeLine(std::size_t line);
-    // The same in a transaction of its own; raises its failure, undone.
+    // Runs `write` in a transaction of its own, committed; raises its
+    // failure (or the commit's), undone.
+    void inOwnTransaction(const std::function<void()>& write);
+    // writeLine in a transaction of its own.
     void writeInOwnTransaction(std::size_t line);
     // writeInOwnTransaction, with the bar's place of a failure set to the line.
     void writeAlone(std::size_t line);

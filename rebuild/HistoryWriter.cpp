@@ -109,6 +109,7 @@ HistoryWriter::HistoryWriter(const HistoryMode& mode, ResetQuery& work, ResetBlo
     }
     // The same DELETE predicate and INSERT column list as the single statements.
     const std::string insert = joined(mode.insertLines);
+    // Two statements a line: the DELETE (a walk over the pair's rows) and the INSERT.
     if (rowsFitInline(m_linesPerCall, 2)) {
         m_blocks.define(mode.targetTable, {recordingDelete(mode), insert}, m_linesPerCall, recordingFrame());
         m_rewrite = m_blocks.sibling();
