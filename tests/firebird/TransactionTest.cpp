@@ -115,6 +115,29 @@ TEST_P(Transactions, ExplicitTransactionKeepsDeleteAndInsertTogether) {
     }
 }
 
+// With OneRowInTransaction, a block that writes and returns one row runs in
+// the explicit transaction: its row comes with the execution (the cursor
+// holds it, then ends) and its write goes with that transaction.
+TEST_P(Transactions, OneRowComesWithTheExecutionInTheExplicitTransaction) {
+    const std::string database = makeDatabase(kSchema);
+    ConnectionPtr observer = connectTo(settingsFor(database));
+    ConnectionPtr connection = connectTo(settingsFor(database));
+    CommandPtr block =
+        prepare(connection.get(),
+                "EXECUTE BLOCK RETURNS (N INTEGER) AS BEGIN INSERT INTO DST VALUES (40000, 4); "
+                "SELECT COUNT(*) FROM DST INTO N; SUSPEND; END");
+    ASSERT_EQ(block->setOption(cmdopt::OneRowInTransaction, 1), status::Ok);
+    ASSERT_EQ(connection->beginTransaction(), status::Ok);
+    CursorPtr cursor = open(block.get());
+    ASSERT_EQ(cursor->next(), status::Ok) << errorMessage(cursor.get());
+    EXPECT_EQ(valueText(cursor.get(), 1), "2") << "the row counts the block's own insert";
+    EXPECT_EQ(cursor->next(), status::NoMoreData);
+    cursor.reset();
+    EXPECT_EQ(countOf(observer.get(), "ID = 40000"), "0") << "nothing committed with the execution";
+    ASSERT_EQ(connection->rollback(), status::Ok);
+    EXPECT_EQ(countOf(observer.get(), "ID = 40000"), "0") << "undone with the transaction";
+}
+
 TEST_P(Transactions, OpenScanSurvivesTheEndOfAnExplicitTransaction) {
     ConnectionPtr connection = connectTo(settingsFor(makeDatabase(kSchema)));
     CommandPtr scan = prepare(connection.get(), "SELECT ID FROM SRC WHERE ID < 3 ORDER BY ID");
