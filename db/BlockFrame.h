@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <string>
 
 namespace tarvel {
@@ -26,6 +27,14 @@ struct BlockFrame {
                !returnsValues();
     }
 };
+
+// What {ROW} stands for in row `row`: its number in four digits (a block
+// holds fewer than 10,000 rows).
+inline std::string rowNumberText(std::size_t row) {
+    char number[24];
+    std::snprintf(number, sizeof number, "%04zu", row);
+    return number;
+}
 
 // Statements (table contexts) one block may hold written out row by row;
 // beyond that the rows call a sub-procedure, which a frame cannot reach into.

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
-#include <cstdio>
 #include <string_view>
 
 #include "DriverError.h"
@@ -57,8 +56,7 @@ std::string_view terminatorOf(std::string_view statement) {
 // The statement with each {ROW} replaced by the row's number in four digits.
 std::string withRowNumber(std::string statement, std::size_t row) {
     static constexpr std::string_view kRow = "{ROW}";
-    char number[8];
-    std::snprintf(number, sizeof number, "%04zu", row);
+    const std::string number = rowNumberText(row);
     for (std::size_t at = statement.find(kRow); at != std::string::npos; at = statement.find(kRow, at))
         statement.replace(at, kRow.size(), number);
     return statement;
@@ -70,8 +68,8 @@ std::size_t linesIn(std::string_view text) {
 
 }  // namespace
 
-std::size_t StatementBlock::maxRows(std::size_t parametersPerRow) {
-    return parametersPerRow == 0 ? 0 : (kMaxParameters - 1) / parametersPerRow;
+std::size_t StatementBlock::maxRows(std::size_t parametersPerRow, std::size_t leading) {
+    return parametersPerRow == 0 ? 0 : (kMaxParameters - leading) / parametersPerRow;
 }
 
 StatementBlock::StatementBlock(SqlConnection& connection, const std::string& table,
@@ -81,7 +79,7 @@ StatementBlock::StatementBlock(SqlConnection& connection, const std::string& tab
       m_rows(rows),
       m_frame(std::move(frame)),
       m_blockInput{std::string("BLOCK_INPUT"), ParameterType::Text, std::string()} {
-    const std::size_t most = m_names.empty() ? 0 : (kMaxParameters - leadingParameters()) / m_names.size();
+    const std::size_t most = maxRows(m_names.size(), leadingParameters());
     if (m_rows == 0 || m_rows > most)
         throw Error("A block of " + std::to_string(m_rows) + " rows is out of range (1 to " +
                     std::to_string(most) + ")");

@@ -40,8 +40,10 @@ public:
     StatementBlock(const StatementBlock&) = delete;
     StatementBlock& operator=(const StatementBlock&) = delete;
 
-    // The most rows a block of statements with this many parameters a row can hold.
-    static std::size_t maxRows(std::size_t parametersPerRow);
+    // The most rows a block of statements with this many parameters a row can
+    // hold, after `leading` parameters of the block's own (the count of rows,
+    // and a frame's input).
+    static std::size_t maxRows(std::size_t parametersPerRow, std::size_t leading = 1);
 
     // One row's parameters, in the order of their first marker.
     const std::vector<std::string>& parameterNames() const { return m_names; }

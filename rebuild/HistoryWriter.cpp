@@ -1,6 +1,5 @@
 #include "HistoryWriter.h"
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -22,9 +21,9 @@ constexpr std::size_t kKeyLength = 36;
 const std::string kKeyValue = "VARCHAR(8) CHARACTER SET OCTETS";
 const std::string kKeyText = "UUID_TO_CHAR(K_)";
 // Each key in the list of keys to delete stands behind its line's number in
-// the block (four digits).
-constexpr std::size_t kMarkLength = 4;
-constexpr std::size_t kEntryLength = kMarkLength + kKeyLength;
+// the block, as {ROW} writes it there.
+const std::size_t kMarkLength = rowNumberText(0).size();
+const std::size_t kEntryLength = kMarkLength + kKeyLength;
 constexpr std::size_t kKeysCapacity = 8000;
 const std::string kCapacity = std::to_string(kKeysCapacity);
 
@@ -167,8 +166,7 @@ bool HistoryWriter::rewriteLines(std::span<const HistoryPair> lines, std::span<c
     if (!m_rewrite) return false;
     std::string list;
     for (std::size_t line = 0; line < lines.size(); ++line) {
-        char mark[24];  // four digits: a block holds fewer than 10,000 lines
-        std::snprintf(mark, sizeof mark, "%04zu", line);
+        const std::string mark = rowNumberText(line);  // as {ROW} in the block
         for (std::size_t at = 0; at + kKeyLength <= keys[line].size(); at += kKeyLength)
             list.append(mark).append(keys[line], at, kKeyLength);
     }
