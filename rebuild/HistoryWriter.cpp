@@ -18,7 +18,13 @@ std::string joined(const char* const (&lines)[N]) {
 // and goes to a block as text: the 8 bytes padded to 16 with zero bytes (as
 // in K_, CHAR(16)) and shown as UUID_TO_CHAR shows 16 bytes, 36 characters.
 constexpr std::size_t kKeyLength = 36;
+constexpr std::size_t kKeyBytes = 8;
 const std::string kKeyValue = "VARCHAR(8) CHARACTER SET OCTETS";
+// A line's DELETE reports up to four removed keys, one after the other: a pair
+// may hold more than one history row (the tables have no key).
+constexpr std::size_t kKeysPerLine = 4;
+const std::string kKeysBytes = std::to_string(kKeyBytes * kKeysPerLine);
+const std::string kLineKeysValue = "VARCHAR(" + kKeysBytes + ") CHARACTER SET OCTETS";
 const std::string kKeyText = "UUID_TO_CHAR(K_)";
 // Each key in the list of keys to delete stands behind its line's number in
 // the block, as {ROW} writes it there.
@@ -34,16 +40,16 @@ std::string deletePredicate(const HistoryMode& mode) {
     return joined(mode.deleteLines).substr(std::string(mode.deleteLines[0]).size());
 }
 
-// The DELETE of a line as a walk over the rows it removes: the key of the
-// first removed row that another transaction wrote goes to the line's own
-// output value; a second such row marks the block's answer as incomplete.
+// The DELETE of a line as a walk over the rows it removes: the keys of the
+// removed rows that other transactions wrote go to the line's own output
+// value, up to kKeysPerLine; one more marks the block's answer as incomplete.
 std::string recordingDelete(const HistoryMode& mode) {
     const std::string table = mode.targetTable;
     return kRowsOfThePair + table + deletePredicate(mode) +
            " INTO K_, V_ AS CURSOR C{ROW} DO BEGIN DELETE FROM " + table +
            " WHERE CURRENT OF C{ROW}; IF (V_ <> CURRENT_TRANSACTION) THEN IF (D{ROW} IS NULL) THEN D{ROW} = "
-           "K_; "
-           "ELSE MORE_ = '1'; END";
+           "K_; ELSE IF (OCTET_LENGTH(D{ROW}) < " +
+           kKeysBytes + ") THEN D{ROW} = D{ROW} || K_; ELSE MORE_ = '1'; END";
 }
 
 BlockFrame recordingFrame() {
@@ -52,7 +58,7 @@ BlockFrame recordingFrame() {
             .opening = "MORE_ = '0';",
             .closing = {},
             .output = "MORE_ CHAR(1) CHARACTER SET ASCII",
-            .rowOutput = "D{ROW} " + kKeyValue};
+            .rowOutput = "D{ROW} " + kLineKeysValue};
 }
 
 // The DELETE of a line written again: its keys are taken from the block's
@@ -96,6 +102,19 @@ std::string keyText(const std::string& key) {
         text += kHex[byte & 15];
     }
     return text;
+}
+
+// The texts of the keys a line's output holds, one after the other. The
+// output comes at its declared width, zero bytes past the keys; no key is all
+// zero bytes (its first bytes name the table, never table 0).
+std::string keyTexts(const std::string& removed) {
+    std::string texts;
+    for (std::size_t at = 0; at + kKeyBytes <= removed.size(); at += kKeyBytes) {
+        const std::string key = removed.substr(at, kKeyBytes);
+        if (key.find_first_not_of('\0') == std::string::npos) break;
+        texts += keyText(key);
+    }
+    return texts;
 }
 
 }  // namespace
@@ -157,7 +176,7 @@ void HistoryWriter::writeLines(std::span<const HistoryPair> lines) {
     if (!m_rewrite || m_blocks.output() != "0") return;
     std::vector<std::string> keys(lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i)
-        if (const auto key = m_blocks.rowOutput(i)) keys[i] = keyText(*key);
+        if (const auto removed = m_blocks.rowOutput(i)) keys[i] = keyTexts(*removed);
     m_deletedKeys = std::move(keys);
 }
 

@@ -40,7 +40,7 @@ public:
     // After writeLines(): for each of its lines, the keys of the rows that
     // other transactions had committed and its DELETE removed (as text, one
     // after the other); nullopt when the block cannot tell (lines through a
-    // sub-procedure, or a line that removed more than one such row).
+    // sub-procedure, or a line that removed more than four such rows).
     const std::optional<std::vector<std::string>>& deletedKeys() const { return m_deletedKeys; }
     // Writes lines again, in one call, after the transaction that wrote them
     // was rolled back: each line deletes the rows this transaction wrote for

@@ -736,7 +736,8 @@ TEST_P(GroupedCommitEndToEnd, ARefusedCommit) {
 // deleted that pair's old row: the lines written again delete what they
 // deleted the first time only, so that row stays, as with one transaction
 // per line. Blocks that fit inline (three lines, and the default) report
-// what their DELETEs removed; single statements and the sub-procedure do not.
+// what their DELETEs removed, also when the pair held two history rows;
+// single statements and the sub-procedure do not.
 TEST_P(GroupedCommitEndToEnd, ARowCommittedBeforeARefusedCommitIsKept) {
     const std::string trigger =
         "CREATE SEQUENCE AUTO_ONCE;\n"
@@ -751,9 +752,17 @@ TEST_P(GroupedCommitEndToEnd, ARowCommittedBeforeARefusedCommitIsKept) {
         "END^\n"
         "SET TERM ; ^\n"
         "COMMIT;\n";
-    for (std::size_t perCall : {std::size_t{3}, std::size_t{0}}) {
-        ResetDatabase db(GetParam(), kPurchase, std::string(kSchema) + kGroupData + trigger, perCall);
+    const std::string twoRowsForT6 = "INSERT INTO STORY_IN SELECT * FROM STORY_IN WHERE TEMPPRODID = 'T6';\n";
+    const struct {
+        std::size_t perCall;
+        std::string history;
+    } cases[] = {{3, ""}, {0, ""}, {0, twoRowsForT6}};
+    for (const auto& [perCall, history] : cases) {
+        ResetDatabase db(GetParam(), kPurchase, std::string(kSchema) + kGroupData + history + trigger,
+                         perCall);
         const Rows expected = db.rowsOf(perLineExpectation(8));
+        ASSERT_EQ(db.rowsOf("SELECT COUNT(*) FROM STORY_IN WHERE TEMPPRODID = 'T6'"),
+                  Rows{{history.empty() ? "1" : "2"}});
         EXPECT_THROW(db.run(CommitLimits{100, std::chrono::seconds(60)}), Error);
         EXPECT_EQ(db.rowsOf(std::string(kActualHistoryQuery) + " WHERE PROD_BARCODE IS DISTINCT FROM 'AUTO'"),
                   expected)
