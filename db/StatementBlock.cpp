@@ -53,13 +53,22 @@ std::string_view terminatorOf(std::string_view statement) {
     return compound ? "" : ";";
 }
 
-// The statement with each {ROW} replaced by the row's number in four digits.
-std::string withRowNumber(std::string statement, std::size_t row) {
+// The statement with each {ROW} replaced by `number`.
+std::string withRowText(std::string statement, const std::string& number) {
     static constexpr std::string_view kRow = "{ROW}";
-    const std::string number = rowNumberText(row);
     for (std::size_t at = statement.find(kRow); at != std::string::npos; at = statement.find(kRow, at))
         statement.replace(at, kRow.size(), number);
     return statement;
+}
+
+// The statement with each {ROW} replaced by the row's number in four digits.
+std::string withRowNumber(const std::string& statement, std::size_t row) {
+    return withRowText(statement, rowNumberText(row));
+}
+
+// The name of a "NAME TYPE" declaration.
+std::string declaredName(const std::string& declaration) {
+    return declaration.substr(0, declaration.find(' '));
 }
 
 std::size_t linesIn(std::string_view text) {
@@ -106,33 +115,35 @@ StatementBlock::StatementBlock(SqlConnection& connection, const std::string& tab
     }
     t += ")\n";
     if (m_frame.returnsValues()) {
-        std::vector<std::string> outputs;
-        if (!m_frame.output.empty()) outputs.push_back(m_frame.output);
-        if (!m_frame.rowOutput.empty())
-            for (std::size_t row = 0; row < m_rows; ++row)
-                outputs.push_back(withRowNumber(m_frame.rowOutput, row));
         t += "RETURNS (";
-        for (std::size_t i = 0; i < outputs.size(); ++i) t += (i > 0 ? ",\n" : "") + outputs[i];
+        for (std::size_t row = 0; row < m_rows; ++row)
+            t += (row > 0 ? ",\n" : "") + withRowNumber(m_frame.rowOutput, row);
         t += ")\n";
     }
     t += "AS\n";
-    if (!m_frame.declarations.empty()) t += m_frame.declarations + "\n";
     // Written inline, every statement takes a context of its own; beyond the
     // server's limit the rows call a sub-procedure, whose contexts are its own.
     // Inline rows cost the server less, so they are used wherever they fit.
     m_inline = rowsFitInline(m_rows, oneLine.size());
-    if (!m_inline && !m_frame.empty())
-        throw Error("A block of " + std::to_string(m_rows) + " rows with a frame does not fit inline");
-    if (!m_inline) {
+    if (!m_inline && !m_frame.input.empty())
+        throw Error("A block of " + std::to_string(m_rows) + " rows with an input does not fit inline");
+    if (m_inline) {
+        if (!m_frame.declarations.empty()) t += m_frame.declarations + "\n";
+    } else {
         t.append("DECLARE PROCEDURE ").append(kProcedureName).append(" (");
         for (std::size_t p = 0; p < m_names.size(); ++p) t += (p > 0 ? ", " : "") + typed(m_names[p], p);
-        t += ")\nAS\nBEGIN\n";
-        for (const std::string& statement : oneLine)
-            t.append(statement).append(terminatorOf(statement)) += '\n';
+        t += ")\n";
+        if (m_frame.returnsValues()) t += "RETURNS (" + withRowText(m_frame.rowOutput, "") + ")\n";
+        t += "AS\n";
+        if (!m_frame.declarations.empty()) t += m_frame.declarations + "\n";
+        t += "BEGIN\n";
+        for (const std::string& statement : oneLine) {
+            const std::string own = withRowText(statement, "");
+            t.append(own).append(terminatorOf(own)) += '\n';
+        }
         t += "END\n";
     }
     t += "BEGIN\n";
-    if (!m_frame.opening.empty()) t += m_frame.opening + "\n";
     // One text line per row: the server's "At block line" names it.
     m_firstCallLine = linesIn(t) + 1;
     for (std::size_t row = 0; row < m_rows; ++row) {
@@ -150,10 +161,12 @@ StatementBlock::StatementBlock(SqlConnection& connection, const std::string& tab
         } else {
             t.append("EXECUTE PROCEDURE ").append(kProcedureName).append("(");
             for (std::size_t p = 0; p < m_names.size(); ++p) t += (p > 0 ? ", :" : ":") + inputName(row, p);
-            t += ");\n";
+            t += ")";
+            if (m_frame.returnsValues())
+                t += " RETURNING_VALUES :" + declaredName(withRowNumber(m_frame.rowOutput, row));
+            t += ";\n";
         }
     }
-    if (!m_frame.closing.empty()) t += m_frame.closing + "\n";
     if (m_frame.returnsValues()) t += "SUSPEND;\n";
     t += "END";
 
@@ -246,7 +259,6 @@ void StatementBlock::run(std::size_t count) {
         for (std::size_t p = 0; p < perRow; ++p) bind(first + row * perRow + p, null);
     m_boundRows = m_rows;
 
-    m_output.clear();
     m_rowOutputs.clear();
     sqldriver::ISQLCursor* cursor = nullptr;
     const sqldriver::Status status = m_command->execute(&cursor);
@@ -280,13 +292,8 @@ void StatementBlock::readOutput(sqldriver::ISQLCursor* cursor) {
         bytes.resize(length);
         return bytes;
     };
-    std::uint16_t column = 1;
-    if (!m_frame.output.empty()) {
-        const std::string text = value(column++).value_or(std::string());
-        m_output = text.c_str();
-    }
-    if (!m_frame.rowOutput.empty())
-        for (std::size_t row = 0; row < m_rows; ++row) m_rowOutputs.push_back(value(column++));
+    for (std::size_t row = 0; row < m_rows; ++row)
+        m_rowOutputs.push_back(value(static_cast<std::uint16_t>(row + 1)));
 }
 
 std::optional<std::size_t> StatementBlock::rowOfFailureText(const std::string& errorText) const {

@@ -32,8 +32,8 @@ public:
     // column of `table` (the markers give the sub-procedure its parameters,
     // typed as those columns, so values convert as they do for the statements
     // sent on their own). rows: how many rows one call holds at most.
-    // frame: what the block holds around the rows (a block with a frame must
-    // fit inline, see rowsFitInline; throws Error otherwise).
+    // frame: what the block holds around the rows (a block with a frame's
+    // input must fit inline, see rowsFitInline; throws Error otherwise).
     StatementBlock(SqlConnection& connection, const std::string& table,
                    const std::vector<std::string>& statements, std::size_t rows, BlockFrame frame = {});
     ~StatementBlock() override;
@@ -57,8 +57,6 @@ public:
     void setValue(std::size_t row, std::size_t parameter, ParameterValue value);
     // The frame's value for the whole block, kept until set again.
     void setBlockInput(const std::string& text);
-    // The frame's output as the last successful run() returned it (as text).
-    const std::string& output() const { return m_output; }
     // The frame's value of each row as the last successful run() returned it:
     // the bytes of the value's whole width (zero bytes past a shorter value);
     // nullopt for a null, and for rows the run did not reach.
@@ -104,7 +102,6 @@ private:
     std::string m_lastErrorText;
     BlockFrame m_frame;
     QueryParameter m_blockInput;
-    std::string m_output;
     std::vector<std::optional<std::string>> m_rowOutputs;
 };
 

@@ -1,5 +1,6 @@
 #include "HistoryWriter.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -20,17 +21,22 @@ std::string joined(const char* const (&lines)[N]) {
 constexpr std::size_t kKeyLength = 36;
 constexpr std::size_t kKeyBytes = 8;
 const std::string kKeyValue = "VARCHAR(8) CHARACTER SET OCTETS";
-// A line's DELETE reports up to four removed keys, one after the other: a pair
-// may hold more than one history row (the tables have no key).
+// A line's DELETE reports the keys it removed, one after the other: a pair may
+// hold more than one history row (the tables have no key). Its value holds
+// one key more than it tells exactly: a full value means "that many or more".
 constexpr std::size_t kKeysPerLine = 4;
-const std::string kKeysBytes = std::to_string(kKeyBytes * kKeysPerLine);
+const std::string kKeysBytes = std::to_string(kKeyBytes * (kKeysPerLine + 1));
 const std::string kLineKeysValue = "VARCHAR(" + kKeysBytes + ") CHARACTER SET OCTETS";
+// Lines written again go inline (their block has an input for the whole
+// block, which a sub-procedure does not reach): two statements a line.
+constexpr std::size_t kRewriteLines = kMaxInlineContexts / 2;
 const std::string kKeyText = "UUID_TO_CHAR(K_)";
 // Each key in the list of keys to delete stands behind its line's number in
 // the block, as {ROW} writes it there.
 const std::size_t kMarkLength = rowNumberText(0).size();
 const std::size_t kEntryLength = kMarkLength + kKeyLength;
-constexpr std::size_t kKeysCapacity = 8000;
+// Room for five keys of each of 128 lines (a text may hold 32,765 bytes).
+constexpr std::size_t kKeysCapacity = 32000;
 const std::string kCapacity = std::to_string(kKeysCapacity);
 
 const std::string kRowsOfThePair = "FOR SELECT RDB$DB_KEY AS DK_, RDB$RECORD_VERSION AS RV_ FROM ";
@@ -42,22 +48,19 @@ std::string deletePredicate(const HistoryMode& mode) {
 
 // The DELETE of a line as a walk over the rows it removes: the keys of the
 // removed rows that other transactions wrote go to the line's own output
-// value, up to kKeysPerLine; one more marks the block's answer as incomplete.
+// value, until it is full.
 std::string recordingDelete(const HistoryMode& mode) {
     const std::string table = mode.targetTable;
+    const std::string roomLeft = "COALESCE(OCTET_LENGTH(D{ROW}), 0) < " + kKeysBytes;
     return kRowsOfThePair + table + deletePredicate(mode) +
            " INTO K_, V_ AS CURSOR C{ROW} DO BEGIN DELETE FROM " + table +
-           " WHERE CURRENT OF C{ROW}; IF (V_ <> CURRENT_TRANSACTION) THEN IF (D{ROW} IS NULL) THEN D{ROW} = "
-           "K_; ELSE IF (OCTET_LENGTH(D{ROW}) < " +
-           kKeysBytes + ") THEN D{ROW} = D{ROW} || K_; ELSE MORE_ = '1'; END";
+           " WHERE CURRENT OF C{ROW}; IF (V_ <> CURRENT_TRANSACTION AND " + roomLeft +
+           ") THEN D{ROW} = COALESCE(D{ROW} || K_, K_); END";
 }
 
 BlockFrame recordingFrame() {
     return {.input = {},
             .declarations = "DECLARE K_ CHAR(8) CHARACTER SET OCTETS; DECLARE V_ BIGINT;",
-            .opening = "MORE_ = '0';",
-            .closing = {},
-            .output = "MORE_ CHAR(1) CHARACTER SET ASCII",
             .rowOutput = "D{ROW} " + kLineKeysValue};
 }
 
@@ -85,9 +88,6 @@ BlockFrame rewritingFrame() {
                 "DECLARE K_ CHAR(16) CHARACTER SET OCTETS; DECLARE V_ BIGINT; "
                 "DECLARE P_ INTEGER = 1; DECLARE ROW_KEYS_ VARCHAR(" +
                 kCapacity + ") CHARACTER SET ASCII;",
-            .opening = {},
-            .closing = {},
-            .output = {},
             .rowOutput = "I{ROW} " + kKeyValue};
 }
 
@@ -104,16 +104,19 @@ std::string keyText(const std::string& key) {
     return text;
 }
 
-// The texts of the keys a line's output holds, one after the other. The
-// output comes at its declared width, zero bytes past the keys; no key is all
-// zero bytes (its first bytes name the table, never table 0).
-std::string keyTexts(const std::string& removed) {
+// The texts of the keys a line's output holds, one after the other; nullopt
+// when it is full (there may have been more). The output comes at its
+// declared width, zero bytes past the keys; no key is all zero bytes (its
+// first bytes name the table, never table 0).
+std::optional<std::string> keyTexts(const std::string& removed) {
     std::string texts;
-    for (std::size_t at = 0; at + kKeyBytes <= removed.size(); at += kKeyBytes) {
+    std::size_t keys = 0;
+    for (std::size_t at = 0; at + kKeyBytes <= removed.size(); at += kKeyBytes, ++keys) {
         const std::string key = removed.substr(at, kKeyBytes);
         if (key.find_first_not_of('\0') == std::string::npos) break;
         texts += keyText(key);
     }
+    if (keys > kKeysPerLine) return std::nullopt;
     return texts;
 }
 
@@ -128,17 +131,13 @@ HistoryWriter::HistoryWriter(const HistoryMode& mode, ResetQuery& work, ResetBlo
     // The same DELETE predicate and INSERT column list as the single statements.
     const std::string insert = joined(mode.insertLines);
     // Two statements a line: the DELETE (a walk over the pair's rows) and the INSERT.
-    if (rowsFitInline(m_linesPerCall, 2)) {
-        m_blocks.define(mode.targetTable, {recordingDelete(mode), insert}, m_linesPerCall, recordingFrame());
-        m_rewrite = m_blocks.sibling();
-        m_rewrite->define(mode.targetTable, {rewritingDelete(mode), rewritingInsert(mode)}, m_linesPerCall,
-                          rewritingFrame());
-        m_rewriteAt = positionsIn(*m_rewrite);
-    } else {
-        // Through a sub-procedure, which the block's own variables do not reach.
-        m_blocks.define(mode.targetTable, {joined(mode.deleteLines), insert}, m_linesPerCall, {});
-    }
+    m_blocks.define(mode.targetTable, {recordingDelete(mode), insert}, m_linesPerCall, recordingFrame());
     m_at = positionsIn(m_blocks);
+    m_rewriteLines = std::min(m_linesPerCall, kRewriteLines);
+    m_rewrite = m_blocks.sibling();
+    m_rewrite->define(mode.targetTable, {rewritingDelete(mode), rewritingInsert(mode)}, m_rewriteLines,
+                      rewritingFrame());
+    m_rewriteAt = positionsIn(*m_rewrite);
 }
 
 HistoryWriter::~HistoryWriter() {
@@ -171,35 +170,51 @@ void HistoryWriter::writeLines(std::span<const HistoryPair> lines) {
     m_deletedKeys.reset();
     setLines(m_blocks, m_at, lines);
     m_blocks.run(lines.size());
-    // A line that removed more than one row of other transactions: the
-    // block's answer is not whole, and lines are written again as before.
-    if (!m_rewrite || m_blocks.output() != "0") return;
     std::vector<std::string> keys(lines.size());
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        if (const auto removed = m_blocks.rowOutput(i)) keys[i] = keyTexts(*removed);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const auto removed = m_blocks.rowOutput(i);
+        if (!removed) continue;
+        auto texts = keyTexts(*removed);
+        // A line that removed more rows of other transactions than it tells:
+        // lines are written again as before, deleting every row of the pair.
+        if (!texts) return;
+        keys[i] = std::move(*texts);
+    }
     m_deletedKeys = std::move(keys);
 }
 
 bool HistoryWriter::rewriteLines(std::span<const HistoryPair> lines, std::span<const std::string> keys) {
     m_insertedKeys.reset();
     if (!m_rewrite) return false;
-    std::string list;
-    for (std::size_t line = 0; line < lines.size(); ++line) {
-        const std::string mark = rowNumberText(line);  // as {ROW} in the block
-        for (std::size_t at = 0; at + kKeyLength <= keys[line].size(); at += kKeyLength)
-            list.append(mark).append(keys[line], at, kKeyLength);
+    // The lists of keys of each call, all made before the first call runs:
+    // lines written in part cannot be written again as before.
+    std::vector<std::string> lists;
+    for (std::size_t first = 0; first < lines.size(); first += m_rewriteLines) {
+        std::string& list = lists.emplace_back();
+        for (std::size_t line = first; line < std::min(lines.size(), first + m_rewriteLines); ++line) {
+            const std::string mark = rowNumberText(line - first);  // as {ROW} in the block
+            for (std::size_t at = 0; at + kKeyLength <= keys[line].size(); at += kKeyLength)
+                list.append(mark).append(keys[line], at, kKeyLength);
+        }
+        if (list.size() > kKeysCapacity) return false;
     }
-    if (list.size() > kKeysCapacity) return false;
-    setLines(*m_rewrite, m_rewriteAt, lines);
-    m_rewrite->setBlockInput(list);
-    m_rewrite->run(lines.size());
-    std::vector<std::string> inserted(lines.size());
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const auto key = m_rewrite->rowOutput(i);
-        if (!key) return true;  // not told: m_insertedKeys stays empty
-        inserted[i] = keyText(*key);
+    std::vector<std::string> inserted;
+    bool told = true;
+    for (std::size_t call = 0; call < lists.size(); ++call) {
+        const auto part = lines.subspan(call * m_rewriteLines)
+                              .first(std::min(m_rewriteLines, lines.size() - call * m_rewriteLines));
+        setLines(*m_rewrite, m_rewriteAt, part);
+        m_rewrite->setBlockInput(lists[call]);
+        m_rewrite->run(part.size());
+        for (std::size_t i = 0; i < part.size() && told; ++i) {
+            const auto key = m_rewrite->rowOutput(i);
+            if (key)
+                inserted.push_back(keyText(*key));
+            else
+                told = false;  // m_insertedKeys stays empty
+        }
     }
-    m_insertedKeys = std::move(inserted);
+    if (told) m_insertedKeys = std::move(inserted);
     return true;
 }
 

@@ -39,15 +39,15 @@ public:
     std::optional<std::size_t> failedLine();
     // After writeLines(): for each of its lines, the keys of the rows that
     // other transactions had committed and its DELETE removed (as text, one
-    // after the other); nullopt when the block cannot tell (lines through a
-    // sub-procedure, or a line that removed more than four such rows).
+    // after the other); nullopt when the block cannot tell (a line that
+    // removed more than four such rows).
     const std::optional<std::vector<std::string>>& deletedKeys() const { return m_deletedKeys; }
-    // Writes lines again, in one call, after the transaction that wrote them
-    // was rolled back: each line deletes the rows this transaction wrote for
+    // Writes lines again, in calls of up to 128 lines, after the transaction
+    // that wrote them was rolled back: each line deletes the rows this transaction wrote for
     // its pair and the rows of its keys (what the first writing deleted, and
     // rows lines before it wrote again and committed since), then inserts.
-    // False, with nothing written, when the keys do not fit in one call or
-    // the blocks cannot tell keys at all.
+    // False, with nothing written, when the keys of a call do not fit in it
+    // or the blocks cannot tell keys at all.
     bool rewriteLines(std::span<const HistoryPair> lines, std::span<const std::string> keys);
     // After rewriteLines(): for each of its lines, the key of the row it
     // inserted; nullopt when the block could not tell.
@@ -69,6 +69,7 @@ private:
     ResetBlock& m_blocks;
     std::unique_ptr<ResetBlock> m_rewrite;  // the block that writes lines again
     std::size_t m_linesPerCall = 1;
+    std::size_t m_rewriteLines = 1;  // lines one call of m_rewrite holds
     Positions m_at{};
     Positions m_rewriteAt{};
     std::optional<std::vector<std::string>> m_deletedKeys;

@@ -40,10 +40,8 @@ public:
     // nothing the call did is kept and the transaction stays usable unless
     // the connection itself was lost.
     virtual void run(std::size_t count) = 0;
-    // After a run(): the value the frame's output returned ("" when none),
-    // and the frame's value of one line (the bytes of its whole width,
-    // nullopt for a null).
-    virtual std::string output() = 0;
+    // After a run(): the frame's value of one line (the bytes of its whole
+    // width, nullopt for a null).
     virtual std::optional<std::string> rowOutput(std::size_t line) = 0;
     // After a failed run(): the line whose values or statements failed, when known.
     virtual std::optional<std::size_t> failedLine() = 0;

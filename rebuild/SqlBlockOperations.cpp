@@ -39,8 +39,6 @@ void SqlBlockOperations::setBlockInput(const std::string& text) { block().setBlo
 
 void SqlBlockOperations::run(std::size_t count) { block().run(count); }
 
-std::string SqlBlockOperations::output() { return block().output(); }
-
 std::optional<std::string> SqlBlockOperations::rowOutput(std::size_t line) {
     const auto& values = block().rowOutputs();
     return line < values.size() ? values[line] : std::nullopt;

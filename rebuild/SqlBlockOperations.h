@@ -23,7 +23,6 @@ public:
     void setParamDouble(std::size_t line, std::size_t parameter, double value) override;
     void setBlockInput(const std::string& text) override;
     void run(std::size_t count) override;
-    std::string output() override;
     std::optional<std::string> rowOutput(std::size_t line) override;
     std::optional<std::size_t> failedLine() override;
     void release() noexcept override;

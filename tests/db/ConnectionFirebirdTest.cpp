@@ -236,35 +236,52 @@ TEST_P(ConnectionFirebirdTest, BlocksOfRowsRunWholeOrNotAtAll) {
     }
 }
 
-// A block with a frame: an input, a variable and outputs around the rows,
+// A block with a frame: variables and a value for each row around the rows,
 // {ROW} made each row's own, a compound statement (no semicolon after its
-// END), and the output handed back with the execution itself, in the open
+// END), and the values handed back with the execution itself, in the open
 // transaction the rows write in: nothing is seen elsewhere before its commit.
+// Inline, the block's variables and its input span the rows; rows through the
+// sub-procedure (129 of two statements) have variables of each call's own.
 TEST_P(ConnectionFirebirdTest, AFramedBlockAnswersFromTheOpenTransaction) {
-    const tarvel::BlockFrame frame{.input = "SEP_ VARCHAR(5)",
-                                   .declarations = "DECLARE N_ INTEGER = 0;",
-                                   .opening = "OUT_ = '';",
-                                   .closing = "OUT_ = OUT_ || SEP_ || N_;",
-                                   .output = "OUT_ VARCHAR(200)",
-                                   .rowOutput = "R{ROW} VARCHAR(3) CHARACTER SET OCTETS"};
-    const std::vector<std::string> statements = {"INSERT INTO STORY_IN (PROD_ID, PRICE) VALUES (:PROD_ID, 1)",
-                                                 "BEGIN N_ = N_ + 1; OUT_ = OUT_ || '{ROW}' || :PROD_ID ; "
-                                                 "R{ROW} = x'00' || :PROD_ID ; END"};
-    tarvel::StatementBlock block(*m_connection, "STORY_IN", statements, 3, frame);
-    block.setBlockInput("|");
-    block.setValue(0, 0, std::string("A"));
-    block.setValue(1, 0, std::string("B"));
-    m_connection->beginTransaction();
-    block.run(2);
-    EXPECT_EQ(block.output(), "0000A0001B|2");
-    EXPECT_EQ(block.rowOutputs(), (std::vector<std::optional<std::string>>{
-                                      std::string("\0A\0", 3), std::string("\0B\0", 3), std::nullopt}))
-        << "bytes, a zero byte among them, to the value's width";
-    EXPECT_EQ(rowsOf("A"), 0) << "written in the open transaction, not yet committed";
-    m_connection->commit();
-    EXPECT_EQ(rowsOf("B"), 1);
-    EXPECT_THROW(tarvel::StatementBlock(*m_connection, "STORY_IN", statements, 129, frame), Error)
-        << "a frame needs the rows inline";
+    const std::string insert = "INSERT INTO STORY_IN (PROD_ID, PRICE) VALUES (:PROD_ID, 1)";
+    const std::string rowOutput = "R{ROW} VARCHAR(3) CHARACTER SET OCTETS";
+    const std::string declarations = "DECLARE N_ INTEGER = 0;";
+    const struct {
+        std::size_t rows;
+        tarvel::BlockFrame frame;
+        std::string counting;
+        std::string second;  // row 1's value
+    } cases[] = {
+        {3,
+         {.input = "STEP_ INTEGER", .declarations = declarations, .rowOutput = rowOutput},
+         "BEGIN N_ = N_ + STEP_; R{ROW} = x'00' || :PROD_ID || N_; END",
+         std::string("\0B2", 3)},
+        {129,
+         {.input = {}, .declarations = declarations, .rowOutput = rowOutput},
+         "BEGIN N_ = N_ + 1; R{ROW} = x'00' || :PROD_ID || N_; END",
+         std::string("\0B1", 3)},
+    };
+    for (const auto& c : cases) {
+        run("DELETE FROM STORY_IN");
+        tarvel::StatementBlock block(*m_connection, "STORY_IN", {insert, c.counting}, c.rows, c.frame);
+        EXPECT_EQ(block.isInline(), c.rows == 3);
+        if (!c.frame.input.empty()) block.setBlockInput("1");
+        block.setValue(0, 0, std::string("A"));
+        block.setValue(1, 0, std::string("B"));
+        m_connection->beginTransaction();
+        block.run(2);
+        std::vector<std::optional<std::string>> expected(c.rows);
+        expected[0] = std::string("\0A1", 3);
+        expected[1] = c.second;
+        EXPECT_EQ(block.rowOutputs(), expected)
+            << c.rows << " rows: bytes, a zero byte among them, to the width";
+        EXPECT_EQ(rowsOf("A"), 0) << "written in the open transaction, not yet committed";
+        m_connection->commit();
+        EXPECT_EQ(rowsOf("B"), 1);
+    }
+    const tarvel::BlockFrame withInput{.input = "STEP_ INTEGER", .declarations = {}, .rowOutput = {}};
+    EXPECT_THROW(tarvel::StatementBlock(*m_connection, "STORY_IN", {insert, insert}, 129, withInput), Error)
+        << "an input for the whole block needs the rows inline";
 }
 
 // What another attachment meets while this one holds P1's row (deleted in an

@@ -732,43 +732,68 @@ TEST_P(GroupedCommitEndToEnd, ARefusedCommit) {
 }
 
 // A refused commit of a group of every line, where the first refusal also
-// commits a row for pair T6 in a transaction of its own, after line 6 had
-// deleted that pair's old row: the lines written again delete what they
-// deleted the first time only, so that row stays, as with one transaction
-// per line. Blocks that fit inline (three lines, and the default) report
-// what their DELETEs removed, also when the pair held two history rows;
-// single statements and the sub-procedure do not.
+// commits a row for an earlier line's pair in a transaction of its own, after
+// that line had deleted the pair's old row: the lines written again delete
+// what they deleted the first time only, so that row stays, as with one
+// transaction per line. Blocks report what their DELETEs removed (three
+// lines, the default, and 200 through the sub-procedure), also when the pair
+// held two history rows; single statements do not. Refused every time, the
+// lines end at line 8 (its row is refused); refused once, at the group's last
+// line, after 299 lines written again, the row's pair in the second call of 128.
 TEST_P(GroupedCommitEndToEnd, ARowCommittedBeforeARefusedCommitIsKept) {
-    const std::string trigger =
-        "CREATE SEQUENCE AUTO_ONCE;\n"
-        "CREATE EXCEPTION HISTORY_REFUSED 'history row refused at commit';\n"
-        "SET TERM ^ ;\n"
-        "CREATE TRIGGER REFUSE_AT_COMMIT ON TRANSACTION COMMIT AS BEGIN\n"
-        "  IF (EXISTS (SELECT 1 FROM STORY_IN WHERE PROD_BARCODE = 'N8')) THEN BEGIN\n"
-        "    IF (GEN_ID(AUTO_ONCE, 1) = 1) THEN IN AUTONOMOUS TRANSACTION DO\n"
-        "      INSERT INTO STORY_IN (PROVIDER_ID, TEMPPRODID, PROD_BARCODE) VALUES ('G06', 'T6', 'AUTO');\n"
-        "    EXCEPTION HISTORY_REFUSED;\n"
-        "  END\n"
-        "END^\n"
-        "SET TERM ; ^\n"
-        "COMMIT;\n";
     const std::string twoRowsForT6 = "INSERT INTO STORY_IN SELECT * FROM STORY_IN WHERE TEMPPRODID = 'T6';\n";
+    const std::string moreLines =
+        "SET TERM ^ ;\n"
+        "EXECUTE BLOCK AS DECLARE I INTEGER = 12; BEGIN WHILE (I <= 300) DO BEGIN\n"
+        "  INSERT INTO INSTORAGE_SUB VALUES (:I, 'H' || LPAD(:I, 3, '0'), 'A', 1, '2024-02-01', 'U' || :I,"
+        " 'M' || :I, 1, 1);\n"
+        "  INSERT INTO STORY_IN VALUES ('H' || LPAD(:I, 3, '0'), 'OLD', 99, '2000-01-01', 'U' || :I, 'OLD', "
+        "99,"
+        " 99);\n"
+        "  I = I + 1; END END^\n"
+        "SET TERM ; ^\n"
+        "INSERT INTO STORY_IN_BEFORE SELECT * FROM STORY_IN WHERE PROVIDER_ID STARTING WITH 'H';\n"
+        "COMMIT;\n";
     const struct {
         std::size_t perCall;
         std::string history;
-    } cases[] = {{3, ""}, {0, ""}, {0, twoRowsForT6}};
-    for (const auto& [perCall, history] : cases) {
-        ResetDatabase db(GetParam(), kPurchase, std::string(kSchema) + kGroupData + history + trigger,
-                         perCall);
-        const Rows expected = db.rowsOf(perLineExpectation(8));
+        std::string autoPair;  // the row committed at the first refusal
+        int failing;           // 8: refused every time; else refused once
+    } cases[] = {{3, "", "'G06', 'T6'", 8},
+                 {0, "", "'G06', 'T6'", 8},
+                 {0, twoRowsForT6, "'G06', 'T6'", 8},
+                 {200, twoRowsForT6, "'G06', 'T6'", 8},
+                 {200, moreLines, "'H151', 'U151'", 300}};
+    for (const auto& c : cases) {
+        const std::string trigger =
+            "CREATE SEQUENCE AUTO_ONCE;\n"
+            "CREATE EXCEPTION HISTORY_REFUSED 'history row refused at commit';\n"
+            "SET TERM ^ ;\n"
+            "CREATE TRIGGER REFUSE_AT_COMMIT ON TRANSACTION COMMIT AS BEGIN\n"
+            "  IF (EXISTS (SELECT 1 FROM STORY_IN WHERE PROD_BARCODE = 'N8')) THEN BEGIN\n"
+            "    IF (GEN_ID(AUTO_ONCE, 1) = 1) THEN BEGIN\n"
+            "      IN AUTONOMOUS TRANSACTION DO\n"
+            "        INSERT INTO STORY_IN (PROVIDER_ID, TEMPPRODID, PROD_BARCODE) VALUES (" +
+            c.autoPair +
+            ", 'AUTO');\n"
+            "      EXCEPTION HISTORY_REFUSED;\n"
+            "    END\n" +
+            (c.failing == 8 ? "    EXCEPTION HISTORY_REFUSED;\n" : "") +
+            "  END\n"
+            "END^\n"
+            "SET TERM ; ^\n"
+            "COMMIT;\n";
+        ResetDatabase db(GetParam(), kPurchase, std::string(kSchema) + kGroupData + c.history + trigger,
+                         c.perCall);
+        const Rows expected = db.rowsOf(perLineExpectation(c.failing));
         ASSERT_EQ(db.rowsOf("SELECT COUNT(*) FROM STORY_IN WHERE TEMPPRODID = 'T6'"),
-                  Rows{{history.empty() ? "1" : "2"}});
-        EXPECT_THROW(db.run(CommitLimits{100, std::chrono::seconds(60)}), Error);
+                  Rows{{c.history == twoRowsForT6 ? "2" : "1"}});
+        EXPECT_THROW(db.run(CommitLimits{1000, std::chrono::seconds(60)}), Error);
         EXPECT_EQ(db.rowsOf(std::string(kActualHistoryQuery) + " WHERE PROD_BARCODE IS DISTINCT FROM 'AUTO'"),
                   expected)
-            << "lines per call " << perCall;
+            << "lines per call " << c.perCall;
         EXPECT_EQ(db.rowsOf("SELECT COUNT(*) FROM STORY_IN WHERE PROD_BARCODE = 'AUTO'"), Rows{{"1"}})
-            << "lines per call " << perCall;
+            << "lines per call " << c.perCall;
     }
 }
 

@@ -161,7 +161,7 @@ std::unique_ptr<ResetBlock> BlockDouble::sibling() {
 void BlockDouble::define(const std::string&, const std::vector<std::string>& statements, std::size_t lines,
                          const BlockFrame& frame) {
     m_db.log.push_back("block.define " + std::to_string(lines));
-    m_reports = !frame.output.empty();
+    m_reports = frame.returnsValues();
     m_names.clear();
     for (const std::string& statement : statements) {
         for (std::size_t at = statement.find(':'); at != std::string::npos;

@@ -127,10 +127,12 @@ public:
                 const BlockFrame& frame) override;
     std::unique_ptr<ResetBlock> sibling() override;
     void setBlockInput(const std::string&) override {}
-    // A block that would report keys reports that it cannot (the doubles do
-    // not run the server's language): lines are written again as before.
-    std::string output() override { return m_reports ? "-" : ""; }
-    std::optional<std::string> rowOutput(std::size_t) override { return std::nullopt; }
+    // A block that would report keys reports more than it can tell (the
+    // doubles do not run the server's language): lines are written again as
+    // before.
+    std::optional<std::string> rowOutput(std::size_t) override {
+        return m_reports ? std::optional<std::string>(std::string(64, '\x01')) : std::nullopt;
+    }
     std::size_t parameterIndex(const std::string& name) override;
     void setParamText(std::size_t line, std::size_t parameter, const std::string& value) override;
     void setParamDouble(std::size_t line, std::size_t parameter, double value) override;
