@@ -186,27 +186,31 @@ void HistoryWriter::writeLines(std::span<const HistoryPair> lines) {
 bool HistoryWriter::rewriteLines(std::span<const HistoryPair> lines, std::span<const std::string> keys) {
     m_insertedKeys.reset();
     if (!m_rewrite) return false;
-    // The lists of keys of each call, all made before the first call runs:
-    // lines written in part cannot be written again as before.
-    std::vector<std::string> lists;
+    // Every call's lines and list of keys, all made before the first call
+    // runs: lines written in part cannot be written again as before.
+    struct Call {
+        std::span<const HistoryPair> lines;
+        std::string keys;
+    };
+    std::vector<Call> calls;
     for (std::size_t first = 0; first < lines.size(); first += m_rewriteLines) {
-        std::string& list = lists.emplace_back();
-        for (std::size_t line = first; line < std::min(lines.size(), first + m_rewriteLines); ++line) {
-            const std::string mark = rowNumberText(line - first);  // as {ROW} in the block
-            for (std::size_t at = 0; at + kKeyLength <= keys[line].size(); at += kKeyLength)
-                list.append(mark).append(keys[line], at, kKeyLength);
+        Call& call = calls.emplace_back();
+        call.lines = lines.subspan(first, std::min(m_rewriteLines, lines.size() - first));
+        for (std::size_t i = 0; i < call.lines.size(); ++i) {
+            const std::string mark = rowNumberText(i);  // as {ROW} in the block
+            const std::string& own = keys[first + i];
+            for (std::size_t at = 0; at + kKeyLength <= own.size(); at += kKeyLength)
+                call.keys.append(mark).append(own, at, kKeyLength);
         }
-        if (list.size() > kKeysCapacity) return false;
+        if (call.keys.size() > kKeysCapacity) return false;
     }
     std::vector<std::string> inserted;
     bool told = true;
-    for (std::size_t call = 0; call < lists.size(); ++call) {
-        const auto part = lines.subspan(call * m_rewriteLines)
-                              .first(std::min(m_rewriteLines, lines.size() - call * m_rewriteLines));
-        setLines(*m_rewrite, m_rewriteAt, part);
-        m_rewrite->setBlockInput(lists[call]);
-        m_rewrite->run(part.size());
-        for (std::size_t i = 0; i < part.size() && told; ++i) {
+    for (const Call& call : calls) {
+        setLines(*m_rewrite, m_rewriteAt, call.lines);
+        m_rewrite->setBlockInput(call.keys);
+        m_rewrite->run(call.lines.size());
+        for (std::size_t i = 0; i < call.lines.size() && told; ++i) {
             const auto key = m_rewrite->rowOutput(i);
             if (key)
                 inserted.push_back(keyText(*key));
