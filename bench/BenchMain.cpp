@@ -11,9 +11,9 @@
 //                [--configs embedded-off,embedded-on,server-off,server-on,server-off-20ms,...]
 //                [--variants program,cli,d,e,g,psql,set] [--repeat 3] [--template FILE] [--work DIR]
 // --delayed-sizes: the sizes of the configurations with an added round trip
-// (default: --sizes). --repeat: the program, the command line and g, whose
-// ratios are the figures that matter, run that many times each, taking turns,
-// and the table shows the median of each.
+// (default: --sizes). --repeat: the program, the command line, g and the PSQL
+// loop, whose ratios are the figures that matter, run that many times each,
+// taking turns, and the table shows the median of each.
 //   tarvel_bench --make-template FILE --size N
 //   tarvel_bench --load --size N [--configs embedded-off] [--template FILE]
 // The server password comes from TARVEL_FB_PASSWORD (default tarvel-test).
