@@ -9,7 +9,7 @@
 //
 //   tarvel_bench [--sizes 10000,100000] [--delayed-sizes 10000] [--budget 15]
 //                [--configs embedded-off,embedded-on,server-off,server-on,server-off-20ms,...]
-//                [--variants program,cli,d,e,g,psql,set] [--repeat 3] [--template FILE] [--work DIR]
+//                [--variants program,cli,d,e,g,b,psql,set] [--repeat 3] [--template FILE] [--work DIR]
 // --delayed-sizes: the sizes of the configurations with an added round trip
 // (default: --sizes). --repeat: the program, the command line, g and the PSQL
 // loop, whose ratios are the figures that matter, run that many times each,
@@ -378,9 +378,9 @@ private:
                           (config.forcedWrites ? "on" : "off") + " | " + addedRoundTripText(config) + " |";
         for (const VariantInfo& info : kVariants) row += " " + cellOf(cells[info.key]) + " |";
         row += " " + ratioOf(cells["program"], cells["psql"]) + " | " +
-               ratioOf(cells["program"], cells["g"]) + " | " + ratioOf(cells["program"], cells["e"]) + " | " +
-               roundTripsPerThousand(counted) + " | " + megabytes(cells["program"]) + " | " +
-               megabytes(cells["g"]) + " |";
+               ratioOf(cells["program"], cells["g"]) + " | " + ratioOf(cells["program"], cells["b"]) + " | " +
+               ratioOf(cells["program"], cells["e"]) + " | " + roundTripsPerThousand(counted) + " | " +
+               megabytes(cells["program"]) + " | " + megabytes(cells["g"]) + " |";
         bool same = !counted || (!counted->failed && counted->sameTable);
         for (const auto& [key, cell] : cells) same = same && (!cell || (!cell->failed && cell->sameTable));
         return row + (same ? " yes |" : " NO |");
@@ -388,7 +388,8 @@ private:
 
     void printTable(const std::vector<std::string>& rows) {
         std::printf(
-            "\nLines per second (the program, the command line and g: median of %d runs taking turns; the "
+            "\nLines per second (the program, the command line, g, b and the PSQL loop: median of %d runs "
+            "taking turns; the "
             "others: one run; * = stopped after the %g s budget, at the end of a provider's lines, or for "
             "the "
             "command line at its next line after SIGTERM; rate over the lines done; - = not run).\n\n",
@@ -400,10 +401,11 @@ private:
             rule += "---|";
         }
         head +=
-            " program/psql | program/g | program/e | round trips per 1,000 lines, the program | peak RSS "
+            " program/psql | program/g | program/b | program/e | round trips per 1,000 lines, the program | "
+            "peak RSS "
             "program "
             "(MB) | peak RSS g (MB) | same table |";
-        rule += "---|---|---|---|---|---|---|";
+        rule += "---|---|---|---|---|---|---|---|";
         std::printf("%s\n%s\n", head.c_str(), rule.c_str());
         for (const std::string& row : rows) std::printf("%s\n", row.c_str());
         std::printf("\n");

@@ -45,7 +45,7 @@ struct Options {
     std::vector<int> delayedSizes;  // sizes of the delayed configurations (default: sizes)
     double budget = 15;
     std::vector<std::string> configs = {"embedded-off", "embedded-on", "server-off", "server-on"};
-    std::vector<std::string> variants = {"program", "cli", "d", "e", "g", "psql", "set"};
+    std::vector<std::string> variants = {"program", "cli", "d", "e", "g", "b", "psql", "set"};
     int repeat = 3;
     std::string templateFile;
     std::string makeTemplate;
