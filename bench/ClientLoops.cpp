@@ -18,6 +18,7 @@ const char* const kInsert =
     " VALUES(?,?,?,?,?,?,?,?)\r\n";
 
 enum Column { Party, ProdId, Price, BillDate, TempProdId, Barcode, SalePrice, Discount };
+constexpr int kInsertValues = 8;
 
 // Binds as the program does: texts with null as empty, numbers with null as 0.
 void bindDelete(Statement& statement, const Statement& scan) {
@@ -25,15 +26,29 @@ void bindDelete(Statement& statement, const Statement& scan) {
     statement.setText(1, scan.text(Party));
 }
 
-void bindInsert(Statement& statement, const Statement& scan) {
-    statement.setText(0, scan.text(Party));
-    statement.setText(1, scan.text(ProdId));
-    statement.setDouble(2, scan.number(Price));
-    statement.setText(3, scan.text(BillDate));
-    statement.setText(4, scan.text(TempProdId));
-    statement.setText(5, scan.text(Barcode));
-    statement.setDouble(6, scan.number(SalePrice));
-    statement.setDouble(7, scan.number(Discount));
+// The INSERT's eight values, from parameter `first` on (a block holds many lines').
+void bindInsert(Statement& statement, const Statement& scan, int first = 0) {
+    statement.setText(first + 0, scan.text(Party));
+    statement.setText(first + 1, scan.text(ProdId));
+    statement.setDouble(first + 2, scan.number(Price));
+    statement.setText(first + 3, scan.text(BillDate));
+    statement.setText(first + 4, scan.text(TempProdId));
+    statement.setText(first + 5, scan.text(Barcode));
+    statement.setDouble(first + 6, scan.number(SalePrice));
+    statement.setDouble(first + 7, scan.number(Discount));
+}
+
+// Moves the scan to the next line with a positive price, counting the lines
+// passed; false at the scan's end or once the budget stops the walk.
+bool nextPricedLine(Statement& scan, RunBudget& budget, LoopOutcome& outcome) {
+    while (scan.fetch()) {
+        if (budget.expired() && budget.leavesParty(scan.text(Party))) return false;
+        ++outcome.lines;
+        if (scan.number(Price) <= 0) continue;
+        ++outcome.worked;
+        return true;
+    }
+    return false;
 }
 
 void replacePrepared(Statement& remove, Statement& insert, const Statement& scan, Transaction& transaction) {
@@ -68,11 +83,7 @@ LoopOutcome runClientLoop(Attachment& attachment, LoopKind kind, RunBudget& budg
     std::optional<Transaction> group;
     int inGroup = 0;
     scan.execute(scanTransaction);
-    while (scan.fetch()) {
-        if (budget.expired() && budget.leavesParty(scan.text(Party))) break;
-        ++outcome.lines;
-        if (scan.number(Price) <= 0) continue;
-        ++outcome.worked;
+    while (nextPricedLine(scan, budget, outcome)) {
         if (kind == LoopKind::GroupedCommits) {
             if (!group) group.emplace(attachment);
             replacePrepared(*remove, *insert, scan, *group);
@@ -137,7 +148,7 @@ LoopOutcome runBlockLoop(Attachment& attachment, RunBudget& budget) {
     int inGroup = 0;
     const auto flush = [&] {
         if (inBlock == 0) return;
-        for (int i = inBlock * 8 + 1; i < block.parameterCount(); ++i) block.setNull(i);
+        for (int i = 1 + inBlock * kInsertValues; i < block.parameterCount(); ++i) block.setNull(i);
         block.setDouble(0, inBlock);
         if (!group) group.emplace(attachment);
         block.execute(*group);
@@ -150,20 +161,8 @@ LoopOutcome runBlockLoop(Attachment& attachment, RunBudget& budget) {
         }
     };
     scan.execute(scanTransaction);
-    while (scan.fetch()) {
-        if (budget.expired() && budget.leavesParty(scan.text(Party))) break;
-        ++outcome.lines;
-        if (scan.number(Price) <= 0) continue;
-        ++outcome.worked;
-        const int first = 1 + inBlock * 8;
-        block.setText(first + 0, scan.text(Party));
-        block.setText(first + 1, scan.text(ProdId));
-        block.setDouble(first + 2, scan.number(Price));
-        block.setText(first + 3, scan.text(BillDate));
-        block.setText(first + 4, scan.text(TempProdId));
-        block.setText(first + 5, scan.text(Barcode));
-        block.setDouble(first + 6, scan.number(SalePrice));
-        block.setDouble(first + 7, scan.number(Discount));
+    while (nextPricedLine(scan, budget, outcome)) {
+        bindInsert(block, scan, 1 + inBlock * kInsertValues);
         if (++inBlock == kBlockLines) flush();
     }
     flush();
