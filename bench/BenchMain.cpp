@@ -11,8 +11,8 @@
 //                [--configs embedded-off,embedded-on,server-off,server-on,server-off-20ms,...]
 //                [--variants program,cli,d,e,g,b,psql,set] [--repeat 3] [--template FILE] [--work DIR]
 // --delayed-sizes: the sizes of the configurations with an added round trip
-// (default: --sizes). --repeat: the program, the command line, g and the PSQL
-// loop, whose ratios are the figures that matter, run that many times each,
+// (default: --sizes). --repeat: the program, the command line, g, b and the
+// PSQL loop, whose ratios are the figures that matter, run that many times each,
 // taking turns, and the table shows the median of each.
 //   tarvel_bench --make-template FILE --size N
 //   tarvel_bench --load --size N [--configs embedded-off] [--template FILE]
@@ -389,10 +389,9 @@ private:
     void printTable(const std::vector<std::string>& rows) {
         std::printf(
             "\nLines per second (the program, the command line, g, b and the PSQL loop: median of %d runs "
-            "taking turns; the "
-            "others: one run; * = stopped after the %g s budget, at the end of a provider's lines, or for "
-            "the "
-            "command line at its next line after SIGTERM; rate over the lines done; - = not run).\n\n",
+            "taking turns; the others: one run; * = stopped after the %g s budget, at the end of a "
+            "provider's lines, or for the command line at its next line after SIGTERM; rate over the lines "
+            "done; - = not run).\n\n",
             m_options.repeat, m_options.budget);
         std::string head = "| lines | access | forced writes | added round trip (ms) |";
         std::string rule = "|---|---|---|---|";
@@ -402,9 +401,7 @@ private:
         }
         head +=
             " program/psql | program/g | program/b | program/e | round trips per 1,000 lines, the program | "
-            "peak RSS "
-            "program "
-            "(MB) | peak RSS g (MB) | same table |";
+            "peak RSS program (MB) | peak RSS g (MB) | same table |";
         rule += "---|---|---|---|---|---|---|---|";
         std::printf("%s\n%s\n", head.c_str(), rule.c_str());
         for (const std::string& row : rows) std::printf("%s\n", row.c_str());
