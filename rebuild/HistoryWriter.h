@@ -43,9 +43,10 @@ public:
     // removed more than four such rows).
     const std::optional<std::vector<std::string>>& deletedKeys() const { return m_deletedKeys; }
     // Writes lines again, in calls of up to 128 lines, after the transaction
-    // that wrote them was rolled back: each line deletes the rows this transaction wrote for
-    // its pair and the rows of its keys (what the first writing deleted, and
-    // rows lines before it wrote again and committed since), then inserts.
+    // that wrote them was rolled back: each line deletes the rows this
+    // transaction wrote for its pair and the rows of its keys (what the first
+    // writing deleted, and rows lines before it wrote again and committed
+    // since), then inserts.
     // False, with nothing written, when the keys of a call do not fit in it
     // or the blocks cannot tell keys at all.
     bool rewriteLines(std::span<const HistoryPair> lines, std::span<const std::string> keys);
