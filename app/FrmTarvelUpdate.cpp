@@ -222,13 +222,6 @@ void TFormTarvelReset::holdStop() { TerminationSignals::receivedNow(); }
 
 void TFormTarvelReset::endIfStopped() { endRunWhenTerminating(); }
 
-void TFormTarvelReset::recovering() {
-    // Writing lines again after a failure takes seconds when the server is
-    // slow to answer: the window keeps painting (its input waits, as during
-    // the whole run).
-    if (isVisible()) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-}
-
 int TFormTarvelReset::confirm(const std::string& question) {
     const int answer = m_boxes.present(BoxKind::Confirmation, QString::fromUtf8(question));
     endRunWhenTerminating();

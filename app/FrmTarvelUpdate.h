@@ -57,7 +57,6 @@ public:
     void showInformation(const std::string& message) override;
     void holdStop() override;
     void endIfStopped() override;
-    void recovering() override;
 
 protected:
     bool event(QEvent* event) override;

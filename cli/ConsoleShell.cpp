@@ -74,6 +74,6 @@ void ConsoleShell::showInformation(const std::string& message) {
     std::fflush(m_messages);
 }
 
-void ConsoleShell::lineRead(const HistoryPair& pair) { m_pairs.add(pair); }
+void ConsoleShell::lineWritten(const HistoryPair& pair) { m_pairs.add(pair); }
 
 }  // namespace tarvel

@@ -43,11 +43,11 @@ public:
     void showInformation(const std::string& message) override;
     void holdStop() override;
     void endIfStopped() override;
-    void lineRead(const HistoryPair& pair) override;
+    void lineWritten(const HistoryPair& pair) override;
 
     // True once the run reached its completion message.
     bool completed() const { return m_completed; }
-    // History pairs named by the lines read so far.
+    // History pairs named by the lines written so far.
     std::int64_t pairs() const { return m_pairs.pairs(); }
 
 private:

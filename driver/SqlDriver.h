@@ -21,7 +21,7 @@ namespace sqldriver {
 using Status = std::uint16_t;
 
 // Raised whenever a change would break a driver built against an older header.
-constexpr std::uint32_t kInterfaceVersion = 4;
+constexpr std::uint32_t kInterfaceVersion = 5;
 
 // Statuses with a text of their own; the numbers are those the program's error
 // texts know. Any other non-zero value is a failure with no static text.
@@ -141,12 +141,6 @@ constexpr std::int32_t SupportsTransactions =
 // Option codes of ISQLCommand.
 namespace cmdopt {
 constexpr std::int32_t RowsetSize = 1;  // int: rows fetched per round trip
-// int, 1: a statement that returns one row (a block with output values that
-// writes) runs as a statement that returns none does, in the explicit
-// transaction, and its row comes back with the execution itself: the cursor
-// execute() places holds that row, with nothing more to fetch. 0 (the
-// default): rows are read in a transaction of their own, fetched as asked.
-constexpr std::int32_t OneRowInTransaction = 2;
 }  // namespace cmdopt
 
 // Parameter direction for setParameter().
@@ -175,6 +169,17 @@ struct SqlTimestamp {
     std::uint32_t fraction = 0;
 };
 
+// What a failure means, as the driver decides it from the server's codes
+// (ErrorCodes::failure).
+namespace failure {
+constexpr std::int32_t Other = 0;  // refused: a constraint, a trigger, a value, a statement
+constexpr std::int32_t ConnectionLost =
+    1;                                 // the network failed, or the server, database or attachment shut down
+constexpr std::int32_t Cancelled = 2;  // the call was cancelled (cancel() with cancelopt::Raise)
+constexpr std::int32_t LockConflict = 3;  // a row or table another transaction holds, not waited for
+constexpr std::int32_t LockTimeout = 4;   // a lock waited for longer than the transaction's lock timeout
+}  // namespace failure
+
 // What the server said about a failed call beside its message text, for
 // deciding what the failure means without reading the text.
 constexpr std::uint32_t kMaxErrorCodes = 8;
@@ -182,6 +187,22 @@ struct ErrorCodes {
     std::int32_t gds[kMaxErrorCodes] = {};  // the server's error codes in the order given, 0 after the last
     std::int32_t sqlCode = 0;               // SQLCODE, 0 when none
     char sqlState[6] = {};                  // SQLSTATE, five characters; empty when none
+    std::int32_t failure = failure::Other;  // what the failure means (namespace failure)
+};
+
+// The statements an ISQLBatch runs for each of its lines, and where each
+// line's values go.
+struct BatchShape {
+    const char* table = nullptr;              // the table whose columns give the values their types
+    const char* const* statements = nullptr;  // each line's statements, in order, with "?" markers
+    std::uint16_t statementCount = 0;
+    const char* const* valueColumns =
+        nullptr;  // for each value of a line, the column of `table` it is typed as
+    std::uint16_t valuesPerLine = 0;
+    const std::uint16_t* markerValues =
+        nullptr;  // for each "?" of the statements, in order: its value (from 0)
+    std::uint16_t markerCount = 0;
+    std::uint32_t maxLines = 0;  // the most lines one execute() runs
 };
 
 // Longest column name getColumnName() writes, the NUL excluded.
@@ -278,6 +299,29 @@ protected:
     ~ISQLMetaData() = default;
 };
 
+// The same statements for many lines in one server call, as a batch of
+// rows of one statement runs elsewhere: every line's statements run once,
+// in order, and the first line whose statements fail stops the batch.
+class ISQLBatch : public ISQLObject {
+public:
+    // Prepares the shape's statements for up to shape->maxLines lines.
+    virtual Status prepare(const BatchShape* shape) = 0;
+    // Binds value `value` (from 0) of line `line` (from 0), in the layout of
+    // `kind` as ISQLCommand::setParameter takes it; kept until bound again.
+    virtual Status setValue(std::uint32_t line, std::uint16_t value, std::uint16_t kind,
+                            std::uint16_t subkind, std::uint32_t length, const void* data, bool isNull) = 0;
+    // Runs lines [0, lines) as one call, in the explicit transaction. Ok with
+    // *written == lines when all ran; Ok with *written < lines when line
+    // *written was refused: its changes are undone, the lines before it
+    // stay (each ran once), and *refused holds its codes. Any other status:
+    // the call itself failed (a lost connection, a cancel) and nothing of
+    // it is kept.
+    virtual Status execute(std::uint32_t lines, std::uint32_t* written, ErrorCodes* refused) = 0;
+
+protected:
+    ~ISQLBatch() = default;
+};
+
 // One attachment to a database.
 class ISQLConnection : public ISQLObject {
 public:
@@ -294,6 +338,8 @@ public:
     virtual Status disconnect() = 0;
     // A new, unprepared statement.
     virtual Status getSQLCommand(ISQLCommand** command) = 0;
+    // A new, unprepared batch.
+    virtual Status getSQLBatch(ISQLBatch** batch) = 0;
     // The metadata object of this connection.
     virtual Status getSQLMetaData(ISQLMetaData** metaData) = 0;
     // Starts an explicit transaction: statements that return no rows run in it.

@@ -13,7 +13,8 @@ FbCommand::FbCommand(std::shared_ptr<ConnectionCore> connection)
 
 sqldriver::Status FbCommand::setOption(std::int32_t option, std::int32_t value) {
     // The row-set size is the client library's business; every option is accepted.
-    if (option == sqldriver::cmdopt::OneRowInTransaction) m_oneRowInTransaction = value != 0;
+    static_cast<void>(option);
+    static_cast<void>(value);
     return Ok;
 }
 
@@ -56,17 +57,6 @@ sqldriver::Status FbCommand::execute(sqldriver::ISQLCursor** cursor) {
         const ClientLibrary& client = connection.client();
         XSQLDA* parameters =
             m_statement->parameters().count() > 0 ? m_statement->parameters().area() : nullptr;
-        if (m_statement->returnsRows() && m_oneRowInTransaction) {
-            // The server runs it as a singleton: the row arrives with the
-            // execution's answer, in the output area the cursor reads.
-            connection.runWriting([&](isc_tr_handle* transaction) {
-                callChecked(client, SqlError, client.executeWithRow, transaction,
-                            m_statement->handle().handle(), SQLDA_VERSION1, parameters,
-                            m_statement->columns().area());
-            });
-            *cursor = FbCursor::holdingRow(m_statement, m_statement->beginResult());
-            return;
-        }
         if (m_statement->returnsRows()) {
             Transaction transaction = connection.startCursorTransaction();
             callChecked(client, SqlError, client.execute, transaction.handle(),

@@ -29,8 +29,7 @@ private:
     std::shared_ptr<ConnectionCore> m_connection;
     std::shared_ptr<PreparedStatement> m_statement;
     std::int32_t m_rowsAffected = 0;
-    bool m_countPending = false;         // executed; the count not asked of the server yet
-    bool m_oneRowInTransaction = false;  // cmdopt::OneRowInTransaction
+    bool m_countPending = false;  // executed; the count not asked of the server yet
 };
 
 }  // namespace tarvel::fb

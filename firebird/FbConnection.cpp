@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "FbBatch.h"
 #include "FbCommand.h"
 #include "FbMetaData.h"
 
@@ -177,6 +178,15 @@ sqldriver::Status FbConnection::getSQLCommand(sqldriver::ISQLCommand** command) 
         *command = nullptr;
         m_core->database();  // a statement needs an attachment
         *command = new FbCommand(m_core);
+    });
+}
+
+sqldriver::Status FbConnection::getSQLBatch(sqldriver::ISQLBatch** batch) {
+    return run([&] {
+        if (!batch) throw DriverFailure(InvalidParameter, "no place for the batch");
+        *batch = nullptr;
+        m_core->database();  // a batch needs an attachment
+        *batch = new FbBatch(m_core);
     });
 }
 

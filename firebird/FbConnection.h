@@ -20,6 +20,7 @@ public:
     sqldriver::Status connect(const char* database, const char* userName, const char* password) override;
     sqldriver::Status disconnect() override;
     sqldriver::Status getSQLCommand(sqldriver::ISQLCommand** command) override;
+    sqldriver::Status getSQLBatch(sqldriver::ISQLBatch** batch) override;
     sqldriver::Status getSQLMetaData(sqldriver::ISQLMetaData** metaData) override;
     sqldriver::Status beginTransaction() override;
     sqldriver::Status commit() override;

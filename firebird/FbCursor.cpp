@@ -22,12 +22,6 @@ void place(Value* target, const Value& value) {
 FbCursor::FbCursor(std::shared_ptr<PreparedStatement> statement, Transaction transaction, unsigned result)
     : m_statement(std::move(statement)), m_transaction(std::move(transaction)), m_result(result) {}
 
-FbCursor* FbCursor::holdingRow(std::shared_ptr<PreparedStatement> statement, unsigned result) {
-    auto* cursor = new FbCursor(std::move(statement), Transaction(), result);
-    cursor->m_holdsRow = true;
-    return cursor;
-}
-
 FbCursor::~FbCursor() {
     if (m_statement->isCurrentResult(m_result)) m_statement->endResult();
     // The transaction only read; ending it either way loses nothing.
@@ -91,12 +85,6 @@ sqldriver::Status FbCursor::next() {
     if (m_atEnd) return NoMoreData;
     if (!m_statement->isCurrentResult(m_result))
         return errors().record(InvalidHandle, "the result of this cursor has been closed");
-    if (m_holdsRow) {
-        // The held row is the only one.
-        m_onRow = !m_onRow && !m_atEnd;
-        m_atEnd = !m_onRow;
-        return m_onRow ? Ok : NoMoreData;
-    }
     const ClientLibrary& client = m_statement->connection().client();
     StatusVector status;
     const ISC_STATUS fetched = client.fetch(status.get(), m_statement->handle().handle(), SQLDA_VERSION1,
@@ -129,7 +117,6 @@ sqldriver::Status FbCursor::getValue(std::uint16_t column, void* buffer, std::ui
 }
 
 std::string FbCursor::readBlob(const ISC_QUAD& id) {
-    if (m_holdsRow) throw DriverFailure(NotSupported, "no blob is read from a held row");
     ConnectionCore& connection = m_statement->connection();
     const int limitKb = connection.options().blobSizeKb;
     const std::size_t limit = limitKb < 0 ? std::string::npos : static_cast<std::size_t>(limitKb) * 1024;

@@ -14,10 +14,6 @@ namespace tarvel::fb {
 class FbCursor final : public DriverObject<sqldriver::ISQLCursor> {
 public:
     FbCursor(std::shared_ptr<PreparedStatement> statement, Transaction transaction, unsigned result);
-    // The one row a singleton execution placed in the statement's output
-    // area: next() stands on it, then ends. It has no transaction of its own
-    // to read blobs in.
-    static FbCursor* holdingRow(std::shared_ptr<PreparedStatement> statement, unsigned result);
 
     sqldriver::Status getColumnCount(std::uint16_t* count) override;
     sqldriver::Status getColumnName(std::uint16_t column, char* buffer) override;
@@ -42,7 +38,6 @@ private:
     unsigned m_result;
     bool m_onRow = false;
     bool m_atEnd = false;
-    bool m_holdsRow = false;  // its one row was in the output area at the start
 };
 
 }  // namespace tarvel::fb

@@ -1,6 +1,8 @@
 // Turning a failed client call into a DriverFailure with Firebird's own text.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "ClientLibrary.h"
@@ -15,6 +17,10 @@ std::string interpretStatus(const ClientLibrary& client, const ISC_STATUS* vecto
 
 // The error codes of the vector: its gds codes in order, SQLCODE and SQLSTATE.
 sqldriver::ErrorCodes errorCodes(const ClientLibrary& client, const ISC_STATUS* vector);
+
+// What the failure with these gds codes (in the order given) means: a
+// value of sqldriver::failure.
+std::int32_t failureOf(const std::int32_t* gds, std::size_t count);
 
 // Throws DriverFailure(failStatus, interpretStatus(...), errorCodes(...)) when
 // the vector holds an error.

@@ -90,18 +90,44 @@ void showFailedLine(ResetShell& shell, const CommitGroup& group) noexcept {
     }
 }
 
-// A failure after which lines written before it could not be written again:
-// its text, then a line that says which (a stop keeps its own text).
-[[noreturn]] void throwNotReplayed(const std::exception_ptr& failure, const std::pair<int, int>& lines) {
+// The line added to a failure that took the open transaction with it: which
+// lines (bar positions) are not in the table, or may not be.
+std::string lostLinesText(const LostLines& lost) {
+    const bool one = lost.first == lost.last;
+    const std::string lines =
+        one ? "Line " + std::to_string(lost.first)
+            : "Lines " + std::to_string(lost.first) + " to " + std::to_string(lost.last);
+    const std::string again = "; running the rebuild again completes the table.";
+    if (lost.maybeCommitted)
+        return lines + " may or may not have been committed: the answer to the commit was lost. " +
+               (one ? "Its pair holds" : "Each of their pairs holds") +
+               " either the rows it had before the run or its one new row" + again;
+    return lines +
+           (one ? " was not committed: its pair keeps the rows it had before the run"
+                : " were not committed: their pairs keep the rows they had before the run") +
+           again;
+}
+
+// A failure whose transaction was lost: its own text, then the lost lines
+// (a stop keeps its own text).
+[[noreturn]] void throwWithLostLines(const std::exception_ptr& failure, const LostLines& lost) {
     try {
         std::rethrow_exception(failure);
     } catch (const RunStopped&) {
         throw;
     } catch (const std::exception& error) {
-        throw Error(std::string(error.what()) + "\r\nLines " + std::to_string(lines.first) + " to " +
-                    std::to_string(lines.second) +
-                    " were written before the failure and could not be written again: their pairs keep the "
-                    "rows they had before the run.");
+        throw Error(std::string(error.what()) + "\r\n" + lostLinesText(lost));
+    }
+}
+
+// After a stop the bar counts the lines that are in the table: those read
+// but never written are not.
+void showWrittenLines(ResetShell& shell, const CommitGroup& group) noexcept {
+    if (!group.firstUnwritten()) return;
+    try {
+        shell.setProgressPosition(*group.firstUnwritten() - 1);
+    } catch (...) {
+        // The stop being raised is the run's result.
     }
 }
 
@@ -123,7 +149,8 @@ void rebuildHistory(ResetShell& shell, const HistoryMode& mode, ResetQuery& scan
     HistoryWriter writer(mode, work, blocks);
     // A pair's DELETE and INSERT always share a transaction, so a refused
     // INSERT never leaves its pair without a history row.
-    CommitGroup group(transactions, writer, limits, clock, [&shell] { shell.recovering(); });
+    CommitGroup group(transactions, writer, limits, clock,
+                      [&shell](const HistoryPair& pair) { shell.lineWritten(pair); });
     try {
         while (!scan.eof()) {
             const int position = shell.progressPosition();
@@ -139,7 +166,6 @@ void rebuildHistory(ResetShell& shell, const HistoryMode& mode, ResetQuery& scan
                     group.endUnreadLine(deleteRead);
                     throw;
                 }
-                shell.lineRead(pair);
                 group.endLine();
             }
             try {
@@ -156,11 +182,19 @@ void rebuildHistory(ResetShell& shell, const HistoryMode& mode, ResetQuery& scan
         // A call cancelled because a stop signal waited ends the run as that
         // stop, once the finished lines are put away.
         const bool cancelled = failureKindOf(std::current_exception()) == FailureKind::Cancelled;
+        bool stopped = false;
+        try {
+            throw;
+        } catch (const RunStopped&) {
+            stopped = true;
+        } catch (...) {
+        }
         if (cancelled) shell.holdStop();
         group.abandon();
+        if (cancelled || stopped) showWrittenLines(shell, group);
         if (cancelled) shell.endIfStopped();
-        showFailedLine(shell, group);
-        if (group.notReplayed()) throwNotReplayed(std::current_exception(), *group.notReplayed());
+        if (!stopped) showFailedLine(shell, group);
+        if (group.lostLines()) throwWithLostLines(std::current_exception(), *group.lostLines());
         throw;
     }
 }

@@ -63,9 +63,6 @@ public:
     // Undoes the open transaction back to the last mark; false when that
     // cannot be done (no marks kept), and the whole transaction must go.
     virtual bool undoLine() { return false; }
-    // While recovering from a failure: a reconnect and a lock wait each take
-    // at most `seconds`; 0 gives the settings' waits back.
-    virtual void boundWaits(int seconds) { (void)seconds; }
 };
 
 // Replaces the query's statement by these lines.

@@ -36,14 +36,9 @@ public:
     // ...and then ends the run as a stop between lines ends it, when one was
     // taken; returns otherwise.
     virtual void endIfStopped() {}
-    // Called between the steps of writing lines again after a failure (a
-    // recovery may take up to half a minute): the window paints meanwhile.
-    // Nothing by default.
-    virtual void recovering() {}
-    // Told of each qualifying line once its values are read, before it is
-    // written (the command line counts the pairs for its summary); nothing
-    // by default.
-    virtual void lineRead(const HistoryPair& pair) { static_cast<void>(pair); }
+    // Told of each qualifying line once it is committed (the command line
+    // counts the pairs for its summary); nothing by default.
+    virtual void lineWritten(const HistoryPair& pair) { static_cast<void>(pair); }
 };
 
 }  // namespace tarvel

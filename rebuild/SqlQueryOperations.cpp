@@ -52,8 +52,6 @@ void ConnectionTransactions::releaseClaim() noexcept {
     m_undoLine.reset();
 }
 
-void ConnectionTransactions::boundWaits(int seconds) { m_connection.boundWaits(seconds); }
-
 void ConnectionTransactions::markLine() { runOwn(m_markLine, "SAVEPOINT TARVEL_LINE"); }
 
 bool ConnectionTransactions::undoLine() {

@@ -43,7 +43,6 @@ public:
     bool active() override;
     void claim(const std::string& table) override;
     void releaseClaim() noexcept override;
-    void boundWaits(int seconds) override;
     // A savepoint of the open transaction, one name used again for each line
     // (making it anew lets the one before go, so they never pile up).
     void markLine() override;

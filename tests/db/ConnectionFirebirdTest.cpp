@@ -13,7 +13,7 @@
 #include "Error.h"
 #include "SettingsFolder.h"
 #include "SqlConnection.h"
-#include "StatementBlock.h"
+#include "StatementBatch.h"
 #include "TestDatabase.h"
 
 using tarvel::Error;
@@ -189,99 +189,46 @@ TEST_P(ConnectionFirebirdTest, VendorLibraryMissing) {
     }
 }
 
-// Blocks of rows of a DELETE and an INSERT: written inline up to the
+// Batches of lines of a DELETE and an INSERT: written inline up to the
 // server's table contexts, through the sub-procedure beyond, and large
-// enough for a message over 64 KB. Values arrive as they were
-// given, ":PROD_ID" look-alikes included (the block's text never goes
-// through the marker scan), a failed call keeps nothing, and the failing
-// row is told.
-TEST_P(ConnectionFirebirdTest, BlocksOfRowsRunWholeOrNotAtAll) {
-    struct Case {
-        std::size_t rows;
-        bool isInline;
-    };
+// enough for a message over 64 KB. Values arrive as they were given,
+// ":PROD_ID" look-alikes included (the batch's text never goes through the
+// marker scan), and a refused line stops the call with the lines before it
+// kept.
+TEST_P(ConnectionFirebirdTest, BatchesOfLinesStopAtTheRefusedLine) {
     const std::vector<std::string> statements = {
         "DELETE FROM STORY_IN WHERE PROD_ID = :PROD_ID",
         "INSERT INTO STORY_IN (PROD_ID, PRICE) VALUES (:PROD_ID, :PRICE)"};
     const std::string odd[] = {":PROD_ID", ":PRICE )", "a;b -- c", "\xB3\\\x5C"};
-    std::vector<Case> cases = {{3, true}, {128, true}, {129, false}};
-    // 2,000 rows make a message of over 64 KB. A block takes longer to prepare
-    // the more rows it has (the server looks its names up one by one; the
-    // largest, 4,095 rows, takes seconds): once is enough.
-    if (GetParam() == Access::Embedded) cases.push_back({2000, false});
-    for (const Case& c : cases) {
-        tarvel::StatementBlock block(*m_connection, "STORY_IN", statements, c.rows);
-        EXPECT_EQ(block.isInline(), c.isInline) << c.rows;
-        EXPECT_EQ(block.parameterNames(), (std::vector<std::string>{"PROD_ID", "PRICE"}));
-        const auto name = [&](std::size_t row) { return row < 4 ? odd[row] : "R" + std::to_string(row); };
-        for (std::size_t row = 0; row < c.rows; ++row) {
-            block.setValue(row, 0, name(row));
-            block.setValue(row, 1, 1.25 * static_cast<double>(row));
+    std::vector<std::size_t> cases = {3, 128, 129};
+    // 2,000 lines make a message of over 64 KB. A batch takes longer to
+    // prepare the more lines it has (the server looks its names up one by
+    // one; the largest, 4,095 lines, takes seconds): once is enough.
+    if (GetParam() == Access::Embedded) cases.push_back(2000);
+    for (const std::size_t lines : cases) {
+        tarvel::StatementBatch batch(*m_connection, "STORY_IN", statements, lines);
+        EXPECT_EQ(batch.valueNames(), (std::vector<std::string>{"PROD_ID", "PRICE"}));
+        const auto name = [&](std::size_t line) { return line < 4 ? odd[line] : "R" + std::to_string(line); };
+        for (std::size_t line = 0; line < lines; ++line) {
+            batch.setValue(line, 0, name(line));
+            batch.setValue(line, 1, 1.25 * static_cast<double>(line));
         }
-        block.run(c.rows);
-        for (std::size_t row : {std::size_t{0}, std::size_t{1}, std::size_t{2}, std::size_t{3}, c.rows - 1})
-            EXPECT_EQ(rowsOf(name(row)), row < c.rows ? 1 : 0) << c.rows << " rows, row " << row;
-        EXPECT_EQ(count("SELECT COUNT(*) FROM STORY_IN"), static_cast<std::int64_t>(c.rows) + 1);
+        EXPECT_EQ(batch.run(lines), lines);
+        for (std::size_t line : {std::size_t{0}, std::size_t{1}, std::size_t{2}, std::size_t{3}, lines - 1})
+            EXPECT_EQ(rowsOf(name(line)), line < lines ? 1 : 0) << lines << " lines, line " << line;
+        EXPECT_EQ(count("SELECT COUNT(*) FROM STORY_IN"), static_cast<std::int64_t>(lines) + 1);
 
-        // The last row refused (a null for a NOT NULL column): nothing of the call stays.
-        block.setValue(0, 0, std::string("P1"));
-        block.setValue(c.rows - 1, 0, tarvel::NullValue{});
-        EXPECT_THROW(block.run(c.rows), Error);
-        EXPECT_EQ(block.failedRow(), std::optional<std::size_t>(c.rows - 1)) << c.rows;
-        EXPECT_EQ(rowsOf("P1"), 1) << "row 0's DELETE was undone with the call";
-        // A shorter run leaves the rows past it alone.
-        block.run(1);
-        EXPECT_EQ(count("SELECT COUNT(*) FROM STORY_IN"), static_cast<std::int64_t>(c.rows) + 1);
+        // The last line refused (a null for a NOT NULL column): the lines
+        // before it stay, line 0 replacing P1's row.
+        batch.setValue(0, 0, std::string("P1"));
+        batch.setValue(lines - 1, 0, tarvel::NullValue{});
+        EXPECT_EQ(batch.run(lines), lines - 1) << lines;
+        EXPECT_EQ(rowsOf("P1"), 1) << "line 0's DELETE and INSERT both stayed";
+        // A shorter run leaves the lines past it alone.
+        EXPECT_EQ(batch.run(1), 1u);
+        EXPECT_EQ(count("SELECT COUNT(*) FROM STORY_IN"), static_cast<std::int64_t>(lines) + 1);
         run("DELETE FROM STORY_IN WHERE PROD_ID <> 'P1'");
     }
-}
-
-// A block with a frame: variables and a value for each row around the rows,
-// {ROW} made each row's own, a compound statement (no semicolon after its
-// END), and the values handed back with the execution itself, in the open
-// transaction the rows write in: nothing is seen elsewhere before its commit.
-// Inline, the block's variables and its input span the rows; rows through the
-// sub-procedure (129 of two statements) have variables of each call's own.
-TEST_P(ConnectionFirebirdTest, AFramedBlockAnswersFromTheOpenTransaction) {
-    const std::string insert = "INSERT INTO STORY_IN (PROD_ID, PRICE) VALUES (:PROD_ID, 1)";
-    const std::string rowOutput = "R{ROW} VARCHAR(3) CHARACTER SET OCTETS";
-    const std::string declarations = "DECLARE N_ INTEGER = 0;";
-    const struct {
-        std::size_t rows;
-        tarvel::BlockFrame frame;
-        std::string counting;
-        std::string second;  // row 1's value
-    } cases[] = {
-        {3,
-         {.input = "STEP_ INTEGER", .declarations = declarations, .rowOutput = rowOutput},
-         "BEGIN N_ = N_ + STEP_; R{ROW} = x'00' || :PROD_ID || N_; END",
-         std::string("\0B2", 3)},
-        {129,
-         {.input = {}, .declarations = declarations, .rowOutput = rowOutput},
-         "BEGIN N_ = N_ + 1; R{ROW} = x'00' || :PROD_ID || N_; END",
-         std::string("\0B1", 3)},
-    };
-    for (const auto& c : cases) {
-        run("DELETE FROM STORY_IN");
-        tarvel::StatementBlock block(*m_connection, "STORY_IN", {insert, c.counting}, c.rows, c.frame);
-        EXPECT_EQ(block.isInline(), c.rows == 3);
-        if (!c.frame.input.empty()) block.setBlockInput("1");
-        block.setValue(0, 0, std::string("A"));
-        block.setValue(1, 0, std::string("B"));
-        m_connection->beginTransaction();
-        block.run(2);
-        std::vector<std::optional<std::string>> expected(c.rows);
-        expected[0] = std::string("\0A1", 3);
-        expected[1] = c.second;
-        EXPECT_EQ(block.rowOutputs(), expected)
-            << c.rows << " rows: bytes, a zero byte among them, to the width";
-        EXPECT_EQ(rowsOf("A"), 0) << "written in the open transaction, not yet committed";
-        m_connection->commit();
-        EXPECT_EQ(rowsOf("B"), 1);
-    }
-    const tarvel::BlockFrame withInput{.input = "STEP_ INTEGER", .declarations = {}, .rowOutput = {}};
-    EXPECT_THROW(tarvel::StatementBlock(*m_connection, "STORY_IN", {insert, insert}, 129, withInput), Error)
-        << "an input for the whole block needs the rows inline";
 }
 
 // What another attachment meets while this one holds P1's row (deleted in an

@@ -316,6 +316,32 @@ private:
     std::string m_sql;
 };
 
+// A batch that writes every line it is asked to; its calls fail as scripted.
+class FakeBatch final : public Object<sqldriver::ISQLBatch> {
+public:
+    FakeBatch() : Object("batch") {}
+
+    Status prepare(const sqldriver::BatchShape* shape) override {
+        std::string statements;
+        for (std::uint16_t i = 0; i < shape->statementCount; ++i) statements += " " + q(shape->statements[i]);
+        return enter("batch.prepare",
+                     std::string(shape->table) + statements + " " + std::to_string(shape->maxLines));
+    }
+    Status setValue(std::uint32_t line, std::uint16_t value, std::uint16_t kind, std::uint16_t,
+                    std::uint32_t length, const void* data, bool isNull) override {
+        return enter("batch.setValue", std::to_string(line) + " " + std::to_string(value) + " " +
+                                           describeValue(kind, length, data) +
+                                           " null=" + (isNull ? "1" : "0"));
+    }
+    Status execute(std::uint32_t lines, std::uint32_t* written, sqldriver::ErrorCodes* refused) override {
+        *written = 0;
+        *refused = sqldriver::ErrorCodes{};
+        const Status s = enter("batch.execute", std::to_string(lines));
+        if (s == st::Ok) *written = lines;
+        return s;
+    }
+};
+
 class FakeMetaData final : public Object<sqldriver::ISQLMetaData> {
 public:
     FakeMetaData() : Object("metadata") {}
@@ -354,6 +380,11 @@ public:
     Status getSQLCommand(sqldriver::ISQLCommand** command) override {
         Status s = enter("connection.getSQLCommand");
         *command = s == st::Ok ? new FakeCommand : nullptr;
+        return s;
+    }
+    Status getSQLBatch(sqldriver::ISQLBatch** batch) override {
+        Status s = enter("connection.getSQLBatch");
+        *batch = s == st::Ok ? new FakeBatch : nullptr;
         return s;
     }
     Status getSQLMetaData(sqldriver::ISQLMetaData** metaData) override {

@@ -1,6 +1,10 @@
 // The driver's transaction rules: a scan keeps delivering while statements
 // commit between its fetches; a statement's effect is committed when execute
 // returns; an explicit transaction keeps statements together until it ends.
+#include <chrono>
+#include <optional>
+#include <thread>
+
 #include "DriverFixture.h"
 
 namespace tarvel::testing {
@@ -115,27 +119,113 @@ TEST_P(Transactions, ExplicitTransactionKeepsDeleteAndInsertTogether) {
     }
 }
 
-// With OneRowInTransaction, a block that writes and returns one row runs in
-// the explicit transaction: its row comes with the execution (the cursor
-// holds it, then ends) and its write goes with that transaction.
-TEST_P(Transactions, OneRowComesWithTheExecutionInTheExplicitTransaction) {
+using BatchPtr = std::unique_ptr<ISQLBatch, Releaser>;
+
+// A batch of DST's DELETE and INSERT for up to `lines` lines, each line's
+// values ID and PRICE.
+BatchPtr replaceRowsBatch(ISQLConnection* connection, std::uint32_t lines) {
+    ISQLBatch* made = nullptr;
+    EXPECT_EQ(connection->getSQLBatch(&made), status::Ok) << errorMessage(connection);
+    BatchPtr batch(made);
+    const char* statements[] = {"DELETE FROM DST WHERE ID = ? ",
+                                "INSERT INTO DST (ID, PRICE) VALUES ( ? , ? )"};
+    const char* columns[] = {"ID", "PRICE"};
+    const std::uint16_t markers[] = {0, 0, 1};
+    BatchShape shape;
+    shape.table = "DST";
+    shape.statements = statements;
+    shape.statementCount = 2;
+    shape.valueColumns = columns;
+    shape.valuesPerLine = 2;
+    shape.markerValues = markers;
+    shape.markerCount = 3;
+    shape.maxLines = lines;
+    EXPECT_EQ(batch->prepare(&shape), status::Ok) << errorMessage(batch.get());
+    return batch;
+}
+
+void setLine(ISQLBatch* batch, std::uint32_t line, std::optional<std::int32_t> id, double price) {
+    const std::int32_t value = id.value_or(0);
+    ASSERT_EQ(batch->setValue(line, 0, kind::Int32, 0, sizeof value, &value, !id), status::Ok);
+    ASSERT_EQ(batch->setValue(line, 1, kind::Double, 0, sizeof price, &price, false), status::Ok);
+}
+
+// A batch runs its lines in the explicit transaction, inline or through its
+// sub-procedure: the first refused line stops it with its codes, undone,
+// and the lines before it stay, each run once; a batch run again on the same
+// values finds the same.
+TEST_P(Transactions, ABatchStopsAtTheRefusedLineAndKeepsTheLinesBefore) {
     const std::string database = makeDatabase(kSchema);
     ConnectionPtr observer = connectTo(settingsFor(database));
     ConnectionPtr connection = connectTo(settingsFor(database));
-    CommandPtr block =
-        prepare(connection.get(),
-                "EXECUTE BLOCK RETURNS (N INTEGER) AS BEGIN INSERT INTO DST VALUES (40000, 4); "
-                "SELECT COUNT(*) FROM DST INTO N; SUSPEND; END");
-    ASSERT_EQ(block->setOption(cmdopt::OneRowInTransaction, 1), status::Ok);
-    ASSERT_EQ(connection->beginTransaction(), status::Ok);
-    CursorPtr cursor = open(block.get());
-    ASSERT_EQ(cursor->next(), status::Ok) << errorMessage(cursor.get());
-    EXPECT_EQ(valueText(cursor.get(), 1), "2") << "the row counts the block's own insert";
-    EXPECT_EQ(cursor->next(), status::NoMoreData);
-    cursor.reset();
-    EXPECT_EQ(countOf(observer.get(), "ID = 40000"), "0") << "nothing committed with the execution";
-    ASSERT_EQ(connection->rollback(), status::Ok);
-    EXPECT_EQ(countOf(observer.get(), "ID = 40000"), "0") << "undone with the transaction";
+    for (const std::uint32_t size : {4u, 200u}) {
+        SCOPED_TRACE("lines a call " + std::to_string(size));
+        BatchPtr batch = replaceRowsBatch(connection.get(), size);
+        ASSERT_TRUE(batch);
+        setLine(batch.get(), 0, 100, 1.5);
+        setLine(batch.get(), 1, 101, 2.5);
+        setLine(batch.get(), 2, 102, 3.5);
+        setLine(batch.get(), 3, std::nullopt, 4.5);  // ID is NOT NULL: refused
+        ASSERT_EQ(connection->beginTransaction(), status::Ok);
+        std::uint32_t written = 99;
+        ErrorCodes refused;
+        ASSERT_EQ(batch->execute(4, &written, &refused), status::Ok) << errorMessage(batch.get());
+        EXPECT_EQ(written, 3u);
+        EXPECT_EQ(refused.gds[0], 335544347) << "validation error for column ID";
+        EXPECT_EQ(refused.failure, failure::Other);
+        EXPECT_EQ(std::string(refused.sqlState), "23000");
+        ASSERT_EQ(batch->execute(3, &written, &refused), status::Ok) << errorMessage(batch.get());
+        EXPECT_EQ(written, 3u) << "the same lines again replace their own rows";
+        EXPECT_EQ(countOf(observer.get(), "ID BETWEEN 100 AND 102"), "0") << "nothing committed yet";
+        ASSERT_EQ(connection->commit(), status::Ok);
+        EXPECT_EQ(countOf(observer.get(), "ID BETWEEN 100 AND 102"), "3");
+        run(observer.get(), "DELETE FROM DST WHERE ID BETWEEN 100 AND 102");
+    }
+}
+
+// The handler that stops a batch at a refused line does not catch a cancel
+// or the end of the attachment: the call itself fails, and nothing of it is
+// kept. Line 1's DELETE waits for a row another transaction has updated.
+TEST_P(Transactions, ACancelOrALostAttachmentFailsTheWholeBatch) {
+    const std::string database = makeDatabase(kSchema);
+    for (const bool endAttachment : {false, true}) {
+        SCOPED_TRACE(endAttachment ? "attachment ended" : "cancelled");
+        ConnectionPtr holder = connectTo(settingsFor(database));
+        ConnectionPtr connection = connectTo(settingsFor(database));
+        const std::string attachment =
+            queryRows(connection.get(), "SELECT CURRENT_CONNECTION FROM RDB$DATABASE")[0][0];
+        ASSERT_EQ(holder->beginTransaction(), status::Ok);
+        run(holder.get(), "UPDATE DST SET PRICE = 7 WHERE ID = -1");
+        BatchPtr batch = replaceRowsBatch(connection.get(), 4);
+        ASSERT_TRUE(batch);
+        setLine(batch.get(), 0, 200, 1);
+        setLine(batch.get(), 1, -1, 2);
+        ASSERT_EQ(connection->beginTransaction(), status::Ok);
+        std::thread stopper([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            if (endAttachment) {
+                ConnectionPtr administrator = connectTo(settingsFor(database));
+                run(administrator.get(),
+                    "DELETE FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID = " + attachment);
+            } else {
+                connection->cancel(cancelopt::Raise);
+            }
+        });
+        std::uint32_t written = 99;
+        ErrorCodes refused;
+        const Status status = batch->execute(2, &written, &refused);
+        stopper.join();
+        EXPECT_NE(status, status::Ok) << "the handler took the failure for a refused line";
+        ErrorCodes codes;
+        ASSERT_EQ(batch->getErrorCodes(&codes), status::Ok);
+        EXPECT_EQ(codes.failure, endAttachment ? failure::ConnectionLost : failure::Cancelled)
+            << errorMessage(batch.get());
+        if (!endAttachment) {
+            ASSERT_EQ(connection->commit(), status::Ok);
+            EXPECT_EQ(countOf(holder.get(), "ID = 200"), "0") << "line 0 went with the cancelled call";
+        }
+        ASSERT_EQ(holder->rollback(), status::Ok);
+    }
 }
 
 TEST_P(Transactions, OpenScanSurvivesTheEndOfAnExplicitTransaction) {

@@ -152,16 +152,8 @@ void Database::execute(bool isDelete, const std::map<std::string, std::string>& 
     history.push_back(row);
 }
 
-std::unique_ptr<ResetBlock> BlockDouble::sibling() {
-    auto block = std::make_unique<BlockDouble>(m_db);
-    block->perCall = perCall;
-    return block;
-}
-
-void BlockDouble::define(const std::string&, const std::vector<std::string>& statements, std::size_t lines,
-                         const BlockFrame& frame) {
+void BlockDouble::define(const std::string&, const std::vector<std::string>& statements, std::size_t lines) {
     m_db.log.push_back("block.define " + std::to_string(lines));
-    m_reports = frame.returnsValues();
     m_names.clear();
     for (const std::string& statement : statements) {
         for (std::size_t at = statement.find(':'); at != std::string::npos;
@@ -190,22 +182,24 @@ void BlockDouble::setParamDouble(std::size_t line, std::size_t parameter, double
     m_values.at(line)[m_names.at(parameter)] = std::string("double:") + buffer;
 }
 
-void BlockDouble::run(std::size_t count) {
+std::size_t BlockDouble::run(std::size_t count) {
     m_db.log.push_back("block.run " + std::to_string(count));
-    m_failed.reset();
-    const std::vector<Row> before = m_db.history;
+    if (m_db.lost) throw Error("connection lost");
     for (std::size_t i = 0; i < count; ++i) {
+        // Each line under a savepoint of its own: a refused line is undone
+        // alone and stops the block, the lines before it kept.
+        const std::vector<Row> line = m_db.history;
         for (bool isDelete : {true, false}) {
             try {
                 m_db.execute(isDelete, m_values.at(i));
             } catch (...) {
                 if (m_db.lost) throw;
-                m_db.history = before;
-                if (m_db.blockTellsLine) m_failed = i;
-                throw;
+                m_db.history = line;
+                return i;
             }
         }
     }
+    return count;
 }
 
 void QueryDouble::setStatementReuse(bool on) noexcept { reuseLog.push_back(on); }
@@ -219,6 +213,12 @@ void TransactionsDouble::begin() {
 void TransactionsDouble::commit() {
     m_db.log.push_back("commit");
     if (m_db.lost) throw Error("connection lost");
+    if (m_db.commits == m_db.loseAnswerOfCommit) {
+        ++m_db.commits;
+        m_db.lost = true;
+        m_db.snapshot.reset();
+        throw Error(m_db.failText);
+    }
     if (m_db.commits++ == m_db.failOnCommit) throw Error(m_db.failText);
     if (m_db.refuseCommit && m_db.refuseCommit(m_db.history)) throw Error(m_db.failText);
     m_db.snapshot.reset();
@@ -238,7 +238,6 @@ bool TransactionsDouble::undoLine() {
 void TransactionsDouble::rollback() {
     m_db.log.push_back("rollback");
     if (m_db.lost) throw Error("connection lost");
-    if (m_db.failRollback) throw Error("rollback refused");
     if (m_db.snapshot) m_db.history = *m_db.snapshot;
     m_db.snapshot.reset();
 }

@@ -31,7 +31,6 @@ public:
     std::vector<std::string> questions;
     std::vector<std::string> informations;
     std::vector<std::string> barLog;  // "max N" and "pos N", in order
-    int recoverySteps = 0;
     // Called with each new position, after it is set (a test's way into the
     // middle of a run).
     std::function<void(int)> onPosition;
@@ -42,7 +41,6 @@ public:
     void setProgressPosition(int value) override;
     int progressPosition() override { return position; }
     void showInformation(const std::string& message) override { informations.push_back(message); }
-    void recovering() override { ++recoverySteps; }
 };
 
 // The shared state of the pretend database and a log of every call made on it.
@@ -54,9 +52,11 @@ struct Database {
     std::vector<std::string> log;          // "scan.open", "work.param TEMPPRODID=text:abc", ...
     int failOnRun = -1;                    // runStatement number (from 0) that throws
     std::string failText = "refused";
-    bool failRollback = false;
     int runs = 0;
     int failOnCommit = -1;  // commit number (from 0) that throws
+    // The commit of this number reaches the server, which commits, but its
+    // answer is lost with the connection.
+    int loseAnswerOfCommit = -1;
     int commits = 0;
     // Commits are refused while this says so of the history (a check the
     // server makes at commit).
@@ -67,13 +67,11 @@ struct Database {
     int loseConnectionOnRun = -1;
     bool lost = false;
     std::optional<std::vector<Row>> snapshot;  // history at the start of the open transaction
-    bool savepoints = false;                   // lines are marked and undone alone
+    bool savepoints = true;                    // lines are marked and undone alone
     std::optional<std::vector<Row>> lineMark;  // history at the last line's mark
     // Every DELETE (or INSERT) of this pair is refused, however it is sent.
     std::optional<std::string> refusedPair;
     bool refuseInsert = true;
-    // A refused block tells which line failed (a server that says where).
-    bool blockTellsLine = true;
     // Reading this column of the lines of this pair fails.
     std::optional<std::pair<std::string, std::string>> unreadable;  // pair, column
 
@@ -114,8 +112,8 @@ private:
 };
 
 // Blocks of lines over the same pretend database: each line's DELETE and
-// INSERT count as statements (runs) as when sent on their own; a refused block
-// leaves the history as it found it.
+// INSERT count as statements (runs) as when sent on their own; a refused line
+// stops its block, undone, with the lines before it kept.
 class BlockDouble : public ResetBlock {
 public:
     explicit BlockDouble(Database& db) : m_db(db) {}
@@ -123,21 +121,12 @@ public:
     std::size_t perCall = 1;  // what the settings ask for
 
     std::size_t linesPerCall() override { return perCall; }
-    void define(const std::string& table, const std::vector<std::string>& statements, std::size_t lines,
-                const BlockFrame& frame) override;
-    std::unique_ptr<ResetBlock> sibling() override;
-    void setBlockInput(const std::string&) override {}
-    // A block that would report keys reports more than it can tell (the
-    // doubles do not run the server's language): lines are written again as
-    // before.
-    std::optional<std::string> rowOutput(std::size_t) override {
-        return m_reports ? std::optional<std::string>(std::string(64, '\x01')) : std::nullopt;
-    }
+    void define(const std::string& table, const std::vector<std::string>& statements,
+                std::size_t lines) override;
     std::size_t parameterIndex(const std::string& name) override;
     void setParamText(std::size_t line, std::size_t parameter, const std::string& value) override;
     void setParamDouble(std::size_t line, std::size_t parameter, double value) override;
-    void run(std::size_t count) override;
-    std::optional<std::size_t> failedLine() override { return m_failed; }
+    std::size_t run(std::size_t count) override;
     void release() noexcept override { ++releases; }
     int releases = 0;
 
@@ -145,8 +134,6 @@ private:
     Database& m_db;
     std::vector<std::string> m_names;
     std::vector<std::map<std::string, std::string>> m_values;  // a line's parameters by name
-    std::optional<std::size_t> m_failed;
-    bool m_reports = false;
 };
 
 class TransactionsDouble : public ResetTransactions {
