@@ -94,10 +94,6 @@ std::size_t maxBlockLines(std::size_t valuesPerLine) {
     return valuesPerLine == 0 ? 0 : (kMaxBlockParameters - 1) / valuesPerLine;
 }
 
-bool linesFitInline(std::size_t lines, std::size_t statementsPerLine) {
-    return lines * statementsPerLine <= kMaxInlineContexts;
-}
-
 void checkBatchLines(const BatchLines& batch, std::size_t lines) {
     if (!isPlainIdentifier(batch.table)) refuse("the table '" + batch.table + "' is not a plain name");
     if (batch.statements.empty()) refuse("no statements");
@@ -135,26 +131,23 @@ std::string batchBlockText(const BatchLines& batch, std::size_t lines) {
     t += ")\n";
     t += kOutputs;
     t += "AS\n";
-    const bool inlineLines = linesFitInline(lines, batch.statements.size());
-    if (!inlineLines) {
-        t.append("DECLARE PROCEDURE ").append(kProcedure).append(" (");
-        for (std::size_t v = 0; v < values; ++v)
-            t += (v > 0 ? ", " : "") + typed(batch, "V" + std::to_string(v), v);
-        t += ")\nAS\nBEGIN\n";
-        t += statementsWith(batch, [](std::size_t v) { return "V" + std::to_string(v); });
-        t += "\nEND\n";
-    }
+    // A line's statements run as one statement, the call of the
+    // sub-procedure: a failure undoes all of the line (a handler undoes only
+    // the failing statement of its block, so a line's DELETE written out
+    // before its refused INSERT would stay). The sub-procedure numbers its
+    // table contexts anew, so a block holds any number of lines.
+    t.append("DECLARE PROCEDURE ").append(kProcedure).append(" (");
+    for (std::size_t v = 0; v < values; ++v)
+        t += (v > 0 ? ", " : "") + typed(batch, "V" + std::to_string(v), v);
+    t += ")\nAS\nBEGIN\n";
+    t += statementsWith(batch, [](std::size_t v) { return "V" + std::to_string(v); });
+    t += "\nEND\n";
     t += "BEGIN\nLINES_DONE = 0;\n";
     for (std::size_t line = 0; line < lines; ++line) {
         t.append("IF (").append(kCount).append(" > ").append(std::to_string(line)).append(") THEN BEGIN ");
-        if (inlineLines) {
-            t += statementsWith(batch, [line](std::size_t v) { return lineValue(line, v); });
-        } else {
-            t.append("EXECUTE PROCEDURE ").append(kProcedure).append("(");
-            for (std::size_t v = 0; v < values; ++v) t += (v > 0 ? ", :" : ":") + lineValue(line, v);
-            t += "); ";
-        }
-        t += "LINES_DONE = " + std::to_string(line + 1) + ";";
+        t.append("EXECUTE PROCEDURE ").append(kProcedure).append("(");
+        for (std::size_t v = 0; v < values; ++v) t += (v > 0 ? ", :" : ":") + lineValue(line, v);
+        t += "); LINES_DONE = " + std::to_string(line + 1) + ";";
         t += kHandler;
     }
     t += "SUSPEND;\nEND";

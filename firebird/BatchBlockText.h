@@ -1,8 +1,8 @@
 // The text of the EXECUTE BLOCK that runs a batch: each line's statements
-// inside a handler of their own, so that the first line the server refuses
-// stops the block where it stands, its changes undone by its handler's
-// savepoint and the lines before it kept, each run once. The block answers
-// how many lines ran and the refused line's codes.
+// run as one call of a sub-procedure, inside a handler of the line's own, so
+// that the first line the server refuses stops the block where it stands,
+// the call undone whole and the lines before it kept, each run once. The
+// block answers how many lines ran and the refused line's codes.
 //
 // The text is made from constants, the program's statement texts, plain
 // identifiers and line numbers only: values travel as parameters.
@@ -25,14 +25,10 @@ struct BatchLines {
 
 // The server takes at most this many parameters in one statement.
 inline constexpr std::size_t kMaxBlockParameters = 32767;
-// Statements (table contexts) one block holds written out line by line;
-// beyond them the lines call a sub-procedure, whose contexts are its own.
-inline constexpr std::size_t kMaxInlineContexts = 256;
 
 // The most lines one block of `valuesPerLine` values a line holds (one
 // parameter is the count of lines to run).
 std::size_t maxBlockLines(std::size_t valuesPerLine);
-bool linesFitInline(std::size_t lines, std::size_t statementsPerLine);
 
 // Throws DriverFailure(InvalidParameter) for a shape the block cannot hold:
 // an identifier that is not plain, a marker count or value out of range, a

@@ -688,6 +688,60 @@ TEST_P(GroupedCommitEndToEnd, AnAutonomousRowForAnEarlierPairSurvivesALaterRefus
     }
 }
 
+// A history trigger that logs every insert in a transaction of its own, and
+// a refused line in the middle of a block: refused by a trigger while the
+// lines run, and refused before they run (a barcode too long for its
+// column). The log, the table, the text and the bar are those of one line
+// per call: no line before the refused one is written, or logged, twice.
+TEST_P(GroupedCommitEndToEnd, ALoggingTriggerSeesEachLineOnceAroundARefusedLine) {
+    const std::string logging =
+        "CREATE TABLE INSERT_LOG (TEMPPRODID VARCHAR(20));\n"
+        "CREATE EXCEPTION NOT_T8 'T8 refused';\n"
+        "SET TERM ^ ;\n"
+        "CREATE TRIGGER LOG_INSERTS FOR STORY_IN AFTER INSERT AS BEGIN\n"
+        "  IN AUTONOMOUS TRANSACTION DO INSERT INTO INSERT_LOG VALUES (NEW.TEMPPRODID);\n"
+        "END^\n"
+        "SET TERM ; ^\n"
+        "COMMIT;\n";
+    const struct {
+        const char* how;
+        std::string refuse;
+    } cases[] = {
+        {"a trigger refuses line 8",
+         "SET TERM ^ ;\n"
+         "CREATE TRIGGER REFUSE_T8 FOR STORY_IN BEFORE INSERT AS BEGIN\n"
+         "  IF (NEW.TEMPPRODID = 'T8') THEN EXCEPTION NOT_T8;\n"
+         "END^\n"
+         "SET TERM ; ^\n"
+         "COMMIT;\n"},
+        {"line 8's barcode is too long",
+         "UPDATE INSTORAGE_SUB SET PROD_BARCODE = '12345678901234567890' WHERE LINE_NO = 8;\n"},
+    };
+    const char* const logQuery = "SELECT TEMPPRODID, COUNT(*) FROM INSERT_LOG GROUP BY TEMPPRODID ORDER BY 1";
+    for (const auto& c : cases) {
+        std::string text;
+        Rows table, log;
+        for (std::size_t perCall : {1, 128, 200}) {
+            ResetDatabase db(GetParam(), kPurchase, std::string(kSchema) + kGroupData + logging + c.refuse,
+                             perCall);
+            const std::string failure = failureInGroupsOfFour(db);
+            const std::string where = std::string(c.how) + ", lines per call " + std::to_string(perCall);
+            EXPECT_EQ(db.shell.position, 8) << where;
+            if (perCall == 1) {
+                text = failure;
+                table = db.rowsOf(kActualHistoryQuery);
+                log = db.rowsOf(logQuery);
+                EXPECT_EQ(table, db.rowsOf(perLineExpectation(8))) << where;
+                EXPECT_EQ(log.size(), 5u) << "T1 (twice), T3, T4, T6 and T7: " << where;
+                continue;
+            }
+            EXPECT_EQ(failure, text) << where;
+            EXPECT_EQ(db.rowsOf(kActualHistoryQuery), table) << where;
+            EXPECT_EQ(db.rowsOf(logQuery), log) << where;
+        }
+    }
+}
+
 // A line without a date: its history row gets a null CHG_DATE (the empty
 // field text bound to a date), alike in blocks and one line per call.
 TEST_P(GroupedCommitEndToEnd, ANullDateLandsAsNullInEveryBlockSize) {
