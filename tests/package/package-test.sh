@@ -39,7 +39,7 @@ step() { echo "-- $*"; }
 server_started=
 cleanup() {
     stop "$window_pid"; stop "$openbox_pid"; stop "$xvfb_pid"
-    [ -z "$server_started" ] || "$root/scripts/fbserver.sh" stop >/dev/null || true
+    [ -z "$server_started" ] || env -u FIREBIRD_LOCK "$root/scripts/fbserver.sh" stop >/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -230,8 +230,9 @@ if [ "$mode" = --installed ]; then
     step "the service's command, as its account, over the loopback server"
     port=${TARVEL_FB_PORT:-3050}
     server_password=${TARVEL_FB_PASSWORD:-tarvel-test}
-    if ! "$root/scripts/fbserver.sh" status >/dev/null; then
-        "$root/scripts/fbserver.sh" start >/dev/null
+    # The server keeps the package's lock folder, not the scratch one above.
+    if ! env -u FIREBIRD_LOCK "$root/scripts/fbserver.sh" status >/dev/null; then
+        env -u FIREBIRD_LOCK "$root/scripts/fbserver.sh" start >/dev/null
         server_started=yes
     fi
     # The server opens the file; the account needs no access to it.
