@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the Debian packages from debian/ with dpkg-buildpackage (debhelper,
-# the distribution's hardening flags, no tests): tarvel-rebuild (the command
+# Builds the Debian source package and the binary packages from debian/ with
+# dpkg-buildpackage (debhelper, the distribution's hardening flags, no tests):
+# the source package tarvelreset (.dsc and .tar.xz), tarvel-rebuild (the command
 # line, the driver library, the settings files), tarvelreset (the window
 # program) and their debug symbols, tarvel-rebuild-dbgsym and
 # tarvelreset-dbgsym. Root is not needed (Rules-Requires-Root: no).
@@ -8,8 +9,8 @@
 # track) in a folder of its own under /tmp, so that nothing is written into
 # the checkout or beside it, and two builds see the same files.
 # Usage: scripts/package.sh [output folder]     (default: build-package/)
-#   The packages, the .changes and the .buildinfo go into the output folder;
-#   the default folder loses the packages of earlier runs first.
+#   The packages, the source package, the .changes and the .buildinfo go into
+#   the output folder; the default folder loses those of earlier runs first.
 # Prints the paths of the four packages on its last four lines.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -19,7 +20,8 @@ if [ $# -gt 0 ]; then
 else
     out=$root/build-package
     mkdir -p "$out"
-    rm -f "$out"/tarvel*.deb "$out"/tarvelreset_*.changes "$out"/tarvelreset_*.buildinfo
+    rm -f "$out"/tarvel*.deb "$out"/tarvelreset_*.changes "$out"/tarvelreset_*.buildinfo \
+        "$out"/tarvelreset_*.dsc "$out"/tarvelreset_*.tar.*
 fi
 out=$(cd "$out" && pwd)
 
@@ -36,12 +38,12 @@ else
     (cd "$root" && tar --exclude='./build*' --exclude=./.git -cf - .) | tar -xf - -C "$src"
 fi
 
-(cd "$src" && dpkg-buildpackage -us -uc -b -Jauto) >"$work/build.log" 2>&1 ||
+(cd "$src" && dpkg-buildpackage -us -uc -Jauto) >"$work/build.log" 2>&1 ||
     { tail -n 30 "$work/build.log" >&2; echo "package.sh: dpkg-buildpackage failed" >&2; exit 1; }
 
 changes=$work/tarvelreset_${version}_$(dpkg --print-architecture).changes
 [ -f "$changes" ] || { echo "package.sh: no $changes" >&2; exit 1; }
-# The files the .changes names: the packages and the .buildinfo.
+# The files the .changes names: the packages, the source package and the .buildinfo.
 mapfile -t files < <(sed -n '/^Files:/,/^[^ ]/s/^ [0-9a-f]\{32\} [0-9]\+ [^ ]\+ [^ ]\+ //p' "$changes")
 for f in "${files[@]}"; do mv -f "$work/$f" "$out/"; done
 mv -f "$changes" "$out/"

@@ -6,10 +6,18 @@
 #    each holds its files of expected-files and no file of the other;
 #    tarvel-rebuild holds the settings files as conffiles and depends on no
 #    window system; tarvelreset depends on tarvel-rebuild of its own version;
-#    lintian reports no error, warning or missing hardening;
+#    the maintainer scripts reload systemd for the template units and add the
+#    account to no group; lintian reports no error, warning or missing
+#    hardening on the binary packages and the source package;
 #  - installed: the settings files are conffiles of tarvel-rebuild, readable
-#    by everyone, the group tarvel-rebuild exists, no password file shipped;
-#  - both: tarvel-rebuild purchase --yes rebuilds a scratch demo database's
+#    by everyone, the account and group tarvel-rebuild exist, the account is
+#    not in group firebird, no password file shipped; the command the service
+#    runs, run as the service's account with the password as a credential,
+#    rebuilds STORY_SAL over the loopback server (started for the test when
+#    none answers on 127.0.0.1, TARVEL_FB_PORT or 3050) and prints one JSON
+#    line and nothing else, and fails without the credential;
+#  - both: systemd-analyze verify loads the unit templates, with the example
+#    in-process drop-in, without a complaint; tarvel-rebuild purchase --yes rebuilds a scratch demo database's
 #    STORY_IN; without --yes and without a terminal it exits 2 and leaves
 #    STORY_SAL alone; a missing settings file gives the window's error text
 #    and exit 1; the window program opens under Xvfb with the installed theme's icon
@@ -28,7 +36,12 @@ step() { echo "-- $*"; }
 . "$root/tests/support/desktop-session.sh"
 # shellcheck source=../support/window-icon.sh
 . "$root/tests/support/window-icon.sh"
-cleanup() { stop "$window_pid"; stop "$openbox_pid"; stop "$xvfb_pid"; rm -rf "$work"; }
+server_started=
+cleanup() {
+    stop "$window_pid"; stop "$openbox_pid"; stop "$xvfb_pid"
+    [ -z "$server_started" ] || env -u FIREBIRD_LOCK "$root/scripts/fbserver.sh" stop >/dev/null || true
+    rm -rf "$work"
+}
 trap cleanup EXIT
 # shellcheck source=../support/history-check.sh
 . "$root/tests/support/history-check.sh"
@@ -48,8 +61,12 @@ if [ "$mode" = --installed ]; then
     done
     getent group tarvel-rebuild >/dev/null || fail "no group tarvel-rebuild"
     getent passwd tarvel-rebuild >/dev/null || fail "no account tarvel-rebuild for the service"
+    # Group firebird would open every database of the local server's to the service.
+    ! id -nG tarvel-rebuild | tr ' ' '\n' | grep -qx firebird || fail "the account tarvel-rebuild is in group firebird"
     ! dpkg-query -S /etc/tarvelreset/password >/dev/null 2>&1 || fail "a package ships /etc/tarvelreset/password"
-    echo "   conffiles, modes 0644, group tarvel-rebuild"
+    echo "   conffiles, modes 0644, account and group tarvel-rebuild, not in group firebird"
+    units=/usr/lib/systemd/system
+    examples=/usr/share/doc/tarvel-rebuild/examples
 elif [ "$mode" = built ]; then
     step "packages"
     out=${TARVEL_PACKAGE_OUT:-$work/packages}
@@ -75,6 +92,20 @@ elif [ "$mode" = built ]; then
         fail "tarvelreset does not depend on tarvel-rebuild (= $version)"
     echo "   $(wc -l < "$work/built") packages, no file in both; conffiles; dependencies"
 
+    step "maintainer scripts"
+    # debhelper's systemd snippets skip template units, so the package's own
+    # scripts must reload systemd after an installation, an upgrade or a removal.
+    dpkg-deb --ctrl-tarfile "$(deb tarvel-rebuild)" | tar -xf - -C "$work" ./postinst ./prerm ./postrm
+    for script in postinst postrm; do
+        grep -q '^ *systemctl --system daemon-reload' "$work/$script" || fail "the $script does not reload systemd"
+    done
+    grep -q '^ *systemd-sysusers.* tarvel-rebuild.conf$' "$work/postinst" ||
+        fail "the postinst does not create the account from sysusers.d"
+    ! grep -Eq '^[^#]*(adduser|useradd|usermod|gpasswd)' "$work/postinst" ||
+        fail "the postinst makes or changes an account itself: $(grep -E '^[^#]*(adduser|useradd|usermod|gpasswd)' "$work/postinst")"
+    for script in postinst prerm postrm; do sh -n "$work/$script" || fail "the $script is not valid sh"; done
+    echo "   systemd reloaded on configure and removal; the account from sysusers.d alone"
+
     step "lintian"
     # An override must say why on the comment line before it.
     for overrides in "$root"/debian/*lintian-overrides; do
@@ -82,15 +113,20 @@ elif [ "$mode" = built ]; then
         awk '!/^#/ && NF && prev !~ /^#/ { print FILENAME ": no reason for " $0; bad = 1 } { prev = $0 } END { exit bad }' \
             "$overrides" || fail "lintian override without a reason"
     done
-    lintian -I --fail-on error,warning "$out/tarvelreset_${version}_$arch.changes" >"$work/lintian.log" 2>&1 ||
+    # The .changes names the source package too, so lintian checks it as well.
+    changes=$out/tarvelreset_${version}_$arch.changes
+    grep -q " tarvelreset_${version}\.dsc\$" "$changes" || fail "the .changes names no source package"
+    lintian -I --fail-on error,warning "$changes" >"$work/lintian.log" 2>&1 ||
         { cat "$work/lintian.log"; fail "lintian reports errors or warnings"; }
     ! grep -E 'hardening-no-(bindnow|relro|pie|fortify-functions)' "$work/lintian.log" || fail "missing hardening"
-    echo "   no errors, warnings or missing hardening ($(grep -c '^[IP]:' "$work/lintian.log" || true) notes)"
+    echo "   no errors, warnings or missing hardening, source package included ($(grep -c '^[IP]:' "$work/lintian.log" || true) notes)"
 
     step "unpacked into a scratch root"
     tree=$work/root
     dpkg-deb -x "$(deb tarvel-rebuild)" "$tree"
     dpkg-deb -x "$(deb tarvelreset)" "$tree"
+    units=$tree/usr/lib/systemd/system
+    examples=$tree/usr/share/doc/tarvel-rebuild/examples
 else
     fail "unknown argument $mode"
 fi
@@ -98,12 +134,41 @@ while read -r package wanted; do
     grep -qx "$wanted" "$work/$package.contents" || fail "$package lacks $wanted"
 done < "$here/expected-files"
 echo "   every file of expected-files in its package"
+for package in tarvel-rebuild tarvelreset; do
+    foreign=$(grep -E '^/usr/share/doc/[^/]+' "$work/$package.contents" | grep -Ev "^/usr/share/doc/$package(/|\$)" || true)
+    [ -z "$foreign" ] || fail "$package has documents outside /usr/share/doc/$package/: $foreign"
+done
+echo "   each package's documents in its own /usr/share/doc/<package>/"
 for settings in sqlconnections.ini sqldrivers.ini; do
     [ "$(readlink "$tree/usr/lib/tarvelreset/$settings")" = "/etc/tarvelreset/$settings" ] ||
         fail "$settings beside the programs does not lead to /etc/tarvelreset"
 done
 ! grep -Eq '^(User_Name|Password)=' "$tree/etc/tarvelreset/sqlconnections.ini" ||
     fail "the shipped connection file holds a user or a password"
+
+step "systemd-analyze verify"
+# The templates as shipped, and with the in-process drop-in of the examples
+# beside them, loaded from a folder of their own. The root is the one the
+# programs are in (the scratch root, or /), so that the program the service
+# starts must exist; the boot targets the units need come from this machine.
+verify_root=$work/verify
+mkdir -p "$verify_root/etc/systemd/system/tarvel-rebuild@.service.d" "$verify_root/usr/bin"
+cp /lib/systemd/system/*.target "$verify_root/etc/systemd/system/"
+cp "$units/tarvel-rebuild@.service" "$units/tarvel-rebuild@.timer" "$verify_root/etc/systemd/system/"
+cp -P "$tree/usr/bin/tarvel-rebuild" "$verify_root/usr/bin/"
+mkdir -p "$verify_root/usr/lib/tarvelreset"
+cp "$tree/usr/lib/tarvelreset/tarvel-rebuild" "$verify_root/usr/lib/tarvelreset/"
+verify() {  # verify <what>: the templates in the verify root, no output allowed
+    local code=0
+    systemd-analyze verify --root="$verify_root" --man=no tarvel-rebuild@.service tarvel-rebuild@.timer \
+        >"$work/verify.log" 2>&1 || code=$?
+    [ "$code" = 0 ] && [ ! -s "$work/verify.log" ] || { cat "$work/verify.log"; fail "systemd-analyze verify, $1"; }
+}
+verify "the templates"
+cp "$examples/in-process.conf" "$verify_root/etc/systemd/system/tarvel-rebuild@.service.d/"
+verify "with in-process.conf"
+grep -q '^ExecStart=/usr/bin/tarvel-rebuild ' "$units/tarvel-rebuild@.service" || fail "the service runs no /usr/bin/tarvel-rebuild"
+echo "   the templates load, alone and with in-process.conf"
 
 # The links lead to /etc; the scratch database's settings, beside it, are
 # named in the per-user settings, the other place both programs look. The
@@ -160,4 +225,57 @@ open_window "$work/program.log" env XDG_DATA_DIRS="$tree/usr/share:/usr/share" "
 expect_icon "$window" 128x128 "the window's icon is not the installed theme's"
 close_window "$work/program.log"
 echo "   window opened and closed, exit code 0"
+
+if [ "$mode" = --installed ]; then
+    step "the service's command, as its account, over the loopback server"
+    port=${TARVEL_FB_PORT:-3050}
+    server_password=${TARVEL_FB_PASSWORD:-tarvel-test}
+    # The server keeps the package's lock folder, not the scratch one above.
+    if ! env -u FIREBIRD_LOCK "$root/scripts/fbserver.sh" status >/dev/null; then
+        env -u FIREBIRD_LOCK "$root/scripts/fbserver.sh" start >/dev/null
+        server_started=yes
+    fi
+    # The server opens the file; the account needs no access to it.
+    mkdir "$work/served"
+    cp "$db" "$work/served/pos.fdb"
+    chown -R firebird:firebird "$work/served"
+    chmod 0700 "$work/served"
+    served="127.0.0.1/$port:$work/served/pos.fdb"
+    through_server() {  # through_server <sql>: LIST output of a query through the server
+        printf "CONNECT '%s' USER 'SYSDBA' PASSWORD '%s';\nSET LIST ON;\n%s\n" "$served" "$server_password" "$1" \
+            > "$work/served.sql"
+        isql-fb -q -b -ch NONE -i "$work/served.sql"
+    }
+    sales_served() { through_server "SELECT * FROM STORY_SAL ORDER BY CUST_ID, TEMPPRODID, PROD_ID;" | md5sum; }
+    before=$(sales_served)
+    # What systemd hands the run: the credential folder, owned by the account
+    # and closed to others, and the unit's own command line for the history.
+    mkdir "$work/credentials"
+    printf '%s\n' "$server_password" > "$work/credentials/password"
+    chown -R tarvel-rebuild: "$work/credentials"
+    chmod 0500 "$work/credentials"
+    chmod 0400 "$work/credentials/password"
+    exec_start=$(sed -n 's/^ExecStart=//p' "$units/tarvel-rebuild@.service")
+    read -r -a command <<<"${exec_start//%i/sales}"
+    as_service() {  # as_service <environment>...: the command as the account, with the database given
+        local code=0
+        runuser -u tarvel-rebuild -- env -i PATH=/usr/bin:/bin HOME=/nonexistent LANG=C.UTF-8 "$@" \
+            "${command[@]}" --database "$served" --user SYSDBA </dev/null >"$work/out" 2>"$work/err" || code=$?
+        echo "$code"
+    }
+    code=$(as_service)
+    [ "$code" = 1 ] || fail "without the credential: exit code $code, expected 1"
+    grep -q '^{"result":"failed",' "$work/out" || fail "without the credential: $(cat "$work/out")"
+    [ "$(sales_served)" = "$before" ] || fail "STORY_SAL changed by a run that could not log in"
+    echo "   without the credential: exit code 1, $(cut -c1-60 "$work/out")..."
+    code=$(as_service CREDENTIALS_DIRECTORY="$work/credentials")
+    sed 's/^/   stderr: /' "$work/err"
+    [ "$code" = 0 ] || fail "${command[*]}: exit code $code"
+    [ ! -s "$work/err" ] || fail "the run printed on standard error"
+    [ "$(wc -l < "$work/out")" = 1 ] || fail "the run printed more than one line: $(cat "$work/out")"
+    grep -Eq '^\{"result":"done","lines":[1-9][0-9]*,"pairs":[1-9][0-9]*,"seconds":[0-9]+\.[0-9]\}$' "$work/out" ||
+        fail "no summary line: $(cat "$work/out")"
+    [ "$(sales_served)" != "$before" ] || fail "STORY_SAL unchanged"
+    echo "   ${command[*]}: exit code 0, one line, $(cat "$work/out")"
+fi
 echo "PASS"

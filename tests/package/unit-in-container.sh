@@ -3,12 +3,14 @@
 # Debian 12 container booted with systemd-nspawn (for machines where systemd
 # is not the init system, like most build hosts):
 #  - installed with the project's install rules, the account from sysusers.d;
-#  - embedded: systemctl start tarvel-rebuild@purchase rebuilds the demo
-#    database's STORY_IN in Debian's database folder, as tarvel-rebuild with
-#    group firebird, without a password file (the credential's fallback);
-#  - over TCP to the loopback test server (the host's, scripts/fbserver.sh):
-#    the password from /etc/tarvelreset/password as the credential rebuilds
-#    STORY_IN; a wrong one fails the unit;
+#  - embedded: with the example drop-in in-process.conf, systemctl start
+#    tarvel-rebuild@purchase rebuilds the demo database's STORY_IN in Debian's
+#    database folder, as tarvel-rebuild (in no group firebird of /etc/group),
+#    without a password file (the credential's fallback), and leaves one
+#    JSON line in the journal;
+#  - over TCP to the loopback test server (the host's, scripts/fbserver.sh),
+#    without the drop-in: the password from /etc/tarvelreset/password as the
+#    credential rebuilds STORY_IN; a wrong one fails the unit;
 #  - both timers enable, not persistent.
 # Usage (root): tests/package/unit-in-container.sh <build folder> [container root]
 #   The container root (default /var/tmp/tarvel-unit-root) is made with
@@ -65,7 +67,10 @@ done
 [ -n "$init_pid" ] || fail "the container did not boot: $(cat "$work/nspawn.log")"
 echo "   $(inside systemctl --version | head -1), $(inside systemctl is-system-running || true)"
 inside systemd-sysusers
-inside adduser --quiet tarvel-rebuild firebird
+! inside id -nG tarvel-rebuild | tr ' ' '\n' | grep -qx firebird || fail "tarvel-rebuild is in group firebird"
+dropins=/etc/systemd/system/tarvel-rebuild@.service.d
+inside mkdir -p "$dropins"
+cp "$source_root/packaging/examples/in-process.conf" "$container$dropins/"
 inside systemctl daemon-reload
 inside rm -f /etc/tarvelreset/password
 data=/var/lib/firebird/3.0/data
@@ -90,6 +95,10 @@ connection "$data/posdata.fdb"
 result=$(run purchase)
 inside journalctl -u tarvel-rebuild@purchase.service -o cat --no-pager | tail -3 | sed 's/^/   journal: /'
 [ "$result" = success ] || fail "the unit's result: $result"
+inside journalctl -u tarvel-rebuild@purchase.service -o cat --no-pager | grep -q '^{"result":"done",' ||
+    fail "no summary line in the journal"
+inside rm -rf "$dropins"
+inside systemctl daemon-reload
 cp "$container$data/posdata.fdb" "$work/pos-demo.fdb"
 check_history "$work/pos-demo.fdb" INSTORAGE_SUB STORY_IN PROVIDER_ID STD_COST
 
