@@ -22,8 +22,8 @@ ChildResult runVariant(const ChildRequest& request) {
     Attachment attachment(Dsn{request.database, "SYSDBA", tarvel::testing::testPassword()});
     if (request.variant == "psql") {
         runPsqlLoop(attachment);
-    } else if (request.variant == "b") {
-        result.lines = runBlockLoop(attachment, budget).lines;
+    } else if (request.variant == "b" || request.variant == "h") {
+        result.lines = runBlockLoop(attachment, budget, request.variant == "h").lines;
     } else if (request.variant == "set") {
         runSetBased(attachment);
     } else {

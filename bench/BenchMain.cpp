@@ -9,9 +9,9 @@
 //
 //   tarvel_bench [--sizes 10000,100000] [--delayed-sizes 10000] [--budget 15]
 //                [--configs embedded-off,embedded-on,server-off,server-on,server-off-20ms,...]
-//                [--variants program,cli,d,e,g,b,psql,set] [--repeat 3] [--template FILE] [--work DIR]
+//                [--variants program,cli,d,e,g,b,h,psql,set] [--repeat 3] [--template FILE] [--work DIR]
 // --delayed-sizes: the sizes of the configurations with an added round trip
-// (default: --sizes). --repeat: the program, the command line, g, b and the
+// (default: --sizes). --repeat: the program, the command line, g, b, h and the
 // PSQL loop, whose ratios are the figures that matter, run that many times each,
 // taking turns, and the table shows the median of each.
 //   tarvel_bench --make-template FILE --size N

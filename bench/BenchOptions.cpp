@@ -13,6 +13,7 @@ const std::vector<VariantInfo> kVariants = {
     {"e", "e: prepared once, tx per line", Budget::Always, false},
     {"g", "g: prepared once, commit per 1000", Budget::WhenDelayed, true},
     {"b", "b: 100 lines a block, commit per 1000", Budget::WhenDelayed, true},
+    {"h", "h: b, each line in a handler", Budget::WhenDelayed, true},
     {"psql", "PSQL loop (EXECUTE BLOCK)", Budget::Never, true},
     {"set", "set-based statements", Budget::Never, false},
 };

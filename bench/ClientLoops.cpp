@@ -113,7 +113,7 @@ namespace {
 // the block, parameters typed as written, nothing else tuned.
 constexpr int kBlockLines = 100;
 
-std::string blockLoopText() {
+std::string blockLoopText(bool handlers) {
     std::string text = "EXECUTE BLOCK (N INTEGER = ?";
     for (int line = 0; line < kBlockLines; ++line) {
         const std::string l = std::to_string(line);
@@ -130,18 +130,19 @@ std::string blockLoopText() {
         "VALUES (:p, :pr, :b, :d, :t, :c, :s, :u);\nEND\nBEGIN\n";
     for (int line = 0; line < kBlockLines; ++line) {
         const std::string l = std::to_string(line);
-        text += "IF (N > " + l + ") THEN EXECUTE PROCEDURE W(:P" + l + ", :R" + l + ", :B" + l + ", :D" + l +
-                ", :T" + l + ", :C" + l + ", :S" + l + ", :U" + l + ");\n";
+        const std::string call = "EXECUTE PROCEDURE W(:P" + l + ", :R" + l + ", :B" + l + ", :D" + l + ", :T" + l +
+                                 ", :C" + l + ", :S" + l + ", :U" + l + ");";
+        text += "IF (N > " + l + ") THEN " + (handlers ? "BEGIN " + call + " WHEN ANY DO EXIT; END" : call) + "\n";
     }
     return text + "END";
 }
 
 }  // namespace
 
-LoopOutcome runBlockLoop(Attachment& attachment, RunBudget& budget) {
+LoopOutcome runBlockLoop(Attachment& attachment, RunBudget& budget, bool handlers) {
     Transaction scanTransaction(attachment, Transaction::Kind::ReadOnly);
     Statement scan(attachment, scanTransaction, kScan);
-    Statement block(attachment, scanTransaction, blockLoopText());
+    Statement block(attachment, scanTransaction, blockLoopText(handlers));
     LoopOutcome outcome;
     std::optional<Transaction> group;
     int inBlock = 0;

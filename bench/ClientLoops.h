@@ -26,8 +26,9 @@ struct LoopOutcome {
 // Walks the lines over `attachment` until their end or until `budget` stops it.
 LoopOutcome runClientLoop(Attachment& attachment, LoopKind kind, RunBudget& budget);
 // The same walk with 100 lines a call (an EXECUTE BLOCK through a sub-procedure)
-// and a commit every kGroupLines lines.
-LoopOutcome runBlockLoop(Attachment& attachment, RunBudget& budget);
+// and a commit every kGroupLines lines; handlers: each line's call in a
+// handler of its own (WHEN ANY), as the program's blocks have them.
+LoopOutcome runBlockLoop(Attachment& attachment, RunBudget& budget, bool handlers = false);
 // The same walk as one EXECUTE BLOCK, in one transaction.
 void runPsqlLoop(Attachment& attachment);
 // Two set-based statements, in one transaction: delete the rows of every pair

@@ -1,5 +1,6 @@
 #include "HistoryReset.h"
 
+#include <algorithm>
 #include <climits>
 
 #include "CommitGroup.h"
@@ -120,12 +121,13 @@ std::string lostLinesText(const LostLines& lost) {
     }
 }
 
-// After a stop the bar counts the lines that are in the table: those read
-// but never written are not.
-void showWrittenLines(ResetShell& shell, const CommitGroup& group) noexcept {
-    if (!group.firstUnwritten()) return;
+// After a stop the bar counts the lines that are done: those read but never
+// written, and the one the stop came before, are not. handled: the bar
+// position of the last line the walk finished with.
+void showWrittenLines(ResetShell& shell, const CommitGroup& group, int handled) noexcept {
+    const int done = group.firstUnwritten() ? std::min(handled, *group.firstUnwritten() - 1) : handled;
     try {
-        shell.setProgressPosition(*group.firstUnwritten() - 1);
+        if (shell.progressPosition() != done) shell.setProgressPosition(done);
     } catch (...) {
         // The stop being raised is the run's result.
     }
@@ -151,6 +153,7 @@ void rebuildHistory(ResetShell& shell, const HistoryMode& mode, ResetQuery& scan
     // INSERT never leaves its pair without a history row.
     CommitGroup group(transactions, writer, limits, clock,
                       [&shell](const HistoryPair& pair) { shell.lineWritten(pair); });
+    int handled = 0;  // the bar position of the last line the walk finished with
     try {
         while (!scan.eof()) {
             const int position = shell.progressPosition();
@@ -168,6 +171,7 @@ void rebuildHistory(ResetShell& shell, const HistoryMode& mode, ResetQuery& scan
                 }
                 group.endLine();
             }
+            handled = shell.progressPosition();
             try {
                 scan.next();
             } catch (...) {
@@ -191,7 +195,7 @@ void rebuildHistory(ResetShell& shell, const HistoryMode& mode, ResetQuery& scan
         }
         if (cancelled) shell.holdStop();
         group.abandon();
-        if (cancelled || stopped) showWrittenLines(shell, group);
+        if (cancelled || stopped) showWrittenLines(shell, group, handled);
         if (cancelled) shell.endIfStopped();
         if (!stopped) showFailedLine(shell, group);
         if (group.lostLines()) throwWithLostLines(std::current_exception(), *group.lostLines());

@@ -10,6 +10,7 @@
 #include "HistoryReset.h"
 #include "RegionalFormats.h"
 #include "ResetDoubles.h"
+#include "RunStopped.h"
 
 namespace tarvel::testing {
 namespace {
@@ -319,6 +320,42 @@ TEST_F(GroupedCommit, ALostConnectionRaisesTheOriginalText) {
         // The bar at the line that met the dead connection: line 4 alone, or
         // the first of its block (3-5).
         EXPECT_EQ(shell.position, perCall == 1 ? 5 : 4);
+    }
+}
+
+// A stop between lines (taken as the bar moves on): the lines written are
+// committed, those read but not written yet are dropped, and the bar and the
+// lines told as written count only the lines in the table.
+TEST_F(GroupedCommit, AStopKeepsTheWrittenLinesAndTheBarCountsThem) {
+    struct Case {
+        std::size_t perCall;
+        int stopAt;   // the bar position whose move takes the stop
+        int written;  // qualifying lines in the table afterwards
+        int bar;
+    };
+    // Qualifying lines 0-4 stand at positions 1-5, the unpriced line at 6,
+    // lines 5-7 at 7-9; groups of three lines, blocks of one or three.
+    const Case cases[] = {{1, 7, 5, 6}, {3, 7, 3, 3}, {3, 4, 3, 3}, {3, 3, 0, 0}, {1, 1, 0, 0}};
+    for (const Case& c : cases) {
+        db = Database{};
+        SetUp();
+        shell = ShellDouble{};
+        blocks.perCall = c.perCall;
+        bool stopped = false;
+        shell.onPosition = [&](int position) {
+            if (position == c.stopAt && !stopped) {
+                stopped = true;
+                throw RunStopped("stopped");
+            }
+        };
+        const std::string where =
+            "per call " + std::to_string(c.perCall) + ", stop at " + std::to_string(c.stopAt);
+        EXPECT_EQ(run(), "stopped") << where;
+        EXPECT_EQ(costs(db), perLineOutcome(data, c.written)) << where;
+        EXPECT_EQ(shell.position, c.bar) << where;
+        EXPECT_EQ(shell.written, std::vector<std::string>(data.temps.begin(), data.temps.begin() + c.written))
+            << where;
+        EXPECT_FALSE(db.snapshot) << where;
     }
 }
 

@@ -40,6 +40,8 @@ public:
     void setProgressMax(int value) override;
     void setProgressPosition(int value) override;
     int progressPosition() override { return position; }
+    void lineWritten(const HistoryPair& pair) override { written.push_back(pair.tempProdId); }
+    std::vector<std::string> written;  // each committed line's TEMPPRODID, in order
     void showInformation(const std::string& message) override { informations.push_back(message); }
 };
 
