@@ -2,11 +2,9 @@
 // with settings files written by the test: embedded and over the loopback
 // server, the opening, its failures, closing, and the transaction calls.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstring>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -400,16 +398,6 @@ TEST_P(ConnectionFirebirdTest, LockWaitsAndLossesAreToldByCode) {
     }
 }
 
-// What the server shows of this process's attachments: over TCP the
-// client's program, process and host; nothing for an embedded one.
-std::string thisProcessAsShown(Access access) {
-    if (access == Access::Embedded) return {};
-    char host[256] = {};
-    ::gethostname(host, sizeof host - 1);
-    return std::filesystem::read_symlink("/proc/self/exe").filename().string() + ", process " +
-           std::to_string(::getpid()) + " on host " + host;
-}
-
 // A run's claim is refused by another attachment's claim on the same table
 // only, which it names: writers that keep their transactions open after
 // writing the table (one of them commit-retaining) never refuse it. The
@@ -455,7 +443,9 @@ TEST_P(ConnectionFirebirdTest, OnlyAnotherClaimRefusesAClaim) {
     EXPECT_FALSE(m_connection->inTransaction());
 
     SqlConnection second("SQLConnection1", m_folder.location());
-    EXPECT_EQ(refusal(second, "STORY_IN"), thisProcessAsShown(GetParam()));
+    EXPECT_EQ(refusal(second, "STORY_IN"),
+              GetParam() == Access::Server ? tarvel::testing::thisProcessAsServerShows() : "")
+        << "an embedded attachment shows no process";
     EXPECT_EQ(marks(), 1) << "the refused claim took its mark off";
     EXPECT_EQ(refusal(second, "STORY_SAL"), "not refused") << "another table is claimed apart";
     EXPECT_EQ(refusal(*m_connection, "STORY_IN"), "not refused") << "taken again on its own attachment";
