@@ -3,15 +3,18 @@
 // server, the opening, its failures, closing, and the transaction calls.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "DatabaseError.h"
 #include "Error.h"
 #include "ParameterOverrides.h"
+#include "RunClaim.h"
 #include "SettingsFolder.h"
 #include "SqlConnection.h"
 #include "StatementBlock.h"
@@ -459,6 +462,44 @@ TEST_P(ConnectionFirebirdTest, OnlyAnotherClaimRefusesAClaim) {
     m_connection->releaseClaim();
     EXPECT_EQ(marks(), 0) << "an idle connection holds nothing";
     writer.rollback();
+}
+
+// Claims made at the same moment from several attachments, as runs started
+// together make them: never more than one passes.
+TEST_P(ConnectionFirebirdTest, ClaimsMadeAtOnceLetOneRunAtMost) {
+    constexpr int kRuns = 4;
+    int passedInAll = 0;
+    for (int round = 0; round < 4; ++round) {
+        std::vector<std::unique_ptr<SqlConnection>> runs;
+        for (int n = 0; n < kRuns; ++n) {
+            runs.push_back(std::make_unique<SqlConnection>("SQLConnection1", m_folder.location()));
+            runs.back()->open();
+        }
+        std::atomic<int> ready{0};
+        std::atomic<int> passed{0};
+        std::vector<std::string> refusals(kRuns);
+        std::vector<std::thread> threads;
+        for (int n = 0; n < kRuns; ++n) {
+            threads.emplace_back([&, n] {
+                ++ready;
+                while (ready < kRuns) std::this_thread::yield();
+                try {
+                    tarvel::claimForRun(*runs[n], "STORY_IN");
+                    ++passed;
+                } catch (const Error& refused) {
+                    refusals[n] = refused.what();
+                }
+            });
+        }
+        for (std::thread& thread : threads) thread.join();
+        EXPECT_LE(passed, 1) << "round " << round;
+        for (const std::string& refusal : refusals) {
+            if (refusal.empty()) continue;
+            EXPECT_EQ(refusal.rfind("STORY_IN is being rebuilt by another run", 0), 0u) << refusal;
+        }
+        passedInAll += passed;
+    }
+    EXPECT_GT(passedInAll, 0) << "the tries after a pause part claims made at once";
 }
 
 // Two claims of one user who is neither an administrator nor the database's
