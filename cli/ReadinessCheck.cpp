@@ -9,6 +9,7 @@
 #include "HistoryMode.h"
 #include "RebuildCommand.h"
 #include "RegionalFormats.h"
+#include "RunClaim.h"
 #include "SqlConnection.h"
 #include "SqlQuery.h"
 
@@ -120,12 +121,11 @@ void checkMode(Report& report, SqlConnection& connection, SqlQuery& query, const
     };
     needs(source, {'S'});
     needs(history, {'S', 'I', 'D'});
-    const std::string refusal = connection.writeReservationRefusal(history);
+    const std::string refusal = runClaimRefusal(connection, history);
     if (refusal.empty())
-        report.line("  reservation of " + history + " for writing, without waiting: free now");
+        report.line("  claim of " + history + " for a run: free now");
     else
-        report.problem("  reservation of " + history +
-                       " for writing, without waiting: refused: " + indented(refusal));
+        report.problem("  claim of " + history + " for a run: refused: " + indented(refusal));
 }
 
 }  // namespace

@@ -488,18 +488,6 @@ void SqlConnection::commit() {
     --m_state->transactions;
 }
 
-std::string SqlConnection::writeReservationRefusal(const std::string& table) {
-    open();
-    if (m_state->transactions > 0) throw Error(m_state->name + ": a transaction is active");
-    try {
-        reserveTable(table);
-    } catch (const Error& refused) {
-        return refused.what();
-    }
-    releaseTable();
-    return {};
-}
-
 void SqlConnection::rollback() {
     // Rolling back is what cleanup paths do after a failure; with nothing
     // begun there is nothing to undo.
@@ -529,16 +517,32 @@ void SqlConnection::boundWaits(int seconds) {
     if (isOpen()) m_state->connection->setIntOption(sqldriver::connopt::LockTimeout, m_state->waitBound);
 }
 
-void SqlConnection::reserveTable(const std::string& table) {
+void SqlConnection::claimTable(const std::string& table) {
     open();
-    check(m_state->connection->setTextOption(sqldriver::connopt::ReserveTable, table.c_str()),
+    check(m_state->connection->setTextOption(sqldriver::connopt::ClaimTable, table.c_str()),
           m_state->connection.get());
 }
 
-void SqlConnection::releaseTable() noexcept {
+std::string SqlConnection::claimHolder() noexcept {
+    if (!isOpen()) return {};
+    // Room for the longest names the server keeps (255 characters each).
+    char holder[4096] = {};
+    std::int32_t length = 0;
+    if (m_state->connection->getOption(sqldriver::connopt::ClaimHolder, holder, sizeof holder, &length) !=
+        sqldriver::status::Ok)
+        return {};
+    return std::string(holder,
+                       static_cast<std::size_t>(std::clamp<std::int32_t>(length, 0, sizeof holder - 1)));
+}
+
+void SqlConnection::releaseClaim() noexcept {
     if (!isOpen()) return;
-    // Status ignored: a reservation that cannot be ended ends with the attachment.
-    m_state->connection->setTextOption(sqldriver::connopt::ReserveTable, "");
+    if (m_state->connection->setTextOption(sqldriver::connopt::ClaimTable, "") == sqldriver::status::Ok)
+        return;
+    // The mark may still be on the attachment, and would refuse every other
+    // run for as long as this connection stays open (an idle window for
+    // hours): the attachment is ended instead, which ends the claim with it.
+    discardLost();
 }
 
 }  // namespace tarvel

@@ -95,10 +95,6 @@ public:
     void commit();
     void rollback();
     bool inTransaction() const;
-    // Whether a run could claim `table` now (reserveTable): empty when it
-    // could (the claim is taken and let go at once), else the refusal's text.
-    // Opens the connection first; throws when a transaction is active.
-    std::string writeReservationRefusal(const std::string& table);
 
     // From any thread, also while this thread waits in a call on the
     // connection: a request of sqldriver::cancelopt (Raise makes the running
@@ -109,15 +105,21 @@ public:
     // wait for a lock at most that long, now and after any reopening. 0 gives
     // the settings' waits back. Never opens the connection.
     void boundWaits(int seconds);
-    // Claims `table` until releaseTable() or the connection closes (driver
-    // option ReserveTable): no other attachment's claim passes meanwhile,
-    // while everyone may still read and write the table; this connection's
-    // transactions are one kept open across commits meanwhile. Throws
-    // DatabaseError (a lock conflict), without waiting, when another
-    // attachment claims the table or has written it in a transaction still
-    // open.
-    void reserveTable(const std::string& table);
-    void releaseTable() noexcept;
+    // Claims `table` for a run on this connection's attachment (driver option
+    // ClaimTable; opens the connection first) until releaseClaim() or the
+    // connection closes. Throws DatabaseError of kind LockConflict, without
+    // waiting, when the server shows another attachment's claim on it;
+    // nothing that other programs do to the table refuses it, and the
+    // transactions are not touched.
+    void claimTable(const std::string& table);
+    // Who holds the claim that the last refused claimTable met, as the server
+    // shows it ("tarvel-rebuild, process 4242 on host pos1"); empty when it
+    // shows nothing of it. Never throws.
+    std::string claimHolder() noexcept;
+    // Ends the claim. When the driver cannot end it, the connection is
+    // closed, since the claim ends with the attachment; the next use opens it
+    // afresh. Never throws.
+    void releaseClaim() noexcept;
 
     // Run-time state, for the queries and for tests.
     // Full path of the named-connection file as resolved at creation (empty

@@ -113,13 +113,14 @@ constexpr std::int32_t ConnectionLost = 33;  // get, int32: 1 when the attachmen
 constexpr std::int32_t LockTimeout = 34;     // int: seconds a writing transaction begun from now on waits for
                                              // a lock when WaitOnLocks is 1; 0 (the default) waits as long as
                                              // the lock is held; any time
-constexpr std::int32_t ReserveTable = 35;    // text, once connected and with no explicit transaction active:
-                                             // a table name claims the table until an empty text or the
-                                             // disconnect: refused without waiting while another attachment
-                                             // claims it or has written it in a transaction still open;
-                                             // others may read and write it meanwhile, not claim it; the
-                                             // explicit transactions are then one kept open across commits
-                                             // and rollbacks (retaining), which holds the claim
+constexpr std::int32_t ClaimTable = 36;   // text, once connected: a table name claims the table for a run on
+                                          // this attachment (replacing its earlier claim) until an empty text
+                                          // or the disconnect; refused at once, as a lock conflict, while the
+                                          // server shows another attachment claiming it; nothing else refuses
+                                          // it, and transactions are not touched
+constexpr std::int32_t ClaimHolder = 37;  // get, text: the attachment that the last refused ClaimTable met,
+                                          // as "process, process N on host H" with what the server shows of
+                                          // it; empty when it showed none of these or no claim was refused
 }  // namespace connopt
 
 // Requests of ISQLConnection::cancel().

@@ -16,15 +16,9 @@ void ConnectionCore::connect(const std::string& database, const std::string& use
     m_cancelTarget = *m_attachment.handle();
 }
 
-void ConnectionCore::dropTransactions() noexcept {
-    m_cancelTarget = 0;
-    m_claim = Transaction();
-    m_claimInUse = false;
-}
-
 void ConnectionCore::disconnect() {
     if (!m_attachment.isOpen()) return;
-    dropTransactions();
+    m_cancelTarget = 0;  // cancel() no longer reaches the attachment
     if (m_lost) {
         // Nothing can be committed over a lost attachment: every handle is
         // let go quietly, so the connection can be opened afresh.
@@ -69,18 +63,11 @@ Transaction ConnectionCore::startCursorTransaction() {
     return Transaction(m_client, database(), cursorTransactionParameters(m_options));
 }
 
-Transaction* ConnectionCore::activeExplicit() {
-    if (m_claimInUse) return &m_claim;
-    return m_explicit.isActive() ? &m_explicit : nullptr;
-}
+Transaction* ConnectionCore::activeExplicit() { return m_explicit.isActive() ? &m_explicit : nullptr; }
 
 void ConnectionCore::beginTransaction() {
     if (activeExplicit())
         throw DriverFailure(TransactionActive, "a transaction is already active on this connection");
-    if (m_claim.isActive()) {
-        m_claimInUse = true;
-        return;
-    }
     m_explicit = Transaction(m_client, database(), transactionParameters(m_options, false));
 }
 
@@ -97,80 +84,49 @@ void ConnectionCore::cancel(std::int32_t request) {
     // Cancelling when nothing runs, or racing a detach, fails harmlessly.
 }
 
-void ConnectionCore::reserveTable(const std::string& table) {
+void ConnectionCore::claimTable(const std::string& table) {
     if (table.empty()) {
-        if (!m_claim.isActive()) return;
-        // Whatever a transaction left in it was committed or rolled back
-        // already; one still in use is undone.
-        const bool inUse = m_claimInUse;
-        m_claimInUse = false;
-        if (inUse) {
-            m_claim.rollback();
-        } else {
-            m_claim.commit();
-        }
         clearClaimMark(*this);
         return;
     }
-    if (activeExplicit() || m_claim.isActive())
-        throw DriverFailure(TransactionActive, "a transaction is already active on this connection");
     if (table.size() > 255) throw DriverFailure(InvalidParameter, "table name too long: " + table);
-    const auto reserving = [&](const ConnectionOptions& options, char mode) {
-        std::string tpb = transactionParameters(options, false);
-        tpb += static_cast<char>(isc_tpb_lock_write);
-        tpb += static_cast<char>(table.size());
-        tpb += table;
-        tpb += mode;
-        return tpb;
-    };
-    // First a reservation for protected write, without waiting, let go at
-    // once: refused while another claim holds the table, or another
-    // transaction has written it and is still open. Then the claim itself
-    // holds the table for shared write, so that others (this attachment's
-    // autonomous transactions too) read and write it as before, while no
-    // other claim's first step passes. Reservations of one attachment's
-    // transactions exclude each other, so the two steps cannot overlap: a
-    // claim that comes between them passes them too, and is found by the mark.
-    ConnectionOptions noWait = m_options;
-    noWait.waitOnLocks = false;
-    Transaction(m_client, database(), reserving(noWait, isc_tpb_protected)).commit();
-    m_claim = Transaction(m_client, database(), reserving(m_options, isc_tpb_shared));
-    // A claim whose first step came between those two of another's is found
-    // by the mark both leave: whoever sees another's mark lets go and is
-    // refused as by a conflict (both may; each tries again later).
+    m_claimHolder.clear();
+    ClaimSight sight;
     try {
-        if (markClaimAndCountOthers(*this, table) > 0) {
-            // Told as the server tells a reservation refused without waiting.
-            const ISC_STATUS conflict[] = {isc_arg_gds, isc_lock_conflict, isc_arg_end};
-            throw DriverFailure(
-                SqlError,
-                interpretStatus(*m_client, conflict) + "\n" + table + " is claimed on another attachment",
-                errorCodes(*m_client, conflict));
-        }
+        sight = markClaimAndLook(*this, table);
     } catch (...) {
-        m_claim = Transaction();  // rolled back, quietly: the failure above is the one to raise
-        clearClaimMark(*this);
+        try {
+            clearClaimMark(*this);
+        } catch (...) {
+            // The failure above is the one to raise; a mark left behind ends
+            // with the attachment.
+        }
         throw;
     }
+    if (sight.others == 0) return;
+    // Whoever sees another's mark lets go; of two claims at the same moment
+    // both may, and each tries again after a pause of its own.
+    try {
+        clearClaimMark(*this);
+    } catch (...) {
+        // As above: the refusal is what this call reports.
+    }
+    m_claimHolder = sight.holder;
+    // Told by the code the server gives a lock refused without waiting, so
+    // that callers tell another run's claim from other failures by code.
+    const ISC_STATUS conflict[] = {isc_arg_gds, isc_lock_conflict, isc_arg_end};
+    throw DriverFailure(
+        SqlError, interpretStatus(*m_client, conflict) + "\n" + table + " is claimed on another attachment",
+        errorCodes(*m_client, conflict));
 }
 
 void ConnectionCore::commit() {
-    if (m_claimInUse) {
-        m_claim.commitRetaining();
-        m_claimInUse = false;
-        return;
-    }
     if (!m_explicit.isActive())
         throw DriverFailure(InvalidTransactionId, "no transaction is active on this connection");
     m_explicit.commit();
 }
 
 void ConnectionCore::rollback() {
-    if (m_claimInUse) {
-        m_claimInUse = false;
-        m_claim.rollbackRetaining();
-        return;
-    }
     if (!m_explicit.isActive())
         throw DriverFailure(InvalidTransactionId, "no transaction is active on this connection");
     m_explicit.rollback();

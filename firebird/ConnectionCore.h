@@ -49,10 +49,6 @@ public:
         if (!activeExplicit() && !m_options.autoCommit) beginTransaction();
         if (Transaction* current = activeExplicit()) {
             execute(current->handle());
-        } else if (m_claim.isActive()) {
-            // A statement of its own while the claim is held runs in it.
-            execute(m_claim.handle());
-            m_claim.commitRetaining();
         } else if (m_options.commitRetain) {
             if (!m_retained.isActive())
                 m_retained = Transaction(m_client, database(), transactionParameters(m_options, false));
@@ -72,20 +68,20 @@ public:
     // A request of sqldriver::cancelopt for the call running on the
     // attachment; safe from any thread. Not attached: nothing to do.
     void cancel(std::int32_t request);
-    // Claims `table`: once a reservation for protected write, without
-    // waiting, has shown that no other attachment claims or writes the
-    // table, starts a transaction that reserves it for shared write and holds
-    // it until reserveTable("") or the detach. While the claim is held the
-    // explicit transactions are that one: a begin takes it up, a commit or a
-    // rollback keeps it (retaining). Others can still read and write the
-    // table, but no other claim passes. An empty name ends the claim.
-    void reserveTable(const std::string& table);
+    // Claims `table` for a run on this attachment, replacing its earlier
+    // claim, until claimTable("") or the detach: refused as a lock conflict,
+    // with nothing left claimed, when the server shows another attachment
+    // claiming it (claimHolder() then names that one). It reserves nothing
+    // and begins no transaction that outlives the call, so no other program
+    // refuses it. An empty name ends the claim.
+    void claimTable(const std::string& table);
+    // Who held the claim that the last refused claimTable met; empty when the
+    // server showed nothing of it, or no claim was refused.
+    const std::string& claimHolder() const { return m_claimHolder; }
 
 private:
     // The explicit transaction in use, nullptr when none is.
     Transaction* activeExplicit();
-    // Ends every transaction and forgets the attachment's handle for cancel().
-    void dropTransactions() noexcept;
 
     ClientRef m_client;
     ConnectionOptions m_options;
@@ -94,8 +90,7 @@ private:
     Transaction m_prepare;
     Transaction m_retained;
     Transaction m_explicit;
-    Transaction m_claim;
-    bool m_claimInUse = false;  // begun as the explicit transaction
+    std::string m_claimHolder;
     // The attachment's handle as cancel() reads it from another thread; 0
     // while not attached.
     std::atomic<isc_db_handle> m_cancelTarget{0};

@@ -98,8 +98,8 @@ sqldriver::Status FbConnection::setTextOption(std::int32_t option, const char* v
             case connopt::ServerPort:
                 options.serverPort = text(value);
                 break;
-            case connopt::ReserveTable:
-                m_core->reserveTable(text(value));
+            case connopt::ClaimTable:
+                m_core->claimTable(text(value));
                 break;
             default:
                 break;
@@ -157,6 +157,9 @@ sqldriver::Status FbConnection::getOption(std::int32_t option, void* buffer, std
                 break;
             case connopt::ServerPort:
                 putText(options.serverPort, buffer, size, resultLength);
+                break;
+            case connopt::ClaimHolder:
+                putText(m_core->claimHolder(), buffer, size, resultLength);
                 break;
             default:
                 throw DriverFailure(NotSupported, "option " + std::to_string(option) + " cannot be read");

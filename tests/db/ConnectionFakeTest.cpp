@@ -734,4 +734,27 @@ TEST_F(ConnectionTest, Transactions) {
     EXPECT_FALSE(c.inTransaction()) << "closing ends the transaction count";
 }
 
+// A claim whose release the driver refuses may still mark the attachment,
+// and would refuse every other run while an idle window stays open: the
+// attachment is ended instead, and the next use opens afresh.
+TEST_F(ConnectionTest, AClaimThatCannotBeReleasedEndsWithTheAttachment) {
+    writeFiles(kMinimalEntry);
+    SqlConnection& c = connection();
+    c.claimTable("STORY_IN");  // opens first
+    c.releaseClaim();
+    EXPECT_TRUE(c.isOpen());
+    EXPECT_THAT(fakedriver::logOf("connection.setTextOption"),
+                ::testing::IsSupersetOf(
+                    {"connection.setTextOption 36 \"STORY_IN\"", "connection.setTextOption 36 \"\""}));
+    fakedriver::clearLog();
+    c.claimTable("STORY_IN");
+    fakedriver::failNext("connection.setTextOption", sqldriver::status::SqlError);
+    c.releaseClaim();
+    EXPECT_FALSE(c.isOpen());
+    EXPECT_EQ(fakedriver::logOf("connection.disconnect").size(), 1u);
+    c.claimTable("STORY_IN");
+    EXPECT_TRUE(c.isOpen()) << "opened afresh";
+    EXPECT_EQ(fakedriver::logOf("connection.connect").size(), 1u);
+}
+
 }  // namespace

@@ -3,14 +3,18 @@
 // server, the opening, its failures, closing, and the transaction calls.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "DatabaseError.h"
 #include "Error.h"
+#include "ParameterOverrides.h"
+#include "RunClaim.h"
 #include "SettingsFolder.h"
 #include "SqlConnection.h"
 #include "StatementBatch.h"
@@ -285,14 +289,11 @@ TEST_P(ConnectionFirebirdTest, LockWaitsAndLossesAreToldByCode) {
              canceller.join();
          },
          FailureKind::Cancelled},
-        {"table claimed while written",
-         [&](SqlConnection&, SqlConnection& other) { other.reserveTable("STORY_IN"); },
-         FailureKind::LockConflict},
         {"table claimed twice",
          [&](SqlConnection& holder, SqlConnection& other) {
              holder.rollback();
-             holder.reserveTable("STORY_IN");
-             holder.beginTransaction();  // the claim's own transactions write it
+             holder.claimTable("STORY_IN");
+             holder.beginTransaction();
              run(holder, "DELETE FROM STORY_IN WHERE PROD_ID = 'P1'");
              holder.commit();
              holder.beginTransaction();
@@ -301,24 +302,24 @@ TEST_P(ConnectionFirebirdTest, LockWaitsAndLossesAreToldByCode) {
              EXPECT_EQ(rowsOf("P1"), 0) << "the commit kept, the rollback undone";
              run(other, "INSERT INTO STORY_IN VALUES ('P4', 1)");  // others still write it
              holder.beginTransaction();                            // for the rollback after the case
-             other.reserveTable("STORY_IN");
+             other.claimTable("STORY_IN");
          },
          FailureKind::LockConflict},
         {"table claimed by another in the same moment",
          [&](SqlConnection& holder, SqlConnection& other) {
-             // Another claim that passed its reservation steps at the same
-             // moment is seen by the mark it leaves on its attachment.
+             // A claim made at the same moment is seen by the mark it left on
+             // its attachment before it looked for others.
              const std::string mark =
                  "EXECUTE BLOCK AS DECLARE M INTEGER; BEGIN "
                  "M = RDB$SET_CONTEXT('USER_SESSION', 'TARVEL_RUN_CLAIM', 'STORY_IN'); END";
              holder.rollback();
-             holder.reserveTable("STORY_IN");
-             holder.releaseTable();  // takes its mark off
-             other.reserveTable("STORY_IN");
-             other.releaseTable();
+             holder.claimTable("STORY_IN");
+             holder.releaseClaim();  // takes its mark off
+             other.claimTable("STORY_IN");
+             other.releaseClaim();
              run(holder, mark);
              holder.beginTransaction();
-             other.reserveTable("STORY_IN");
+             other.claimTable("STORY_IN");
          },
          FailureKind::LockConflict},
         {"attachment shut down",
@@ -345,6 +346,129 @@ TEST_P(ConnectionFirebirdTest, LockWaitsAndLossesAreToldByCode) {
         }
         holder.rollback();
     }
+}
+
+// A run's claim is refused by another attachment's claim on the same table
+// only, which it names: writers that keep their transactions open after
+// writing the table (one of them commit-retaining) never refuse it. The
+// claim's own transactions are ordinary ones, and the claim ends with its
+// release or with its attachment.
+TEST_P(ConnectionFirebirdTest, OnlyAnotherClaimRefusesAClaim) {
+    using tarvel::DatabaseError;
+    const auto marks = [&] {
+        return count(
+            "SELECT COUNT(*) FROM MON$CONTEXT_VARIABLES WHERE MON$VARIABLE_NAME = 'TARVEL_RUN_CLAIM'");
+    };
+    const auto writing = [&](const char* whose) {
+        return count(std::string("SELECT COUNT(*) FROM MON$TRANSACTIONS WHERE MON$READ_ONLY = 0 AND ") +
+                     whose);
+    };
+    const auto refusal = [](SqlConnection& connection, const std::string& table) -> std::string {
+        try {
+            connection.claimTable(table);
+        } catch (const DatabaseError& error) {
+            EXPECT_EQ(error.kind(), tarvel::FailureKind::LockConflict) << error.what();
+            return connection.claimHolder();
+        }
+        return "not refused";
+    };
+
+    SqlConnection writer("SQLConnection1", m_folder.location());
+    writer.beginTransaction();
+    run(writer, "DELETE FROM STORY_IN WHERE PROD_ID = 'P1'");
+    tarvel::ParameterOverrides retaining;
+    retaining.replace("CommitRetain", "True");
+    SqlConnection retainer("SQLConnection1", m_folder.location());
+    retainer.setOverrides(retaining);
+    run(retainer, "INSERT INTO STORY_IN VALUES ('P2', 2)");
+    ASSERT_EQ(writing("MON$ATTACHMENT_ID <> CURRENT_CONNECTION"), 2)
+        << "both writers keep a transaction open";
+
+    m_connection->claimTable("STORY_IN");
+    EXPECT_EQ(marks(), 1);
+    m_connection->beginTransaction();
+    run("INSERT INTO STORY_IN VALUES ('P3', 3)");
+    m_connection->commit();
+    EXPECT_EQ(writing("MON$ATTACHMENT_ID = CURRENT_CONNECTION"), 0) << "the commit ended the transaction";
+    EXPECT_FALSE(m_connection->inTransaction());
+
+    SqlConnection second("SQLConnection1", m_folder.location());
+    EXPECT_EQ(refusal(second, "STORY_IN"),
+              GetParam() == Access::Server ? tarvel::testing::thisProcessAsServerShows() : "")
+        << "an embedded attachment shows no process";
+    EXPECT_EQ(marks(), 1) << "the refused claim took its mark off";
+    EXPECT_EQ(refusal(second, "STORY_SAL"), "not refused") << "another table is claimed apart";
+    EXPECT_EQ(refusal(*m_connection, "STORY_IN"), "not refused") << "taken again on its own attachment";
+
+    m_connection->releaseClaim();
+    EXPECT_EQ(marks(), 1) << "the second connection's claim on STORY_SAL";
+    EXPECT_EQ(refusal(second, "STORY_IN"), "not refused") << "a released claim refuses nothing";
+    second.close();
+    EXPECT_EQ(marks(), 0) << "the claim ended with its attachment";
+    EXPECT_EQ(refusal(*m_connection, "STORY_IN"), "not refused");
+    m_connection->releaseClaim();
+    EXPECT_EQ(marks(), 0) << "an idle connection holds nothing";
+    writer.rollback();
+}
+
+// Claims made at the same moment from several attachments, as runs started
+// together make them: never more than one passes.
+TEST_P(ConnectionFirebirdTest, ClaimsMadeAtOnceLetOneRunAtMost) {
+    constexpr int kRuns = 4;
+    int passedInAll = 0;
+    for (int round = 0; round < 4; ++round) {
+        std::vector<std::unique_ptr<SqlConnection>> runs;
+        for (int n = 0; n < kRuns; ++n) {
+            runs.push_back(std::make_unique<SqlConnection>("SQLConnection1", m_folder.location()));
+            runs.back()->open();
+        }
+        std::atomic<int> ready{0};
+        std::atomic<int> passed{0};
+        std::vector<std::string> refusals(kRuns);
+        std::vector<std::thread> threads;
+        for (int n = 0; n < kRuns; ++n) {
+            threads.emplace_back([&, n] {
+                ++ready;
+                while (ready < kRuns) std::this_thread::yield();
+                try {
+                    tarvel::claimForRun(*runs[n], "STORY_IN");
+                    ++passed;
+                } catch (const Error& refused) {
+                    refusals[n] = refused.what();
+                }
+            });
+        }
+        for (std::thread& thread : threads) thread.join();
+        EXPECT_LE(passed, 1) << "round " << round;
+        for (const std::string& refusal : refusals) {
+            if (refusal.empty()) continue;
+            EXPECT_EQ(refusal.rfind("STORY_IN is being rebuilt by another run", 0), 0u) << refusal;
+        }
+        passedInAll += passed;
+    }
+    EXPECT_GT(passedInAll, 0) << "the tries after a pause part claims made at once";
+}
+
+// Two claims of one user who is neither an administrator nor the database's
+// owner: the monitoring tables show that user their own attachments, so the
+// second is still refused (embedded, where any user name is taken).
+TEST_P(ConnectionFirebirdTest, ClaimsOfOneOrdinaryUserMeet) {
+    if (GetParam() == Access::Server) GTEST_SKIP() << "the user exists embedded only";
+    tarvel::ParameterOverrides clerk;
+    clerk.replace("User_Name", "CLERK");
+    SqlConnection first("SQLConnection1", m_folder.location());
+    SqlConnection second("SQLConnection1", m_folder.location());
+    first.setOverrides(clerk);
+    second.setOverrides(clerk);
+    first.claimTable("STORY_IN");
+    try {
+        second.claimTable("STORY_IN");
+        ADD_FAILURE() << "not refused";
+    } catch (const tarvel::DatabaseError& error) {
+        EXPECT_EQ(error.kind(), tarvel::FailureKind::LockConflict) << error.what();
+    }
+    first.releaseClaim();
+    second.claimTable("STORY_IN");
 }
 
 INSTANTIATE_TEST_SUITE_P(Access, ConnectionFirebirdTest, ::testing::Values(Access::Embedded, Access::Server),

@@ -19,6 +19,7 @@
 #include "ParameterOverrides.h"
 #include "RegionalFormats.h"
 #include "ResetDoubles.h"
+#include "RunClaim.h"
 #include "SqlBlockOperations.h"
 #include "SqlConnection.h"
 #include "SqlQuery.h"
@@ -174,10 +175,9 @@ public:
         writeFile(m_dir.file("sqldrivers.ini"), "[Firebird]\r\nLibraryName=" + binFolder() +
                                                     "/libfbsqldrv.so\r\nVendorLib=libfbclient.so.2\r\n"
                                                     "GetDriverFunc=GetFirebirdDriver\r\n");
-        SettingsLocation location;
-        location.executableDir = m_dir.path();
-        location.storeFile = m_dir.file("no-store.ini");
-        connection = std::make_unique<SqlConnection>("SQLConnection1", location);
+        m_location.executableDir = m_dir.path();
+        m_location.storeFile = m_dir.file("no-store.ini");
+        connection = std::make_unique<SqlConnection>("SQLConnection1", m_location);
         query1 = std::make_unique<SqlQuery>("SQLQuery1", *connection);
         query2 = std::make_unique<SqlQuery>("SQLQuery2", *connection);
         scan = std::make_unique<SqlQueryOperations>(*query1);
@@ -205,6 +205,14 @@ public:
         overrides.replace("Database", settings.substr(at, end - at));
         writeFile(file, settings.replace(at, end - at, m_dir.file("absent.fdb")));
         connection->setOverrides(overrides);
+    }
+
+    // Another connection to the same database, as another program or run
+    // would open it.
+    std::unique_ptr<SqlConnection> otherConnection(ParameterOverrides overrides = {}) const {
+        auto other = std::make_unique<SqlConnection>("SQLConnection1", m_location);
+        other->setOverrides(std::move(overrides));
+        return other;
     }
 
     void run() { runHistoryReset(shell, *scan, *work, *blocks, *transactions); }
@@ -236,6 +244,7 @@ public:
 
 private:
     TempDir m_dir;
+    SettingsLocation m_location;
     Mode m_mode;
     std::unique_ptr<SqlQueryOperations> scan;
     std::unique_ptr<SqlQueryOperations> work;
@@ -350,6 +359,48 @@ TEST_P(ResetEndToEnd, ARefusedInsertKeepsThePairsOldRowAndEndsTheRun) {
     // The connection serves the next run as it is.
     db.query2->clearLines();
     EXPECT_TRUE(db.connection->isOpen());
+}
+
+// Another program that wrote the history table and keeps its transaction
+// open, as a commit-retaining client does all day, does not refuse a run;
+// another run's claim does, at the run's start, naming that run.
+TEST_P(ResetEndToEnd, OnlyAnotherRunRefusesTheRun) {
+    ResetDatabase db(GetParam().access, mode(), script());
+    ParameterOverrides retaining;
+    retaining.replace("CommitRetain", "True");
+    const auto client = db.otherConnection(retaining);
+    SqlQuery write("ClientWrite", *client);
+    write.addLine(
+        forMode(mode(), "INSERT INTO STORY_IN VALUES ('P8', 'Y', 8, '2000-01-08', 'T8', 'OPEN8', 8, 8)"));
+    write.executeStatement();
+    ASSERT_EQ(db.rowsOf("SELECT COUNT(*) FROM MON$TRANSACTIONS WHERE MON$READ_ONLY = 0"), Rows{{"1"}})
+        << "the client keeps its transaction open";
+    Rows expected = db.rowsOf(expectedHistoryQuery(""));
+    expected.push_back({"P8", "Y", "8", "2000/1/8", "T8", "OPEN8", "8", "8"});
+    std::sort(expected.begin(), expected.end());
+
+    EXPECT_EQ(failureOfRun(db), "");
+    EXPECT_EQ(db.shell.informations, std::vector<std::string>{kResetDone});
+    EXPECT_EQ(db.rowsOf(kActualHistoryQuery), expected);
+
+    // The client takes a qualifying pair's row away; a run refused at its
+    // start must leave it so.
+    write.clearLines();
+    write.addLine(forMode(mode(), "DELETE FROM STORY_IN WHERE PROVIDER_ID = 'P1' AND PROD_ID = 'A'"));
+    write.executeStatement();
+    const Rows withoutP1 = db.rowsOf(kActualHistoryQuery);
+    ASSERT_EQ(withoutP1.size(), expected.size() - 1);
+    const auto otherRun = db.otherConnection();
+    claimForRun(*otherRun, mode().target);
+    EXPECT_EQ(failureOfRun(db),
+              claimedText(mode().target,
+                          GetParam().access == Access::Server ? thisProcessAsServerShows() : std::string()));
+    EXPECT_EQ(db.shell.informations.size(), 1u);
+    EXPECT_EQ(db.rowsOf(kActualHistoryQuery), withoutP1);
+
+    releaseRunClaim(*otherRun);
+    db.run();
+    EXPECT_EQ(db.rowsOf(kActualHistoryQuery), expected);
 }
 
 // Day-first dates with slashes, which the server on its own would read

@@ -140,4 +140,11 @@ bool serverAvailable() {
     return accepted;
 }
 
+std::string thisProcessAsServerShows() {
+    char host[256] = {};
+    ::gethostname(host, sizeof host - 1);
+    return std::filesystem::read_symlink("/proc/self/exe").filename().string() + ", process " +
+           std::to_string(::getpid()) + " on host " + host;
+}
+
 }  // namespace tarvel::testing

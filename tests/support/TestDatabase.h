@@ -53,6 +53,9 @@ std::string testPassword();
 bool serverRequired();
 // True when a TCP connection to the test server's port succeeds now.
 bool serverAvailable();
+// How the server names this process's attachment over TCP in a refused
+// claim: "<program>, process <pid> on host <host>".
+std::string thisProcessAsServerShows();
 
 }  // namespace tarvel::testing
 
