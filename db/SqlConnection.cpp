@@ -124,7 +124,6 @@ struct SqlConnection::State {
 
     // The attached driver connection as cancel() reaches it from another
     // thread; cleared under the lock before the connection is let go.
-    int waitBound = 0;  // boundWaits(): seconds, 0 for the settings' waits
     std::mutex cancelLock;
     sqldriver::ISQLConnection* cancelTarget = nullptr;
     void setCancelTarget(sqldriver::ISQLConnection* target) {
@@ -365,13 +364,6 @@ void SqlConnection::applyOptions() {
                 break;
         }
     }
-    if (s.waitBound > 0) {
-        const std::string configured = params.value("Connection Timeout");
-        const std::int32_t timeout = configured.empty() ? 0 : wholeNumber(configured);
-        c->setIntOption(sqldriver::connopt::ConnectionTimeout,
-                        timeout > 0 && timeout < s.waitBound ? timeout : s.waitBound);
-        c->setIntOption(sqldriver::connopt::LockTimeout, s.waitBound);
-    }
 }
 
 void SqlConnection::abandonOpening() noexcept {
@@ -509,12 +501,6 @@ void SqlConnection::cancel(std::int32_t request) noexcept {
     std::lock_guard<std::mutex> hold(m_state->cancelLock);
     // Status ignored: a cancel that finds nothing running changes nothing.
     if (m_state->cancelTarget) m_state->cancelTarget->cancel(request);
-}
-
-void SqlConnection::boundWaits(int seconds) {
-    m_state->waitBound = seconds > 0 ? seconds : 0;
-    // Status ignored: a driver without lock time-outs waits as the settings say.
-    if (isOpen()) m_state->connection->setIntOption(sqldriver::connopt::LockTimeout, m_state->waitBound);
 }
 
 void SqlConnection::claimTable(const std::string& table) {

@@ -100,11 +100,6 @@ public:
     // connection: a request of sqldriver::cancelopt (Raise makes the running
     // call fail as cancelled). Never throws; nothing happens while closed.
     void cancel(std::int32_t request) noexcept;
-    // While `seconds` is above 0: an opening waits for the server at most
-    // that long (less when the settings say less), and writing transactions
-    // wait for a lock at most that long, now and after any reopening. 0 gives
-    // the settings' waits back. Never opens the connection.
-    void boundWaits(int seconds);
     // Claims `table` for a run on this connection's attachment (driver option
     // ClaimTable; opens the connection first) until releaseClaim() or the
     // connection closes. Throws DatabaseError of kind LockConflict, without
