@@ -62,7 +62,6 @@ std::shared_ptr<const ClientLibrary> ClientLibrary::load(const std::string& name
     resolve(handle, "isc_commit_transaction", &library->commitTransaction);
     resolve(handle, "isc_commit_retaining", &library->commitRetaining);
     resolve(handle, "isc_rollback_transaction", &library->rollbackTransaction);
-    resolve(handle, "isc_rollback_retaining", &library->rollbackRetaining);
     resolve(handle, "isc_dsql_allocate_statement", &library->allocateStatement);
     resolve(handle, "isc_dsql_prepare", &library->prepare);
     resolve(handle, "isc_dsql_describe", &library->describe);

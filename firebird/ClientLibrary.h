@@ -25,7 +25,6 @@ struct ClientLibrary {
     decltype(&::isc_commit_transaction) commitTransaction = nullptr;
     decltype(&::isc_commit_retaining) commitRetaining = nullptr;
     decltype(&::isc_rollback_transaction) rollbackTransaction = nullptr;
-    decltype(&::isc_rollback_retaining) rollbackRetaining = nullptr;
     decltype(&::isc_dsql_allocate_statement) allocateStatement = nullptr;
     decltype(&::isc_dsql_prepare) prepare = nullptr;
     decltype(&::isc_dsql_describe) describe = nullptr;

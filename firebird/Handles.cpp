@@ -55,10 +55,6 @@ void Transaction::commitRetaining() {
     callChecked(m_owned.client(), SqlError, m_owned.client().commitRetaining, m_owned.get());
 }
 
-void Transaction::rollbackRetaining() {
-    callChecked(m_owned.client(), SqlError, m_owned.client().rollbackRetaining, m_owned.get());
-}
-
 void Transaction::rollback() {
     callChecked(m_owned.client(), SqlError, m_owned.client().rollbackTransaction, m_owned.get());
     m_owned.forget();

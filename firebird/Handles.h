@@ -82,8 +82,6 @@ public:
     // Commits and keeps the transaction (and its cursors) open.
     void commitRetaining();
     void rollback();
-    // Rolls back and keeps the transaction open.
-    void rollbackRetaining();
 
 private:
     static void rollbackQuietly(const ClientLibrary& client, isc_tr_handle* handle) noexcept;
