@@ -157,6 +157,14 @@ sqldriver::Status FbConnection::getOption(std::int32_t option, void* buffer, std
             case connopt::ServerPort:
                 putText(options.serverPort, buffer, size, resultLength);
                 break;
+            case connopt::ClientVersion: {
+                // The client library writes a short line ("LI-V3.0.11.33703 Firebird 3.0"),
+                // well inside this buffer.
+                char version[256] = {};
+                m_core->client().clientVersion(version);
+                putText(version, buffer, size, resultLength);
+                break;
+            }
             default:
                 throw DriverFailure(NotSupported, "option " + std::to_string(option) + " cannot be read");
         }
