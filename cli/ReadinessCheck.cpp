@@ -54,7 +54,7 @@ public:
     // already written as an error is not printed again.
     void problem(const std::string& text, CheckCode code, bool print = true) {
         if (print) line(text);
-        m_problems.push_back(jsonString(consoleErrorText(text)));
+        m_problems.push_back(jsonString(text.substr(text.find_first_not_of(' '))));
         m_code = worseOf(m_code, code);
     }
     // A JSON member, its value already JSON.
