@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "CheckCodes.h"
+#include "LoginOverrides.h"
 #include "RebuildArguments.h"
 #include "RebuildCommand.h"
 
@@ -91,6 +93,54 @@ TEST(RebuildArguments, ReadsTheHistoryAndTheOptions) {
     for (const auto& [arguments, expected] : cases)
         EXPECT_EQ(described(parseRebuildArguments(arguments)), expected)
             << ::testing::PrintToString(arguments);
+}
+
+TEST(RebuildArguments, TheRoleComesFromTheOptionTheEntryOrTheEnvironment) {
+    const struct {
+        const char* option;
+        const char* entry;
+        const char* environment;
+        const char* role;
+    } cases[] = {
+        {"CLERK", "MANAGER", "AUDIT", "CLERK"},
+        {"", "MANAGER", "AUDIT", "MANAGER"},
+        {"", " MANAGER ", "", "MANAGER"},
+        {"", "RoleName", "AUDIT", "AUDIT"},
+        {"", "RoleName", "", ""},
+        {"", "", "AUDIT", "AUDIT"},
+        {"", "  ", "", ""},
+        {"CLERK", "RoleName", "", "CLERK"},
+    };
+    for (const auto& c : cases) {
+        RebuildArguments arguments;
+        arguments.role = c.option;
+        LoginEnvironment environment;
+        environment.iscRole = c.environment;
+        EXPECT_EQ(roleFor(arguments, environment, c.entry), c.role)
+            << c.option << " | " << c.entry << " | " << c.environment;
+    }
+}
+
+TEST(CheckCodes, TheFindingAScriptMustActOnFirstWins) {
+    const struct {
+        CheckCode first;
+        CheckCode second;
+        CheckCode worse;
+    } cases[] = {
+        {CheckCode::Ready, CheckCode::Held, CheckCode::Held},
+        {CheckCode::Held, CheckCode::NotAllowed, CheckCode::NotAllowed},
+        {CheckCode::NotAllowed, CheckCode::Held, CheckCode::NotAllowed},
+        {CheckCode::NotAllowed, CheckCode::Unreachable, CheckCode::Unreachable},
+        {CheckCode::Unreachable, CheckCode::Ready, CheckCode::Unreachable},
+        {CheckCode::Ready, CheckCode::Ready, CheckCode::Ready},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(worseOf(c.first, c.second), c.worse)
+            << static_cast<int>(c.first) << " " << static_cast<int>(c.second);
+    }
+    // The table is in the order of its numbers, which the usage text lists.
+    int expected = 0;
+    for (const CheckCodeEntry& entry : kCheckCodes) EXPECT_EQ(static_cast<int>(entry.code), expected++);
 }
 
 TEST(RebuildArguments, WithoutATerminalOnlyYesMayRun) {
