@@ -97,6 +97,8 @@ struct CommandLineCase {
     // credentials folder, {missing} a database file that does not exist,
     // {unreadable} a password file of mode 0000.
     std::vector<std::string> arguments;
+    // NAME=value settings; "{stdout}=/dev/full" is none: it makes standard
+    // output a device that takes no write (the output then counts as empty).
     std::vector<std::string> environment;
     const char* passwordFile;  // its content; nullptr: no such file
     const char* credential;    // content of {creds}/password; nullptr: none
@@ -319,6 +321,18 @@ const CommandLineCase kCases[] = {
      0,
      kDone,
      "pairs 3",
+     Rebuilt::First},
+    {"an output that takes no write: the run completes, then exit 1",
+     Access::Embedded,
+     "User_Name=SYSDBA\n",
+     {"purchase", "--yes"},
+     {"{stdout}=/dev/full"},
+     nullptr,
+     nullptr,
+     "",
+     1,
+     "",
+     "lines 5, pairs 3, (.|\n)*tarvel-rebuild: standard output or standard error could not be written",
      Rebuilt::First},
     {"--quiet with --summary=text: only the summary line",
      Access::Embedded,
@@ -568,20 +582,22 @@ TEST_P(CommandLineEndToEnd, RunsAsTheOptionsSay) {
                          "ISC_ROLE=",
                          "CREDENTIALS_DIRECTORY=",
                          "JOURNAL_STREAM="};
+    const bool fullOutput = std::ranges::count(c.environment, std::string("{stdout}=/dev/full")) > 0;
     for (const std::string& setting : c.environment) {
+        if (setting.starts_with("{stdout}")) continue;
         const std::string name = setting.substr(0, setting.find('=') + 1);
         std::erase_if(setup.environment, [&](const std::string& given) { return given.starts_with(name); });
         setup.environment.push_back(expand(setting));
     }
     setup.inputFile = dir.file("input");
-    setup.outputFile = dir.file("stdout");
+    setup.outputFile = fullOutput ? "/dev/full" : dir.file("stdout");
     setup.errorFile = dir.file("stderr");
     std::vector<std::string> arguments;
     for (const std::string& argument : c.arguments) arguments.push_back(expand(argument));
     bench::ChildProcess run(binFolder() + "/tarvel-rebuild", arguments, setup);
     const std::optional<int> code = run.waitFor(std::chrono::seconds(120));
     ASSERT_TRUE(code) << "still running after 2 minutes";
-    const std::string output = readFile(dir.file("stdout"));
+    const std::string output = fullOutput ? "" : readFile(dir.file("stdout"));
     const std::string errors = readFile(dir.file("stderr"));
 
     EXPECT_EQ(*code, c.exitCode) << errors;
