@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "DatabaseError.h"
 #include "DatabaseFacts.h"
 #include "EmbeddedAccess.h"
 #include "Error.h"
@@ -161,18 +160,17 @@ bool checkTable(Report& report, DatabaseFacts& facts, SqlQuery& query, const std
 void checkClaim(Report& report, SqlConnection& connection, const std::string& table,
                 std::vector<std::string>& claimsJson) {
     const std::string what = "  claim of " + table + " for a run: ";
-    try {
-        connection.reserveTable(table);
-        connection.releaseTable();
+    const std::string refusal = connection.writeReservationRefusal(table);
+    if (refusal.empty()) {
         report.line(what + "free now");
         claimsJson.push_back("{\"table\":" + jsonString(table) + ",\"free\":true}");
-    } catch (const Error& refused) {
-        const FailureKind kind = failureKindOf(std::current_exception());
-        report.problem(what + "refused: " + indented(refused.what()),
-                       kind == FailureKind::ConnectionLost ? CheckCode::Unreachable : CheckCode::Held);
-        claimsJson.push_back("{\"table\":" + jsonString(table) + ",\"free\":false,\"refusal\":" +
-                             jsonString(consoleErrorText(refused.what())) + "}");
+        return;
     }
+    // A refusal that cost the connection says nothing about other runs.
+    report.problem(what + "refused: " + indented(refusal),
+                   connection.isOpen() ? CheckCode::Held : CheckCode::Unreachable);
+    claimsJson.push_back("{\"table\":" + jsonString(table) +
+                         ",\"free\":false,\"refusal\":" + jsonString(consoleErrorText(refusal)) + "}");
 }
 
 void checkMode(Report& report, SqlConnection& connection, DatabaseFacts& facts, SqlQuery& query,
