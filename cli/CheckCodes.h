@@ -28,7 +28,7 @@ constexpr CheckCodeEntry kCheckCodes[] = {
     {CheckCode::Usage, "usage", "wrong usage"},
     {CheckCode::Unreachable, "unreachable", "cannot connect or log in"},
     {CheckCode::NotAllowed, "not-allowed",
-     "not allowed: a table or privilege missing, the database read-only, or the lock folder unusable"},
+     "not allowed: a table or privilege missing, read-only, lock folder"},
 };
 
 // The entry of `code`.
