@@ -11,17 +11,19 @@ const CheckCodeEntry& checkCodeEntry(CheckCode code) {
 }
 
 CheckCode worseOf(CheckCode first, CheckCode second) {
-    // Rank: ready, then held, then not allowed, then unreachable (nothing
-    // else could be learnt); usage never comes from a finding.
+    // Rank: ready, then held, then unreachable, then not allowed: what an
+    // open in this process needs of the file system is found before the
+    // open, which then fails for that very reason; usage never comes from a
+    // finding.
     const auto rank = [](CheckCode code) {
         switch (code) {
             case CheckCode::Ready:
                 return 0;
             case CheckCode::Held:
                 return 1;
-            case CheckCode::NotAllowed:
-                return 2;
             case CheckCode::Unreachable:
+                return 2;
+            case CheckCode::NotAllowed:
                 return 3;
             case CheckCode::Usage:
                 return 4;

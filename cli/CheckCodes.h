@@ -35,7 +35,8 @@ constexpr CheckCodeEntry kCheckCodes[] = {
 const CheckCodeEntry& checkCodeEntry(CheckCode code);
 
 // Of two findings, the one a script must act on first: a run that is not
-// allowed stays refused after the other run ends.
+// allowed stays refused after the other run ends, and a file system that
+// keeps an open in this process out is why it could not connect.
 CheckCode worseOf(CheckCode first, CheckCode second);
 
 // The usage text's lines on the codes, each ending in a line break.

@@ -1,6 +1,8 @@
 #include "ReadinessCheck.h"
 
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "DatabaseFacts.h"
@@ -226,8 +228,14 @@ int runReadinessCheck(const RebuildArguments& arguments, const std::function<voi
         } else {
             report.line("database: " + database + " (opened in this process)");
             const EmbeddedAccess access = embeddedAccess(database);
+            // A file that is not there is a database that cannot be reached;
+            // one this user may not use is a run not allowed.
+            std::error_code failure;
+            const bool missing =
+                std::filesystem::status(database, failure).type() == std::filesystem::file_type::not_found;
+            const CheckCode code = missing ? CheckCode::Unreachable : CheckCode::NotAllowed;
             for (const std::string& line : access.lines)
-                access.usable ? report.line(line) : report.problem(line, CheckCode::NotAllowed);
+                access.usable ? report.line(line) : report.problem(line, code);
             if (!access.hint.empty()) messages.error(access.hint, Priority::Notice);
             alias = access.alias;
         }

@@ -130,7 +130,9 @@ TEST(CheckCodes, TheFindingAScriptMustActOnFirstWins) {
         {CheckCode::Ready, CheckCode::Held, CheckCode::Held},
         {CheckCode::Held, CheckCode::NotAllowed, CheckCode::NotAllowed},
         {CheckCode::NotAllowed, CheckCode::Held, CheckCode::NotAllowed},
-        {CheckCode::NotAllowed, CheckCode::Unreachable, CheckCode::Unreachable},
+        {CheckCode::NotAllowed, CheckCode::Unreachable, CheckCode::NotAllowed},
+        {CheckCode::Unreachable, CheckCode::NotAllowed, CheckCode::NotAllowed},
+        {CheckCode::Held, CheckCode::Unreachable, CheckCode::Unreachable},
         {CheckCode::Unreachable, CheckCode::Ready, CheckCode::Unreachable},
         {CheckCode::Ready, CheckCode::Ready, CheckCode::Ready},
     };
