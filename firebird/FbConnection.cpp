@@ -158,7 +158,7 @@ sqldriver::Status FbConnection::getOption(std::int32_t option, void* buffer, std
                 putText(options.serverPort, buffer, size, resultLength);
                 break;
             case connopt::ClientVersion: {
-                // The client library writes a short line ("LI-V3.0.11.33703 Firebird 3.0"),
+                // The client library writes a short line ("LI-V6.3.11.33637 Firebird 3.0"),
                 // well inside this buffer.
                 char version[256] = {};
                 m_core->client().clientVersion(version);
