@@ -1,8 +1,10 @@
 // What tarvel-rebuild writes on standard error: progress, the summary and
 // errors. Errors begin with "tarvel-rebuild: " and are always written; the
-// rest only without --quiet. When standard error is the journal (systemd
-// names the stream in JOURNAL_STREAM), every line starts with its priority
-// as "<N>", which the journal takes as the line's priority and removes.
+// rest only without --quiet (the caller writes the summary line through
+// always() when --summary asks for it under --quiet). When standard error is
+// the journal (systemd names the stream in JOURNAL_STREAM), every line starts
+// with its priority as "<N>", which the journal takes as the line's priority
+// and removes.
 #pragma once
 
 #include <sys/types.h>

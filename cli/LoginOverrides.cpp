@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "PasswordFile.h"
+#include "SettingsText.h"
 
 namespace tarvel {
 
@@ -27,7 +28,7 @@ std::string passwordBeforeTheEntry(const RebuildArguments& arguments, const Logi
 }  // namespace
 
 LoginEnvironment LoginEnvironment::ofProcess() {
-    return {environmentValue("ISC_USER"), environmentValue("ISC_PASSWORD"),
+    return {environmentValue("ISC_USER"), environmentValue("ISC_PASSWORD"), environmentValue("ISC_ROLE"),
             environmentValue("CREDENTIALS_DIRECTORY")};
 }
 
@@ -40,6 +41,14 @@ ParameterOverrides loginOverrides(const RebuildArguments& arguments, const Login
     overrides.replace("Password", passwordBeforeTheEntry(arguments, environment, readInput));
     overrides.fillIn("Password", environment.iscPassword);
     return overrides;
+}
+
+std::string roleFor(const RebuildArguments& arguments, const LoginEnvironment& environment,
+                    const std::string& entryRole) {
+    if (!arguments.role.empty()) return arguments.role;
+    const std::string entry = trimmed(entryRole);
+    if (!entry.empty() && entry != kRolePlaceholder) return entry;
+    return environment.iscRole;
 }
 
 }  // namespace tarvel

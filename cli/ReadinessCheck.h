@@ -1,22 +1,26 @@
 // tarvel-rebuild --check: opens the connection exactly as a run would and
 // reports, without changing any data, whether a run could proceed now: the
-// server's version and the access, the row counts of the document lines and
-// the history, what an embedded open needs of the file system, the user's
-// privileges on the tables, and whether the history table could be reserved
-// for writing without waiting.
+// settings files read, the server's version and the access, what an
+// in-process open needs of the file system, for each history its two tables
+// (missing, or their row counts and the user's privileges on them), and
+// whether a run could claim the history table now. The answer is one of the
+// codes of CheckCodes.h; the report is prose, or one JSON object.
 #pragma once
 
 #include <cstdio>
+#include <functional>
 
+#include "CheckCodes.h"
 #include "ConsoleMessages.h"
-#include "ParameterOverrides.h"
 #include "RebuildArguments.h"
+#include "SqlConnection.h"
 
 namespace tarvel {
 
 // Writes the report to `report`, failures and hints through `messages`;
-// returns kExitDone when a run could proceed now, kExitFailed otherwise.
-int runReadinessCheck(const RebuildArguments& arguments, ParameterOverrides overrides, std::FILE* report,
-                      ConsoleMessages& messages);
+// `prepare` gives the connection its overrides and loads its entry (it may
+// throw, as a missing settings file does). Returns the exit code.
+int runReadinessCheck(const RebuildArguments& arguments, const std::function<void(SqlConnection&)>& prepare,
+                      std::FILE* report, ConsoleMessages& messages);
 
 }  // namespace tarvel

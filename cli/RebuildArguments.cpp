@@ -5,13 +5,16 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <string>
+
+#include "CheckCodes.h"
 
 namespace tarvel {
 
 namespace {
 
 // Values getopt_long returns for options without a one-letter form.
-enum LongOnly : int { kDatabase = 256, kUser, kFetchPassword, kSummary, kCheck };
+enum LongOnly : int { kDatabase = 256, kUser, kRole, kFetchPassword, kSummary, kCheck };
 
 constexpr option kOptions[] = {
     {"yes", no_argument, nullptr, 'y'},
@@ -21,6 +24,7 @@ constexpr option kOptions[] = {
     {"check", no_argument, nullptr, kCheck},
     {"database", required_argument, nullptr, kDatabase},
     {"user", required_argument, nullptr, kUser},
+    {"role", required_argument, nullptr, kRole},
     {"fetch-password", required_argument, nullptr, kFetchPassword},
     {"summary", required_argument, nullptr, kSummary},
     {nullptr, 0, nullptr, 0},
@@ -71,6 +75,12 @@ std::string readOptions(const std::vector<std::string>& arguments, RebuildArgume
                         std::vector<std::string>& words) {
     // getopt_long reorders the pointers, never the texts: these copies are its own.
     std::vector<std::string> texts(arguments);
+    // "-?" asks for help as with the database tools; getopt_long would take
+    // the '?' for an unknown option.
+    for (std::string& text : texts) {
+        if (text == "--") break;
+        if (text == "-?") text = "--help";
+    }
     std::string programName = "tarvel-rebuild";
     std::vector<char*> argv{programName.data()};
     for (std::string& text : texts) argv.push_back(text.data());
@@ -104,11 +114,15 @@ std::string readOptions(const std::vector<std::string>& arguments, RebuildArgume
             case kUser:
                 result.user = optarg;
                 break;
+            case kRole:
+                result.role = optarg;
+                break;
             case kFetchPassword:
                 result.passwordFile = optarg;
                 break;
             case kSummary:
                 error = summaryFormOf(optarg, result.summary);
+                result.summaryGiven = true;
                 break;
             default:
                 error = refusal(option, optopt, optind > 0 && optind <= argc ? argv[optind - 1] : "");
@@ -144,9 +158,8 @@ ParsedArguments parseRebuildArguments(const std::vector<std::string>& arguments)
         parsed.error = "which history: purchase or sales?";
     } else if (result.passwordFromInput() && !result.assumeYes && !result.check) {
         parsed.error =
-            "--fetch-password - takes standard input for the password; give --yes, the question cannot be "
-            "asked "
-            "there";
+            "--fetch-password " + result.passwordFile +
+            " takes standard input for the password; give --yes, the question cannot be asked there";
     }
     return parsed;
 }
@@ -167,31 +180,38 @@ bool isYesAnswer(const std::string& line) {
 }
 
 const char* rebuildUsage() {
-    return "Usage: tarvel-rebuild purchase|sales [--yes] [OPTION]...\n"
-           "       tarvel-rebuild --check [purchase|sales] [OPTION]...\n"
-           "Rebuilds a last-price history table of the point-of-sale database from its document lines.\n"
-           "  purchase               STORY_IN from INSTORAGE_SUB\n"
-           "  sales                  STORY_SAL from SAL_SUB\n"
-           "  -y, --yes              start without asking (needed when standard input is not a terminal)\n"
-           "      --check            report whether a run could proceed now, changing nothing\n"
-           "      --database DB      the database instead of Database= (host:/path, host/port:/path, or a\n"
-           "                         path opened in this process)\n"
-           "      --user NAME        the user instead of User_Name=\n"
-           "      --fetch-password FILE  the password from the first line of FILE; '-' reads it from\n"
-           "                         standard input (without echo on a terminal) and needs --yes\n"
-           "  -q, --quiet            print errors only\n"
-           "      --summary=json     one JSON object on standard output after the run, instead of the\n"
-           "                         completion line and the summary line\n"
-           "  -z, --version          show the version\n"
-           "  -h, --help             show this text\n"
-           "User: --user, else User_Name=, else ISC_USER. Password: --fetch-password, else\n"
-           "$CREDENTIALS_DIRECTORY/password, else Password=, else ISC_PASSWORD. The first one given\n"
-           "wins; an empty value counts as not given. No option takes the password itself.\n"
-           "Exit codes: 0 rebuilt (or the check found nothing in the way), 1 failed or not confirmed,\n"
-           "            2 wrong usage, 129, 130 or 143 stopped by SIGHUP, SIGINT or SIGTERM (the lines\n"
-           "            written before it kept).\n"
-           "Settings: sqlconnections.ini and sqldrivers.ini beside the program (links to\n"
-           "/etc/tarvelreset/ when installed), or where ~/.config/kestal/settings.ini names them.\n";
+    static const std::string text =
+        std::string(
+            "Usage: tarvel-rebuild purchase|sales [--yes] [OPTION]...\n"
+            "       tarvel-rebuild --check [purchase|sales] [OPTION]...\n"
+            "Rebuilds a last-price history table of the point-of-sale database from its document lines.\n"
+            "  purchase               STORY_IN from INSTORAGE_SUB\n"
+            "  sales                  STORY_SAL from SAL_SUB\n"
+            "  -y, --yes              start without asking (needed when standard input is not a terminal)\n"
+            "      --check            report whether a run could proceed now, changing nothing\n"
+            "      --database DB      the database instead of Database= (host:/path, host/port:/path, or a\n"
+            "                         path opened in this process)\n"
+            "      --user NAME        the user instead of User_Name=\n"
+            "      --role ROLE        the SQL role instead of RoleName=\n"
+            "      --fetch-password FILE  the password from the first line of FILE; '-' or 'stdin' reads\n"
+            "                         it from standard input (without echo on a terminal) and needs --yes\n"
+            "  -q, --quiet            print errors only, and the summary when --summary is given\n"
+            "      --summary=text     the summary line on standard error, also with --quiet\n"
+            "      --summary=json     one JSON object on standard output after the run (or the check),\n"
+            "                         instead of the completion line and the summary line\n"
+            "  -z, --version          show this program's and the client library's versions, and with\n"
+            "                         --database the server's\n"
+            "  -h, -?, --help         show this text\n"
+            "User: --user, else User_Name=, else ISC_USER. Role: --role, else RoleName= (unless it is\n"
+            "the placeholder RoleName), else ISC_ROLE. Password: --fetch-password, else\n"
+            "$CREDENTIALS_DIRECTORY/password, else Password=, else ISC_PASSWORD. The first one given\n"
+            "wins; an empty value counts as not given. No option takes the password itself.\n"
+            "Exit codes: 0 rebuilt, 1 failed or not confirmed, 2 wrong usage, 129, 130 or 143 stopped\n"
+            "            by SIGHUP, SIGINT or SIGTERM (the lines written before it kept).\n") +
+        checkCodesUsage() +
+        "Settings: sqlconnections.ini and sqldrivers.ini beside the program (links to\n"
+        "/etc/tarvelreset/ when installed), or where ~/.config/kestal/settings.ini names them.\n";
+    return text.c_str();
 }
 
 }  // namespace tarvel

@@ -27,19 +27,26 @@ struct RebuildArguments {
     bool assumeYes = false;
     bool help = false;
     bool version = false;
-    // Only errors are printed.
+    // Only errors are printed, and the summary when --summary is given.
     bool quiet = false;
     // Reports whether a run could proceed, changing nothing.
     bool check = false;
     SummaryForm summary = SummaryForm::Text;
+    // --summary was given: with --quiet the summary is still printed.
+    bool summaryGiven = false;
     // Put over the entry's Database= and User_Name=; empty: not given.
     std::string database;
     std::string user;
-    // The file whose first line is the password, "-" for standard input;
-    // empty: not given. The password itself never stands on the command line.
+    // Put over the entry's RoleName=; empty: not given.
+    std::string role;
+    // The file whose first line is the password, "-" or "stdin" for standard
+    // input; empty: not given. The password itself never stands on the
+    // command line.
     std::string passwordFile;
 
-    bool passwordFromInput() const { return passwordFile == "-"; }
+    bool passwordFromInput() const { return passwordFile == "-" || passwordFile == "stdin"; }
+    // Whether the run's summary is printed once it has ended.
+    bool printsSummary() const { return !quiet || summaryGiven; }
 };
 
 struct ParsedArguments {
@@ -50,7 +57,7 @@ struct ParsedArguments {
 };
 
 // Reads the arguments after the program name (GNU long options; options may
-// stand anywhere before "--"). Exactly one of "purchase" and "sales" is needed
+// stand anywhere before "--"; "-?" is "--help"). Exactly one of "purchase" and "sales" is needed
 // to run; a check takes one or none; help and version need none.
 ParsedArguments parseRebuildArguments(const std::vector<std::string>& arguments);
 

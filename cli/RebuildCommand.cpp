@@ -9,11 +9,13 @@
 
 #include "ConsoleMessages.h"
 #include "ConsoleShell.h"
+#include "DatabaseFacts.h"
 #include "DriverLibrary.h"
 #include "ErrorBoxText.h"
 #include "HistoryReset.h"
 #include "LoginOverrides.h"
 #include "PasswordPrompt.h"
+#include "ProcessHygiene.h"
 #include "ReadinessCheck.h"
 #include "RebuildArguments.h"
 #include "RegionalFormats.h"
@@ -53,6 +55,17 @@ ParameterOverrides commandLineOverrides(const RebuildArguments& arguments) {
                           [] { return passwordFromInput(STDIN_FILENO, stderr); });
 }
 
+// Gives the connection the command line's overrides and loads its entry,
+// whose role then gives way as roleFor() says. Throws Error (a settings file
+// missing, a password file unreadable).
+void prepareConnection(SqlConnection& connection, const RebuildArguments& arguments) {
+    connection.setOverrides(commandLineOverrides(arguments));
+    connection.loadParamsFromIniFile();
+    // An empty value sends no role at all.
+    connection.params.set(
+        "RoleName", roleFor(arguments, LoginEnvironment::ofProcess(), connection.params.value("RoleName")));
+}
+
 // One rebuild, from the question to the summary; returns the exit code.
 int runRebuild(const RebuildArguments& arguments, ConsoleMessages& messages) {
     const auto started = std::chrono::steady_clock::now();
@@ -67,12 +80,11 @@ int runRebuild(const RebuildArguments& arguments, ConsoleMessages& messages) {
     RunSummary summary;
     const int code = [&] {
         try {
-            ParameterOverrides overrides = commandLineOverrides(arguments);
             reloadCurrentFormats();
             // Declared in this order so the queries let their statements go
             // before the connection closes (and rolls back what is uncommitted).
             SqlConnection connection("SQLConnection1");
-            connection.setOverrides(std::move(overrides));
+            prepareConnection(connection, arguments);
             SqlQuery scanQuery("SQLQuery1", connection);
             SqlQuery workQuery("SQLQuery2", connection);
             SqlQueryOperations scan(scanQuery);
@@ -115,17 +127,50 @@ int runRebuild(const RebuildArguments& arguments, ConsoleMessages& messages) {
     summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     if (arguments.summary == SummaryForm::Json)
         printLine(summaryJson(summary));
-    else if (summary.done)
-        messages.info(summaryLine(summary) + "\n");
+    else if (summary.done && arguments.printsSummary())
+        messages.always(summaryLine(summary) + "\n", Priority::Info);
     return code;
 }
 
 int runCheck(const RebuildArguments& arguments, ConsoleMessages& messages) {
-    int code = kExitFailed;
+    int code = static_cast<int>(CheckCode::Unreachable);
     try {
-        code = runReadinessCheck(arguments, commandLineOverrides(arguments), stdout, messages);
+        code = runReadinessCheck(
+            arguments, [&arguments](SqlConnection& connection) { prepareConnection(connection, arguments); },
+            stdout, messages);
     } catch (const std::exception& error) {
         messages.error(consoleErrorText(error.what()));
+    }
+    DriverLibrary::shutDownAll();
+    return code;
+}
+
+// Our version, the client library's, and with --database the server's (as
+// a run would log in to it).
+int runVersion(const RebuildArguments& arguments, ConsoleMessages& messages) {
+    printLine(std::string("tarvel-rebuild ") + rebuildVersion());
+    int code = kExitDone;
+    try {
+        reloadCurrentFormats();
+        SqlConnection connection("SQLConnection1");
+        try {
+            printLine("client library: " + clientLibraryVersion(connection));
+        } catch (const std::exception& error) {
+            // Our own version stands; the settings or the library may be
+            // missing on a machine that only asks which version it has.
+            printLine("client library: unknown");
+            messages.error("the client library's version: " + consoleErrorText(error.what()),
+                           Priority::Notice);
+        }
+        if (!arguments.database.empty()) {
+            prepareConnection(connection, arguments);
+            connection.open();
+            DatabaseFacts facts(connection);
+            printLine("server: Firebird " + facts.serverVersion());
+        }
+    } catch (const std::exception& error) {
+        messages.error("the server's version: " + consoleErrorText(error.what()));
+        code = kExitFailed;
     }
     DriverLibrary::shutDownAll();
     return code;
@@ -142,22 +187,34 @@ std::string consoleErrorText(const std::string& message) {
 
 const char* rebuildVersion() { return TARVEL_VERSION; }
 
-int runRebuildCommand(const std::vector<std::string>& arguments) {
-    const ParsedArguments parsed = parseRebuildArguments(arguments);
-    ConsoleMessages messages(stderr, standardErrorIsJournal(), parsed.arguments.quiet);
+namespace {
+
+int runParsed(const ParsedArguments& parsed, ConsoleMessages& messages) {
     if (!parsed.error.empty()) return usageFailure(messages, parsed.error);
     if (parsed.arguments.help) {
         std::fputs(rebuildUsage(), stdout);
         return kExitDone;
     }
-    if (parsed.arguments.version) {
-        printLine(std::string("tarvel-rebuild ") + rebuildVersion());
-        return kExitDone;
-    }
+    if (parsed.arguments.version) return runVersion(parsed.arguments, messages);
     const std::string refusal = unattendedRefusal(parsed.arguments, ::isatty(STDIN_FILENO) == 1);
     if (!refusal.empty()) return usageFailure(messages, refusal);
     if (parsed.arguments.check) return runCheck(parsed.arguments, messages);
     return runRebuild(parsed.arguments, messages);
+}
+
+}  // namespace
+
+int runRebuildCommand(const std::vector<std::string>& arguments) {
+    const ParsedArguments parsed = parseRebuildArguments(arguments);
+    ConsoleMessages messages(stderr, standardErrorIsJournal(), parsed.arguments.quiet);
+    const int code = runParsed(parsed, messages);
+    // A check's answer is its code; anything else that could not write what
+    // it had to say (a closed pipe, a full disk) did not succeed.
+    if (code == kExitDone && !parsed.arguments.check && !outputsWritten()) {
+        messages.error("standard output or standard error could not be written");
+        return kExitFailed;
+    }
+    return code;
 }
 
 }  // namespace tarvel

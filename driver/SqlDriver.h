@@ -121,6 +121,8 @@ constexpr std::int32_t ClaimTable = 36;   // text, once connected: a table name 
 constexpr std::int32_t ClaimHolder = 37;  // get, text: the attachment that the last refused ClaimTable met,
                                           // as "process, process N on host H" with what the server shows of
                                           // it; empty when it showed none of these or no claim was refused
+constexpr std::int32_t ClientVersion = 41;  // get, text, also before connecting: the vendor client
+                                          // library's own version text
 }  // namespace connopt
 
 // Requests of ISQLConnection::cancel().
@@ -137,6 +139,19 @@ constexpr std::int32_t SupportsTransaction = 5;  // get, int32: non-zero when tr
 constexpr std::int32_t QuoteChar = 11;           // get, one char: identifier quote character, 0 for none
 constexpr std::int32_t SupportsTransactions =
     15;  // get, int32: non-zero when several transactions at once are supported
+// What the connected user and the database are; each get asks the server.
+constexpr std::int32_t TableName = 20;        // set, text: the table the two options below ask about
+constexpr std::int32_t TableExists = 21;      // get, int32: 1 when that table (or view) exists, else 0
+constexpr std::int32_t TablePrivileges = 22;  // get, text: what the user may do with that table, as letters
+                                              // S select, I insert, U update, D delete, R references,
+                                              // held directly, through PUBLIC or the current role, or as
+                                              // its owner or an administrator of the database (all five)
+constexpr std::int32_t ServerVersion = 23;    // get, text: the database engine's version ("3.0.11")
+constexpr std::int32_t UserName = 24;         // get, text: the user the connection logged in as
+constexpr std::int32_t RoleName = 25;         // get, text: the role in use, empty when none
+constexpr std::int32_t ReadOnly = 26;         // get, int32: 1 when the database is read-only
+constexpr std::int32_t DatabaseFile = 27;     // get, text: the database's file as the server names it
+constexpr std::int32_t DatabaseOwner = 28;    // get, text: the user who owns the database
 }  // namespace metaopt
 
 // Option codes of ISQLCommand.

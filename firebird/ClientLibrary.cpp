@@ -80,6 +80,7 @@ std::shared_ptr<const ClientLibrary> ClientLibrary::load(const std::string& name
     resolve(handle, "isc_close_blob", &library->closeBlob);
     resolve(handle, "isc_create_blob2", &library->createBlob);
     resolve(handle, "isc_put_segment", &library->putSegment);
+    resolve(handle, "isc_get_client_version", &library->clientVersion);
     return library;
 }
 

@@ -43,6 +43,7 @@ struct ClientLibrary {
     decltype(&::isc_close_blob) closeBlob = nullptr;
     decltype(&::isc_create_blob2) createBlob = nullptr;
     decltype(&::isc_put_segment) putSegment = nullptr;
+    decltype(&::isc_get_client_version) clientVersion = nullptr;
 };
 
 }  // namespace tarvel::fb

@@ -161,6 +161,14 @@ sqldriver::Status FbConnection::getOption(std::int32_t option, void* buffer, std
             case connopt::ClaimHolder:
                 putText(m_core->claimHolder(), buffer, size, resultLength);
                 break;
+            case connopt::ClientVersion: {
+                // The client library writes a short line ("LI-V6.3.11.33637 Firebird 3.0"),
+                // well inside this buffer.
+                char version[256] = {};
+                m_core->client().clientVersion(version);
+                putText(version, buffer, size, resultLength);
+                break;
+            }
             default:
                 throw DriverFailure(NotSupported, "option " + std::to_string(option) + " cannot be read");
         }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "CheckCodes.h"
+#include "LoginOverrides.h"
 #include "RebuildArguments.h"
 #include "RebuildCommand.h"
 
@@ -18,9 +20,12 @@ std::string described(const ParsedArguments& parsed) {
                                     {a.check, " check"}})
         if (set) text += name;
     if (a.summary == SummaryForm::Json) text += " json";
+    if (a.summaryGiven) text += " summary-given";
     if (!a.database.empty()) text += " database=" + a.database;
     if (!a.user.empty()) text += " user=" + a.user;
+    if (!a.role.empty()) text += " role=" + a.role;
     if (!a.passwordFile.empty()) text += " password-file=" + a.passwordFile;
+    if (a.passwordFromInput()) text += " password-from-input";
     return text;
 }
 
@@ -36,15 +41,28 @@ TEST(RebuildArguments, ReadsTheHistoryAndTheOptions) {
         {{"-z"}, "- version"},
         {{"-zq"}, "- version quiet"},
         {{"purchase", "-yq"}, "purchase yes quiet"},
-        {{"sales", "--quiet", "--summary=json", "-y"}, "sales yes quiet json"},
-        {{"sales", "--summary", "text"}, "sales"},
+        {{"sales", "--quiet", "--summary=json", "-y"}, "sales yes quiet json summary-given"},
+        {{"sales", "--summary", "text"}, "sales summary-given"},
+        {{"sales", "-q", "--summary=text", "-y"}, "sales yes quiet summary-given"},
+        {{"-?"}, "- help"},
+        {{"purchase", "-?"}, "purchase help"},
+        {{"--", "-?"}, "error: unknown history '-?': purchase or sales"},
+        {{"purchase", "--role", "CLERK"}, "purchase role=CLERK"},
+        {{"purchase", "--role=rdb$admin", "--user", "u"}, "purchase user=u role=rdb$admin"},
+        {{"purchase", "--role"}, "error: option '--role' needs a value"},
+        {{"purchase", "--fetch-password", "stdin", "-y"},
+         "purchase yes password-file=stdin password-from-input"},
+        {{"purchase", "--fetch-password", "./stdin", "-y"}, "purchase yes password-file=./stdin"},
+        {{"purchase", "--fetch-password", "stdin"},
+         "error: --fetch-password stdin takes standard input for the password; give --yes, the question "
+         "cannot be asked there"},
         {{"--database", "db1:/data/pos.fdb", "purchase", "--user=clerk"},
          "purchase database=db1:/data/pos.fdb user=clerk"},
         {{"purchase", "--database=host/3051:/x.fdb"}, "purchase database=host/3051:/x.fdb"},
         {{"purchase", "--database", "/var/pos.fdb"}, "purchase database=/var/pos.fdb"},
         {{"purchase", "--fetch-password", "/etc/pw", "-y"}, "purchase yes password-file=/etc/pw"},
-        {{"purchase", "--fetch-password=-", "--yes"}, "purchase yes password-file=-"},
-        {{"--fetch-password", "-", "--check"}, "- check password-file=-"},
+        {{"purchase", "--fetch-password=-", "--yes"}, "purchase yes password-file=- password-from-input"},
+        {{"--fetch-password", "-", "--check"}, "- check password-file=- password-from-input"},
         {{"--check"}, "- check"},
         {{"--check", "sales"}, "sales check"},
         {{"purchase", "--user", "", "--database="}, "purchase"},
@@ -75,6 +93,56 @@ TEST(RebuildArguments, ReadsTheHistoryAndTheOptions) {
     for (const auto& [arguments, expected] : cases)
         EXPECT_EQ(described(parseRebuildArguments(arguments)), expected)
             << ::testing::PrintToString(arguments);
+}
+
+TEST(RebuildArguments, TheRoleComesFromTheOptionTheEntryOrTheEnvironment) {
+    const struct {
+        const char* option;
+        const char* entry;
+        const char* environment;
+        const char* role;
+    } cases[] = {
+        {"CLERK", "MANAGER", "AUDIT", "CLERK"},
+        {"", "MANAGER", "AUDIT", "MANAGER"},
+        {"", " MANAGER ", "", "MANAGER"},
+        {"", "RoleName", "AUDIT", "AUDIT"},
+        {"", "RoleName", "", ""},
+        {"", "", "AUDIT", "AUDIT"},
+        {"", "  ", "", ""},
+        {"CLERK", "RoleName", "", "CLERK"},
+    };
+    for (const auto& c : cases) {
+        RebuildArguments arguments;
+        arguments.role = c.option;
+        LoginEnvironment environment;
+        environment.iscRole = c.environment;
+        EXPECT_EQ(roleFor(arguments, environment, c.entry), c.role)
+            << c.option << " | " << c.entry << " | " << c.environment;
+    }
+}
+
+TEST(CheckCodes, TheFindingAScriptMustActOnFirstWins) {
+    const struct {
+        CheckCode first;
+        CheckCode second;
+        CheckCode worse;
+    } cases[] = {
+        {CheckCode::Ready, CheckCode::Held, CheckCode::Held},
+        {CheckCode::Held, CheckCode::NotAllowed, CheckCode::NotAllowed},
+        {CheckCode::NotAllowed, CheckCode::Held, CheckCode::NotAllowed},
+        {CheckCode::NotAllowed, CheckCode::Unreachable, CheckCode::NotAllowed},
+        {CheckCode::Unreachable, CheckCode::NotAllowed, CheckCode::NotAllowed},
+        {CheckCode::Held, CheckCode::Unreachable, CheckCode::Unreachable},
+        {CheckCode::Unreachable, CheckCode::Ready, CheckCode::Unreachable},
+        {CheckCode::Ready, CheckCode::Ready, CheckCode::Ready},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(worseOf(c.first, c.second), c.worse)
+            << static_cast<int>(c.first) << " " << static_cast<int>(c.second);
+    }
+    // The table is in the order of its numbers, which the usage text lists.
+    int expected = 0;
+    for (const CheckCodeEntry& entry : kCheckCodes) EXPECT_EQ(static_cast<int>(entry.code), expected++);
 }
 
 TEST(RebuildArguments, WithoutATerminalOnlyYesMayRun) {

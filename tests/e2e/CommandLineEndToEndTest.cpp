@@ -1,6 +1,7 @@
 // The built tarvel-rebuild against real Firebird databases, embedded and over
 // the loopback server: where the user and the password come from and in which
-// order, --database, what --quiet and --summary print, and --check. Every
+// order, the role's, --database, -z, what --quiet and --summary print, and
+// --check with its exit codes, in prose and JSON. Every
 // case runs the program in a process of its own and looks at its exit code,
 // both outputs, and the history table of each database afterwards.
 #include <gtest/gtest.h>
@@ -47,7 +48,14 @@ INSERT INTO INSTORAGE_SUB VALUES ('P1', 'B', 5, '2024-01-03', 'T2', 'B2', 9, 0);
 INSERT INTO INSTORAGE_SUB VALUES ('P2', 'A', 11, '2024-01-04', 'T1', 'B1', 20, 5);
 INSERT INTO INSTORAGE_SUB VALUES ('P2', 'C', 0, '2024-01-05', 'T3', 'B3', 1, 0);
 INSERT INTO STORY_IN VALUES ('P9', 'Z', 1, '2020-01-01', 'T9', 'B9', 1, 0);
+COMMIT;
+CREATE ROLE CLERK;
+GRANT SELECT ON INSTORAGE_SUB TO CLERK;
+GRANT SELECT, INSERT, DELETE ON STORY_IN TO CLERK;
+GRANT CLERK TO NOBODY;
 )";
+// A third database, made only for the cases that name it: no sales history.
+const char* const kWithoutSales = "DROP TABLE STORY_SAL;\n";
 constexpr int kRowsBefore = 1;
 constexpr int kRowsAfter = 4;  // three pairs and the row left alone
 
@@ -84,10 +92,13 @@ struct CommandLineCase {
     // The entry's lines after Database=; {pw} is the server's password.
     const char* login;
     // Arguments and NAME=value settings; {db2} is the second database's
-    // path, {pwfile} the password file, {creds} the credentials folder,
-    // {missing} a database file that does not exist, {unreadable} a password
-    // file of mode 0000.
+    // path, {db3} that of a database without STORY_SAL, {dbsrv} the first
+    // database through the server, {pwfile} the password file, {creds} the
+    // credentials folder, {missing} a database file that does not exist,
+    // {unreadable} a password file of mode 0000.
     std::vector<std::string> arguments;
+    // NAME=value settings; "{stdout}=/dev/full" is none: it makes standard
+    // output a device that takes no write (the output then counts as empty).
     std::vector<std::string> environment;
     const char* passwordFile;  // its content; nullptr: no such file
     const char* credential;    // content of {creds}/password; nullptr: none
@@ -259,9 +270,82 @@ const CommandLineCase kCases[] = {
      nullptr,
      "",
      0,
-     R"(tarvel-rebuild \d+\.\d+\.\d+\n)",
+     R"(tarvel-rebuild \d+\.\d+\.\d+\nclient library: [A-Z]{2}-V\d[^\n]* Firebird 3\.\d\n)",
      "^$",
      Rebuilt::None},
+    {"-z with a database: the server's version as well, after the same login as a run",
+     Access::Server,
+     "User_Name=SYSDBA\n",
+     {"-z", "--database", "{dbsrv}", "--fetch-password", "{pwfile}"},
+     {},
+     "{pw}\n",
+     nullptr,
+     "",
+     0,
+     R"(tarvel-rebuild \d+\.\d+\.\d+\nclient library: [^\n]+\nserver: Firebird 3\.\d+\.\d+\n)",
+     "^$",
+     Rebuilt::None},
+    {"-z with a database it cannot log in to: exit 1 after the versions it knows",
+     Access::Server,
+     "User_Name=SYSDBA\n",
+     {"-z", "--database", "{dbsrv}", "--fetch-password", "{pwfile}"},
+     {},
+     "{wrong}\n",
+     nullptr,
+     "",
+     1,
+     R"(tarvel-rebuild \d+\.\d+\.\d+\nclient library: [^\n]+\n)",
+     "tarvel-rebuild: the server's version: (.|\n)*Your user name and password are not defined",
+     Rebuilt::None},
+    {"-? shows the usage with the check's exit codes",
+     Access::Embedded,
+     "",
+     {"-?"},
+     {},
+     nullptr,
+     nullptr,
+     "",
+     0,
+     "Usage: tarvel-rebuild (.|\n)*Exit codes of --check:\n  0 a run can proceed now\n  1 another run holds "
+     "the history table\n  2 wrong usage\n  3 cannot connect or log in\n  4 not allowed(.|\n)*",
+     "^$",
+     Rebuilt::None},
+    {"--fetch-password stdin reads standard input",
+     Access::Server,
+     "User_Name=SYSDBA\nPassword={wrong}\n",
+     {"purchase", "--fetch-password", "stdin", "--yes"},
+     {},
+     nullptr,
+     nullptr,
+     "{pw}\n",
+     0,
+     kDone,
+     "pairs 3",
+     Rebuilt::First},
+    {"an output that takes no write: the run completes, then exit 1",
+     Access::Embedded,
+     "User_Name=SYSDBA\n",
+     {"purchase", "--yes"},
+     {"{stdout}=/dev/full"},
+     nullptr,
+     nullptr,
+     "",
+     1,
+     "",
+     "lines 5, pairs 3, (.|\n)*tarvel-rebuild: standard output or standard error could not be written",
+     Rebuilt::First},
+    {"--quiet with --summary=text: only the summary line",
+     Access::Embedded,
+     "User_Name=SYSDBA\n",
+     {"purchase", "--yes", "--quiet", "--summary=text"},
+     {},
+     nullptr,
+     nullptr,
+     "",
+     0,
+     "",
+     R"(^lines 5, pairs 3, \d+\.\d s\n$)",
+     Rebuilt::First},
     {"--check on a good database",
      Access::Embedded,
      "User_Name=SYSDBA\n",
@@ -284,10 +368,131 @@ const CommandLineCase kCases[] = {
      nullptr,
      nullptr,
      "",
-     1,
+     4,
      "(.|\n)*privileges on STORY_IN: none; a run needs SELECT, INSERT, DELETE as well\n(.|\n)*"
-     "a run cannot proceed now\n",
+     "a run cannot proceed now: not allowed[^\n]*\n",
      "^$",
+     Rebuilt::None},
+    {"--check through a role given by --role, over the entry's",
+     Access::Embedded,
+     "RoleName=NOSUCH\n",
+     {"--check", "purchase", "--user", "NOBODY", "--role", "CLERK"},
+     {},
+     nullptr,
+     nullptr,
+     "",
+     0,
+     "(.|\n)*user NOBODY, role CLERK\n(.|\n)*privileges on STORY_IN: SELECT, INSERT, DELETE\n(.|\n)*"
+     "a run could proceed now\n",
+     "^$",
+     Rebuilt::None},
+    {"ISC_ROLE where the entry holds the placeholder",
+     Access::Embedded,
+     "RoleName=RoleName\n",
+     {"--check", "purchase", "--user", "NOBODY"},
+     {"ISC_ROLE=CLERK"},
+     nullptr,
+     nullptr,
+     "",
+     0,
+     "(.|\n)*user NOBODY, role CLERK\n(.|\n)*a run could proceed now\n",
+     "^$",
+     Rebuilt::None},
+    {"the entry's role wins over ISC_ROLE",
+     Access::Embedded,
+     "RoleName=NOSUCH\n",
+     {"--check", "purchase", "--user", "NOBODY"},
+     {"ISC_ROLE=CLERK"},
+     nullptr,
+     nullptr,
+     "",
+     4,
+     "(.|\n)*privileges on STORY_IN: none;(.|\n)*",
+     "^$",
+     Rebuilt::None},
+    {"--check names a missing table as missing, and the settings files it read",
+     Access::Embedded,
+     "User_Name=SYSDBA\n",
+     {"--check", "--database", "{db3}"},
+     {},
+     nullptr,
+     nullptr,
+     "",
+     4,
+     "settings: [^\n]*/config/kestal/settings.ini\nsettings: [^\n]*/sqlconnections.ini\nsettings: "
+     "[^\n]*/sqldrivers.ini\n(.|\n)*purchase:\n(.|\n)*claim of STORY_IN for a run: free now\nsales:\n"
+     "  SAL_SUB: 0 rows\n  privileges on SAL_SUB: [^\n]*\n  STORY_SAL: missing\n"
+     "a run cannot proceed now: not allowed[^\n]*\n",
+     "^$",
+     Rebuilt::None},
+    {"--check --summary=json on a good database",
+     Access::Server,
+     "User_Name=SYSDBA\nPassword={pw}\n",
+     {"--check", "purchase", "--summary=json"},
+     {},
+     nullptr,
+     nullptr,
+     "",
+     0,
+     R"(\{"result":"ready","code":0,"settingsFiles":\["[^"]*/settings.ini","[^"]*/sqlconnections.ini",)"
+     R"("[^"]*/sqldrivers.ini"\],"database":"127.0.0.1:[^"]*first.fdb","server":"127.0.0.1",)"
+     R"("serverVersion":"3\.\d+\.\d+","user":"SYSDBA","role":null,"readOnly":false,)"
+     R"("tables":\[\{"table":"INSTORAGE_SUB","exists":true,"rows":5,[^}]*\},)"
+     R"(\{"table":"STORY_IN","exists":true,"rows":1,"privileges":"SELECT, INSERT, UPDATE, DELETE, )"
+     R"(REFERENCES","missingPrivileges":""\}\],"claims":\[\{"table":"STORY_IN","free":true\}\],)"
+     R"("problems":\[\]\}\n)",
+     "^$",
+     Rebuilt::None},
+    {"--check --summary=json: a missing table, the same code",
+     Access::Embedded,
+     "User_Name=SYSDBA\n",
+     {"--check", "sales", "--database", "{db3}", "--summary=json"},
+     {},
+     nullptr,
+     nullptr,
+     "",
+     4,
+     R"(\{"result":"not-allowed","code":4,.*\{"table":"STORY_SAL","exists":false\}\],"claims":\[\],)"
+     R"("problems":\["STORY_SAL: missing"\]\}\n)",
+     "^$",
+     Rebuilt::None},
+    {"--check with a lock folder that cannot be made: not allowed, though the open fails too",
+     Access::Embedded,
+     "User_Name=SYSDBA\n",
+     {"--check", "purchase"},
+     {"FIREBIRD_LOCK={pwfile}/lock"},
+     "not a folder\n",
+     nullptr,
+     "",
+     4,
+     "(.|\n)*lock folder missing; its parent [^\n]*/password: [^\n]*create for this user: no\n"
+     "a run cannot proceed now: not allowed[^\n]*\n",
+     "tarvel-rebuild: cannot open the database: ",
+     Rebuilt::None},
+    {"--check --summary=json with a wrong password: cannot log in",
+     Access::Server,
+     "User_Name=SYSDBA\nPassword={wrong}\n",
+     {"--check", "--summary=json"},
+     {},
+     nullptr,
+     nullptr,
+     "",
+     3,
+     R"(\{"result":"unreachable","code":3,.*"problems":\["cannot open the database: [^"]*Your user name)"
+     R"( and password are not defined[^"]*"\]\}\n)",
+     kRefused,
+     Rebuilt::None},
+    {"--check with two histories is a usage error",
+     Access::Embedded,
+     "",
+     {"--check", "purchase", "sales"},
+     {},
+     nullptr,
+     nullptr,
+     "",
+     2,
+     "",
+     "tarvel-rebuild: name one history only",
      Rebuilt::None},
     {"--check as the database's owner, on tables another user made",
      Access::Embedded,
@@ -324,8 +529,8 @@ const CommandLineCase kCases[] = {
      nullptr,
      nullptr,
      "",
-     1,
-     "(.|\n)*",
+     3,
+     "(.|\n)*a run cannot proceed now: cannot connect or log in\n",
      "tarvel-rebuild: (.|\n)*missing.fdb",
      Rebuilt::None},
 };
@@ -345,10 +550,15 @@ TEST_P(CommandLineEndToEnd, RunsAsTheOptionsSay) {
     const std::string second = dir.file("second.fdb");
     createDatabase(first, kScript);
     createDatabase(second, kScript, "OWNER1");  // its tables SYSDBA's
+    const std::string third = dir.file("third.fdb");
+    if (std::ranges::any_of(c.arguments, [](const std::string& a) { return a == "{db3}"; }))
+        createDatabase(third, std::string(kScript) + kWithoutSales);
     const auto expand = [&](std::string text) {
         text = replaced(text, "{pw}", testPassword());
         text = replaced(text, "{wrong}", kWrongPassword);
         text = replaced(text, "{db2}", second);
+        text = replaced(text, "{db3}", third);
+        text = replaced(text, "{dbsrv}", serverDatabase(first));
         text = replaced(text, "{pwfile}", dir.file("password"));
         text = replaced(text, "{creds}", dir.file("credentials"));
         text = replaced(text, "{unreadable}", dir.file("unreadable"));
@@ -382,22 +592,25 @@ TEST_P(CommandLineEndToEnd, RunsAsTheOptionsSay) {
                          "LC_ALL=C",
                          "ISC_USER=",
                          "ISC_PASSWORD=",
+                         "ISC_ROLE=",
                          "CREDENTIALS_DIRECTORY=",
                          "JOURNAL_STREAM="};
+    const bool fullOutput = std::ranges::count(c.environment, std::string("{stdout}=/dev/full")) > 0;
     for (const std::string& setting : c.environment) {
+        if (setting.starts_with("{stdout}")) continue;
         const std::string name = setting.substr(0, setting.find('=') + 1);
         std::erase_if(setup.environment, [&](const std::string& given) { return given.starts_with(name); });
         setup.environment.push_back(expand(setting));
     }
     setup.inputFile = dir.file("input");
-    setup.outputFile = dir.file("stdout");
+    setup.outputFile = fullOutput ? "/dev/full" : dir.file("stdout");
     setup.errorFile = dir.file("stderr");
     std::vector<std::string> arguments;
     for (const std::string& argument : c.arguments) arguments.push_back(expand(argument));
     bench::ChildProcess run(binFolder() + "/tarvel-rebuild", arguments, setup);
     const std::optional<int> code = run.waitFor(std::chrono::seconds(120));
     ASSERT_TRUE(code) << "still running after 2 minutes";
-    const std::string output = readFile(dir.file("stdout"));
+    const std::string output = fullOutput ? "" : readFile(dir.file("stdout"));
     const std::string errors = readFile(dir.file("stderr"));
 
     EXPECT_EQ(*code, c.exitCode) << errors;

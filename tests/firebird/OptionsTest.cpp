@@ -1,5 +1,7 @@
 // Connection options as the program hands them over, and what the metadata
 // object reports.
+#include <regex>
+
 #include "DriverFixture.h"
 
 namespace tarvel::testing {
@@ -30,6 +32,52 @@ TEST_P(Options, MetadataAndStatementLimitAreThoseTheProgramReads) {
         ASSERT_EQ(metaData->getOption(option, &supported, sizeof supported, &written), status::Ok);
         EXPECT_NE(supported, 0) << option;
     }
+}
+
+TEST_P(Options, MetadataTellsTheUserTheDatabaseAndEachTable) {
+    const std::string database = makeDatabase(kSchema);
+    ConnectionPtr connection = connectTo(settingsFor(database));
+    ISQLMetaData* raw = nullptr;
+    ASSERT_EQ(connection->getSQLMetaData(&raw), status::Ok);
+    MetaDataPtr metaData(raw);
+    std::int32_t written = 0;
+    const auto text = [&](std::int32_t option) {
+        char buffer[1024] = {};
+        EXPECT_EQ(metaData->getOption(option, buffer, sizeof buffer, &written), status::Ok)
+            << option << ": " << errorMessage(metaData.get());
+        return std::string(buffer);
+    };
+    const auto number = [&](std::int32_t option) {
+        std::int32_t value = -1;
+        EXPECT_EQ(metaData->getOption(option, &value, sizeof value, &written), status::Ok)
+            << option << ": " << errorMessage(metaData.get());
+        return value;
+    };
+    EXPECT_TRUE(std::regex_match(text(metaopt::ServerVersion), std::regex(R"(3\.\d+\.\d+)")));
+    EXPECT_EQ(text(metaopt::UserName), "SYSDBA");
+    EXPECT_EQ(text(metaopt::RoleName), "");
+    EXPECT_EQ(text(metaopt::DatabaseOwner), "SYSDBA");
+    EXPECT_TRUE(text(metaopt::DatabaseFile).ends_with("/test.fdb")) << text(metaopt::DatabaseFile);
+    EXPECT_EQ(number(metaopt::ReadOnly), 0);
+    const struct {
+        const char* table;
+        std::int32_t exists;
+        const char* privileges;
+    } tables[] = {
+        {"T", 1, "SIUDR"}, {"RDB$DATABASE", 1, "SIUDR"}, {"NOPE", 0, ""}, {"T' OR 'X' = 'X", 0, ""}};
+    for (const auto& table : tables) {
+        ASSERT_EQ(metaData->setOption(metaopt::TableName, table.table), status::Ok);
+        EXPECT_EQ(number(metaopt::TableExists), table.exists) << table.table;
+        EXPECT_EQ(text(metaopt::TablePrivileges), table.privileges) << table.table;
+    }
+    char small[3] = {};
+    EXPECT_EQ(metaData->getOption(metaopt::UserName, small, sizeof small, &written), status::InvalidLength);
+    // The client library answers before any connection is made.
+    ConnectionPtr unconnected = newConnection();
+    char version[256] = {};
+    ASSERT_EQ(unconnected->getOption(connopt::ClientVersion, version, sizeof version, &written), status::Ok);
+    EXPECT_TRUE(std::regex_search(version, std::regex(R"(^[A-Z]{2}-V\d+\.\d+\.\d+\.\d+ Firebird 3\.\d)")))
+        << version;
 }
 
 TEST_P(Options, CharacterSetAndAnUngrantedRoleAreAccepted) {
