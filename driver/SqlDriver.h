@@ -122,7 +122,7 @@ constexpr std::int32_t ClaimHolder = 37;  // get, text: the attachment that the 
                                           // as "process, process N on host H" with what the server shows of
                                           // it; empty when it showed none of these or no claim was refused
 constexpr std::int32_t ClientVersion = 41;  // get, text, also before connecting: the vendor client
-                                          // library's own version text
+                                            // library's own version text
 }  // namespace connopt
 
 // Requests of ISQLConnection::cancel().
