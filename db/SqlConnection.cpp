@@ -365,6 +365,9 @@ void SqlConnection::applyOptions() {
                 break;
         }
     }
+    // Status ignored: a driver without it waits for a silent server as long
+    // as the system lets it.
+    c->setIntOption(sqldriver::connopt::SilenceTimeout, kSilenceSeconds);
     if (s.waitBound > 0) {
         const std::string configured = params.value("Connection Timeout");
         const std::int32_t timeout = configured.empty() ? 0 : wholeNumber(configured);

@@ -120,6 +120,13 @@ constexpr std::int32_t ReserveTable = 35;    // text, once connected and with no
                                              // others may read and write it meanwhile, not claim it; the
                                              // explicit transactions are then one kept open across commits
                                              // and rollbacks (retaining), which holds the claim
+constexpr std::int32_t SilenceTimeout = 38;  // int, before connecting: seconds (1 to 3600) without an answer
+                                             // from the server after which a TCP attachment counts as lost
+                                             // (keep-alive probes that a live server's system answers, and a
+                                             // bound on unacknowledged data); 0 (the default) leaves the
+                                             // system's defaults; embedded attachments have no socket
+constexpr std::int32_t SilenceWatched = 39;  // get, int32: the attachment's TCP sockets given SilenceTimeout
+                                             // (0 when embedded, not connected, or none was set)
 }  // namespace connopt
 
 // Requests of ISQLConnection::cancel().
@@ -127,6 +134,9 @@ namespace cancelopt {
 constexpr std::int32_t Raise = 0;    // the call running on the connection fails as cancelled
 constexpr std::int32_t Disable = 1;  // cancelling is off, and a raise not yet taken is dropped
 constexpr std::int32_t Enable = 2;   // cancelling is on again (it is on after connecting)
+constexpr std::int32_t Abort = 3;    // the connection is ended from the client's side: the running call
+                                     // returns at once, failing as a lost connection (also when the
+                                     // server no longer answers); the connection is unusable afterwards
 }  // namespace cancelopt
 
 // Option codes of ISQLMetaData.

@@ -1,6 +1,11 @@
 #include "ConnectionCore.h"
 
+#include <algorithm>
+#include <iterator>
+#include <set>
+
 #include "ClaimMark.h"
+#include "SocketKeepAlive.h"
 #include "StatusCheck.h"
 
 namespace tarvel::fb {
@@ -12,12 +17,17 @@ void ConnectionCore::connect(const std::string& database, const std::string& use
     if (m_attachment.isOpen()) throw DriverFailure(ConnectionFailed, "the connection is already open");
     bool embedded = false;
     const std::string target = attachTarget(database, m_options, &embedded);
+    const int silence = embedded ? 0 : m_options.silenceTimeout;
+    // Sockets are compared before and after: the client library names none.
+    const std::set<int> before = silence > 0 ? connectedTcpSockets() : std::set<int>();
     m_attachment = Attachment(m_client, target, databaseParameters(m_options, userName, password, embedded));
     m_cancelTarget = *m_attachment.handle();
+    m_silenceWatched = silence > 0 ? boundSilenceOfNewSockets(before, silence) : 0;
 }
 
 void ConnectionCore::dropTransactions() noexcept {
     m_cancelTarget = 0;
+    m_silenceWatched = 0;
     m_claim = Transaction();
     m_claimInUse = false;
 }
@@ -89,12 +99,28 @@ void ConnectionCore::cancel(std::int32_t request) {
     if (target == 0) return;
     const ISC_USHORT option = request == sqldriver::cancelopt::Disable  ? fb_cancel_disable
                               : request == sqldriver::cancelopt::Enable ? fb_cancel_enable
+                              : request == sqldriver::cancelopt::Abort  ? fb_cancel_abort
                                                                         : fb_cancel_raise;
     // A status of its own: the connection's slot belongs to the thread whose
     // call is being cancelled.
     ISC_STATUS_ARRAY status{};
     m_client->cancelOperation(status, &target, option);
     // Cancelling when nothing runs, or racing a detach, fails harmlessly.
+}
+
+std::string ConnectionCore::silenceNote(const sqldriver::ErrorCodes& codes,
+                                        std::chrono::steady_clock::duration waited) const {
+    if (m_silenceWatched == 0 || m_options.silenceTimeout <= 0) return {};
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(waited).count();
+    // A reset or a refused connection fails at once; only a wait as long as
+    // the time-out is the silence's.
+    if (seconds + 1 < m_options.silenceTimeout) return {};
+    const bool network = std::any_of(std::begin(codes.gds), std::end(codes.gds), [](std::int32_t code) {
+        return code == isc_net_read_err || code == isc_net_write_err;
+    });
+    if (!network) return {};
+    return "The server did not answer for " + std::to_string(seconds) +
+           " s: the connection to it counts as lost.";
 }
 
 void ConnectionCore::reserveTable(const std::string& table) {

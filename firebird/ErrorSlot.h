@@ -2,8 +2,10 @@
 // exception inside the driver becomes the status an interface call returns.
 #pragma once
 
+#include <chrono>
 #include <cstring>
 #include <exception>
+#include <functional>
 #include <new>
 #include <string>
 
@@ -19,10 +21,17 @@ public:
     // returns its status.
     template <typename Work>
     sqldriver::Status run(Work&& work) noexcept {
+        // Timed only where a failure's text may depend on how long it waited.
+        const auto started =
+            m_note ? std::chrono::steady_clock::now() : std::chrono::steady_clock::time_point();
         try {
             work();
             return sqldriver::status::Ok;
         } catch (const DriverFailure& failure) {
+            const std::string note =
+                m_note ? noted(failure.codes(), std::chrono::steady_clock::now() - started) : std::string();
+            if (!note.empty())
+                return record(failure.status(), (failure.what() + ("\n" + note)).c_str(), failure.codes());
             return record(failure.status(), failure.what(), failure.codes());
         } catch (const std::bad_alloc&) {
             return record(sqldriver::status::NoMemory, "out of memory");
@@ -32,6 +41,12 @@ public:
             return record(sqldriver::status::SqlError, "unknown failure");
         }
     }
+
+    // A line for the text of a failure (given its codes and how long its call
+    // ran) when it has one to add, else empty; none is asked by default.
+    using Note =
+        std::function<std::string(const sqldriver::ErrorCodes&, std::chrono::steady_clock::duration)>;
+    void noteFailuresWith(Note note) { m_note = std::move(note); }
 
     // codes: the server's, none for a failure of the driver's own.
     sqldriver::Status record(sqldriver::Status status, const char* message,
@@ -67,6 +82,16 @@ public:
     }
 
 private:
+    std::string noted(const sqldriver::ErrorCodes& codes,
+                      std::chrono::steady_clock::duration waited) noexcept {
+        try {
+            return m_note(codes, waited);
+        } catch (...) {
+            return {};  // the failure keeps its own text
+        }
+    }
+
+    Note m_note;
     std::string m_message;
     sqldriver::ErrorCodes m_codes;
 };
