@@ -111,16 +111,18 @@ void ConnectionCore::cancel(std::int32_t request) {
 std::string ConnectionCore::silenceNote(const sqldriver::ErrorCodes& codes,
                                         std::chrono::steady_clock::duration waited) const {
     if (m_silenceWatched == 0 || m_options.silenceTimeout <= 0) return {};
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(waited).count();
-    // A reset or a refused connection fails at once; only a wait as long as
-    // the time-out is the silence's.
-    if (seconds + 1 < m_options.silenceTimeout) return {};
+    // The probes show a silent server at the soonest after the first one and
+    // every retry went unanswered. A reset or a refused connection fails at
+    // once; only a call that waited that long met the silence.
+    const SilenceTimes times = silenceTimes(m_options.silenceTimeout);
+    const int unanswered = times.idle + times.interval * times.count;
+    if (waited + std::chrono::seconds(1) < std::chrono::seconds(unanswered)) return {};
     const bool network = std::any_of(std::begin(codes.gds), std::end(codes.gds), [](std::int32_t code) {
         return code == isc_net_read_err || code == isc_net_write_err;
     });
     if (!network) return {};
-    return "The server did not answer for " + std::to_string(seconds) +
-           " s: the connection to it counts as lost.";
+    return "The server did not answer for " + std::to_string(unanswered) +
+           " s or more: the connection to it counts as lost.";
 }
 
 void ConnectionCore::reserveTable(const std::string& table) {

@@ -85,8 +85,9 @@ public:
     // connecting; 0 when embedded or none was asked for.
     int silenceWatched() const { return m_silenceWatched; }
     // The line a failure's text gets when it is the silence time-out's doing:
-    // a network read or write error after a call that waited at least the
-    // time-out, on an attachment whose sockets have it. Empty otherwise.
+    // a network read or write error after a call that waited as long as the
+    // keep-alive probes take to find a silent server, on an attachment whose
+    // sockets have them. Empty otherwise.
     std::string silenceNote(const sqldriver::ErrorCodes& codes,
                             std::chrono::steady_clock::duration waited) const;
     // Claims `table`: once a reservation for protected write, without
