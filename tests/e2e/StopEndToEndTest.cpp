@@ -187,9 +187,10 @@ protected:
     void makeDatabase(const char* script) { createDatabase(m_database, script); }
 
     // Starts a purchase rebuild that reaches the database at `database`
-    // (a server's form of it), with `settings` added to its entry.
-    std::unique_ptr<bench::ChildProcess> start(const std::string& database,
-                                               const std::string& settings = "") {
+    // (a server's form of it), with `settings` added to its entry; its
+    // outputs go to files named after `name`.
+    std::unique_ptr<bench::ChildProcess> start(const std::string& database, const std::string& settings = "",
+                                               const std::string& name = "run") {
         writeFile(m_dir.file("sqlconnections.ini"), "[Kestal]\nDriverName=Firebird\nDatabase=" + database +
                                                         "\nUser_Name=SYSDBA\nPassword=" + testPassword() +
                                                         "\nSQLDialect=3\n" + settings);
@@ -208,13 +209,15 @@ protected:
                              "ISC_PASSWORD=",
                              "CREDENTIALS_DIRECTORY=",
                              "JOURNAL_STREAM="};
-        setup.outputFile = m_dir.file("stdout");
-        setup.errorFile = m_dir.file("stderr");
+        setup.outputFile = m_dir.file(name + ".stdout");
+        setup.errorFile = m_dir.file(name + ".stderr");
         return std::make_unique<bench::ChildProcess>(binFolder() + "/tarvel-rebuild",
                                                      std::vector<std::string>{"purchase", "--yes"}, setup);
     }
 
-    std::string errors() const { return readFile(m_dir.file("stderr")); }
+    std::string errors(const std::string& name = "run") const {
+        return readFile(m_dir.file(name + ".stderr"));
+    }
 
     // A run with nothing in its way completes the table.
     void expectARerunCompletes(int pairs) {
@@ -245,6 +248,17 @@ TEST_F(StopEndToEnd, AStopDuringALockWaitOverTcpEndsTheRunInABlockAndInASingleSt
             auto run = start(serverDatabase(m_database), linesPerCall);
             std::this_thread::sleep_for(milliseconds(1500));
             ASSERT_FALSE(run->waitFor(milliseconds(0))) << "the run did not wait for the lock: " << errors();
+            {
+                // A second run, refused after a few tries by the first one's
+                // claim, stopped while it tries.
+                auto second = start(serverDatabase(m_database), linesPerCall, "second");
+                std::this_thread::sleep_for(milliseconds(300));
+                second->signal(SIGHUP);
+                const auto [code, took] = endOf(*second, seconds(10));
+                ASSERT_TRUE(code) << "the second run still runs 10 s after its stop";
+                EXPECT_EQ(*code, 128 + SIGHUP) << errors("second");
+                EXPECT_NE(errors("second").find("Stopped by SIGHUP"), std::string::npos) << errors("second");
+            }
             run->signal(SIGTERM);
             const auto [code, took] = endOf(*run, seconds(10));
             ASSERT_TRUE(code) << "still running 10 s after the stop";
