@@ -127,6 +127,9 @@ constexpr std::int32_t SilenceTimeout = 38;  // int, before connecting: seconds 
                                              // system's defaults; embedded attachments have no socket
 constexpr std::int32_t SilenceWatched = 39;  // get, int32: the attachment's TCP sockets given SilenceTimeout
                                              // (0 when embedded, not connected, or none was set)
+constexpr std::int32_t WireCrypt = 40;       // text, before connecting: the client's wire encryption for a
+                                             // server attachment, Enabled, Disabled or Required; empty (the
+                                             // default): the client library's own setting
 }  // namespace connopt
 
 // Requests of ISQLConnection::cancel().

@@ -106,6 +106,13 @@ sqldriver::Status FbConnection::setTextOption(std::int32_t option, const char* v
             case connopt::ReserveTable:
                 m_core->reserveTable(text(value));
                 break;
+            case connopt::WireCrypt: {
+                const std::string mode = text(value);
+                if (!mode.empty() && mode != "Enabled" && mode != "Disabled" && mode != "Required")
+                    throw DriverFailure(InvalidParameter, "wire encryption '" + mode + "' unknown");
+                options.wireCrypt = mode;
+                break;
+            }
             default:
                 break;
         }
