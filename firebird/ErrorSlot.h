@@ -28,10 +28,7 @@ public:
             work();
             return sqldriver::status::Ok;
         } catch (const DriverFailure& failure) {
-            const std::string note =
-                m_note ? noted(failure.codes(), std::chrono::steady_clock::now() - started) : std::string();
-            if (!note.empty())
-                return record(failure.status(), (failure.what() + ("\n" + note)).c_str(), failure.codes());
+            if (m_note) return recordNoted(failure, std::chrono::steady_clock::now() - started);
             return record(failure.status(), failure.what(), failure.codes());
         } catch (const std::bad_alloc&) {
             return record(sqldriver::status::NoMemory, "out of memory");
@@ -82,13 +79,16 @@ public:
     }
 
 private:
-    std::string noted(const sqldriver::ErrorCodes& codes,
-                      std::chrono::steady_clock::duration waited) noexcept {
+    sqldriver::Status recordNoted(const DriverFailure& failure,
+                                  std::chrono::steady_clock::duration waited) noexcept {
         try {
-            return m_note(codes, waited);
+            const std::string note = m_note(failure.codes(), waited);
+            if (!note.empty())
+                return record(failure.status(), (failure.what() + ("\n" + note)).c_str(), failure.codes());
         } catch (...) {
-            return {};  // the failure keeps its own text
+            // The failure keeps its own text.
         }
+        return record(failure.status(), failure.what(), failure.codes());
     }
 
     Note m_note;
