@@ -33,6 +33,18 @@ namespace {
 constexpr std::chrono::milliseconds kFrameLookInterval{50};
 constexpr int kFrameLooks = 200;  // ten seconds
 
+// While a run lasts, a stop signal taken settles its canceller before the run
+// puts its finished lines away.
+class SettledOnStop {
+public:
+    explicit SettledOnStop(WaitCanceller& canceller) {
+        TerminationSignals::whenTaken([&canceller] { canceller.settle(); });
+    }
+    ~SettledOnStop() { TerminationSignals::whenTaken({}); }
+    SettledOnStop(const SettledOnStop&) = delete;
+    SettledOnStop& operator=(const SettledOnStop&) = delete;
+};
+
 // A sans-serif face with Traditional Chinese glyphs stands in for the design
 // font, so the window's own texts render on every machine.
 QFont windowFont(int pixels) {
@@ -89,7 +101,8 @@ TFormTarvelReset::TFormTarvelReset(BoxPresenter& boxes, ErrorHandler& errors, Re
             SqlBlockOperations blocks(*SQLConnection1);
             ConnectionTransactions transactions(*SQLConnection1);
             WaitCanceller canceller(&TerminationSignals::pendingNow,
-                                    [this] { SQLConnection1->cancel(sqldriver::cancelopt::Raise); });
+                                    [this](std::int32_t request) { SQLConnection1->cancel(request); });
+            SettledOnStop settled(canceller);
             runHistoryReset(shell, scan, work, blocks, transactions);
         };
     }

@@ -8,6 +8,7 @@ namespace tarvel {
 namespace {
 
 TerminationSignals* current = nullptr;
+std::function<void()> onTaken;
 
 }  // namespace
 
@@ -29,18 +30,23 @@ int TerminationSignals::received() { return current ? current->takeAndRemember(f
 
 int TerminationSignals::receivedNow() { return current ? current->takeAndRemember(true) : 0; }
 
-bool TerminationSignals::pendingNow() {
+int TerminationSignals::pendingNow() {
     // current is set before the first run and cleared after the last.
     const TerminationSignals* watching = current;
-    return watching && watching->m_stops.pendingNow();
+    return watching ? watching->m_stops.pendingNow() : 0;
 }
+
+void TerminationSignals::whenTaken(std::function<void()> taken) { onTaken = std::move(taken); }
 
 int TerminationSignals::takeAndRemember(bool now) {
     if (m_received == 0) {
         m_received = now ? m_stops.takePending() : m_stops.pollPending();
         // Ends every event loop that runs, a modal box's included. A run in
         // progress has asked received() and ends first, as it returns to the loop.
-        if (m_received != 0) QCoreApplication::exit(StopSignals::exitCodeFor(m_received));
+        if (m_received != 0) {
+            if (onTaken) onTaken();
+            QCoreApplication::exit(StopSignals::exitCodeFor(m_received));
+        }
     }
     return m_received;
 }

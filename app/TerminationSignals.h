@@ -9,6 +9,7 @@
 #pragma once
 
 #include <QObject>
+#include <functional>
 
 #include "StopSignals.h"
 
@@ -31,8 +32,11 @@ public:
     static int received();
     // The same, asking the system now.
     static int receivedNow();
-    // Whether a stop signal waits to be taken; from any thread.
-    static bool pendingNow();
+    // The stop signal that waits to be taken, 0 when none; from any thread.
+    static int pendingNow();
+    // Runs `taken` (on the taking thread) once a stop signal has been taken,
+    // as long as it stays set; an empty function ends that.
+    static void whenTaken(std::function<void()> taken);
 
 private:
     void onReadable();

@@ -27,11 +27,14 @@ timespec timeoutUntil(Clock::time_point due, Clock::time_point now) {
 
 }  // namespace
 
-DelayProxy::DelayProxy(const sockaddr_in& listen, const sockaddr_in& target, std::chrono::nanoseconds oneWay)
+DelayProxy::DelayProxy(const sockaddr_in& listen, const sockaddr_in& target, std::chrono::nanoseconds oneWay,
+                       int loseCommitAnswer)
     : m_listener(listenAt(listen)),
       m_target(target),
       m_oneWay(std::chrono::duration_cast<Clock::duration>(oneWay)),
-      m_port(boundPort(m_listener)) {}
+      m_port(boundPort(m_listener)) {
+    m_trap.lose = loseCommitAnswer;
+}
 
 void DelayProxy::run(const FileDescriptor& signals, const Reporter& report) {
     std::vector<pollfd> watched;
@@ -78,7 +81,7 @@ void DelayProxy::acceptAll() {
             continue;
         }
         m_links.push_back(
-            std::make_unique<RelayLink>(std::move(client), std::move(server), m_oneWay, m_counts));
+            std::make_unique<RelayLink>(std::move(client), std::move(server), m_oneWay, m_counts, &m_trap));
     }
 }
 

@@ -23,8 +23,11 @@ public:
     using Reporter = std::function<void(const ProxyCounts&)>;
 
     // Listens at `listen` (port 0: a free port) and relays to `target`, each
-    // byte `oneWay` after it arrived.
-    DelayProxy(const sockaddr_in& listen, const sockaddr_in& target, std::chrono::nanoseconds oneWay);
+    // byte `oneWay` after it arrived. loseCommitAnswer: the commit (counted
+    // from 1 over every connection) whose client is dropped once it has left
+    // for the server (RelayLink::CommitTrap); 0 none.
+    DelayProxy(const sockaddr_in& listen, const sockaddr_in& target, std::chrono::nanoseconds oneWay,
+               int loseCommitAnswer = 0);
 
     int port() const { return m_port; }
 
@@ -45,6 +48,7 @@ private:
     RelayLink::Clock::duration m_oneWay;
     int m_port = 0;
     ProxyCounts m_counts;
+    RelayLink::CommitTrap m_trap;
     std::vector<std::unique_ptr<RelayLink>> m_links;
 };
 

@@ -2,12 +2,17 @@
 // benchmark's rows over a slower network and for tests of lost connections.
 //
 //   tarvel_delay_proxy --listen 127.0.0.1:PORT --target 127.0.0.1:3050 --rtt-ms D
-//                      [--ready-file F] [--counts-file C]
+//                      [--ready-file F] [--counts-file C] [--lose-commit-answer N]
 //
 // Every byte is passed on D/2 ms after it arrived, in each direction (D may
 // have decimals; 0 relays at once). PORT 0 picks a free port. Once listening
 // it writes the port: the line "port N" on standard output, or just N into
 // the ready file (written whole, by renaming, so a reader never sees half of it).
+// --lose-commit-answer N: the N-th commit any client sends (from 1, counted
+// over every connection; a commit retaining counts) is passed on to the
+// server, and then that client's connection is reset while the server's side
+// stays open and silent: the server commits, the client sees its connection
+// lost. The client must attach with WireCrypt disabled, or no commit is seen.
 // Signals:
 //   SIGUSR1          report the counts (ProxyCounts.h) since the start
 //   SIGUSR2          reset every client connection (the client sees a
@@ -42,6 +47,7 @@ struct Arguments {
     double rttMs = -1;
     std::string readyFile;
     std::string countsFile;
+    int loseCommitAnswer = 0;
 };
 
 class UsageError : public std::runtime_error {
@@ -72,6 +78,15 @@ Arguments parseArguments(int argc, char** argv) {
             arguments.readyFile = value;
         } else if (arg == "--counts-file") {
             arguments.countsFile = value;
+        } else if (arg == "--lose-commit-answer") {
+            std::size_t used = 0;
+            try {
+                arguments.loseCommitAnswer = std::stoi(value, &used);
+            } catch (const std::exception&) {
+                used = 0;
+            }
+            if (used == 0 || used != value.size() || arguments.loseCommitAnswer < 1)
+                throw UsageError("--lose-commit-answer needs a commit's number, 1 or more");
         } else {
             throw UsageError("unknown argument " + arg);
         }
@@ -123,7 +138,7 @@ int run(const Arguments& arguments) {
     const auto oneWay = std::chrono::duration_cast<std::chrono::nanoseconds>(
         std::chrono::duration<double, std::milli>(arguments.rttMs / 2));
     bench::DelayProxy proxy(bench::parseSocketAddress(arguments.listen),
-                            bench::parseSocketAddress(arguments.target), oneWay);
+                            bench::parseSocketAddress(arguments.target), oneWay, arguments.loseCommitAnswer);
     if (arguments.readyFile.empty())
         writeStandardOutput("port " + std::to_string(proxy.port()));
     else

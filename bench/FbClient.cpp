@@ -72,7 +72,7 @@ bool Dsn::embedded() const {
     return database.empty() || database[0] == '/';
 }
 
-Attachment::Attachment(const Dsn& dsn, std::optional<bool> forcedWrites) {
+Attachment::Attachment(const Dsn& dsn, std::optional<bool> forcedWrites, const std::string& configuration) {
     std::string dpb(1, static_cast<char>(isc_dpb_version1));
     appendText(&dpb, isc_dpb_user_name, dsn.user);
     appendText(&dpb, isc_dpb_password, dsn.password);
@@ -80,6 +80,7 @@ Attachment::Attachment(const Dsn& dsn, std::optional<bool> forcedWrites) {
     appendNumber(&dpb, isc_dpb_sql_dialect, 3);
     // Without this a running server could quietly serve a plain path.
     if (dsn.embedded()) appendText(&dpb, isc_dpb_config, "Providers=Engine12");
+    if (!dsn.embedded() && !configuration.empty()) appendText(&dpb, isc_dpb_config, configuration);
     if (forcedWrites) appendNumber(&dpb, isc_dpb_force_write, *forcedWrites ? 1 : 0);
     Status status;
     isc_attach_database(status.get(), 0, dsn.database.c_str(), &m_handle, static_cast<short>(dpb.size()),

@@ -30,8 +30,10 @@ struct Dsn {
 class Attachment {
 public:
     // forcedWrites: when set, switches the database's forced writes on or off
-    // on the way in (what gfix -write sync|async does).
-    explicit Attachment(const Dsn& dsn, std::optional<bool> forcedWrites = std::nullopt);
+    // on the way in (what gfix -write sync|async does). configuration: client
+    // settings for a server attachment ("WireCrypt=Disabled"); empty: none.
+    explicit Attachment(const Dsn& dsn, std::optional<bool> forcedWrites = std::nullopt,
+                        const std::string& configuration = {});
     ~Attachment();
     Attachment(const Attachment&) = delete;
     Attachment& operator=(const Attachment&) = delete;

@@ -6,9 +6,21 @@
 
 namespace bench {
 
-ProxyProcess::ProxyProcess(const std::string& program, const std::string& target, double rttMs)
-    : m_process(program, {"--listen", "127.0.0.1:0", "--target", target, "--rtt-ms", std::to_string(rttMs)},
-                ChildProcess::Setup{{}, {}, {}, true, {}}) {
+namespace {
+
+std::vector<std::string> proxyArguments(const std::string& target, double rttMs,
+                                        const std::vector<std::string>& extra) {
+    std::vector<std::string> arguments{"--listen", "127.0.0.1:0", "--target",
+                                       target,     "--rtt-ms",    std::to_string(rttMs)};
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    return arguments;
+}
+
+}  // namespace
+
+ProxyProcess::ProxyProcess(const std::string& program, const std::string& target, double rttMs,
+                           const std::vector<std::string>& extra)
+    : m_process(program, proxyArguments(target, rttMs, extra), ChildProcess::Setup{{}, {}, {}, true, {}}) {
     const std::string line = m_process.readLine(kAnswerTime);
     if (line.rfind("port ", 0) != 0) throw std::runtime_error("the delay proxy said " + line);
     m_port = std::stoi(line.substr(5));

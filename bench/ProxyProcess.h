@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include "ChildProcess.h"
 #include "ProxyCounts.h"
@@ -15,7 +16,9 @@ public:
     // Starts `program` (tarvel_delay_proxy) on a free port of 127.0.0.1,
     // relaying to `target` ("127.0.0.1:3050") with `rttMs` added to every
     // round trip, and waits until it listens.
-    ProxyProcess(const std::string& program, const std::string& target, double rttMs);
+    // extra: further arguments (--lose-commit-answer N).
+    ProxyProcess(const std::string& program, const std::string& target, double rttMs,
+                 const std::vector<std::string>& extra = {});
     // Stops the proxy when stop() was not called; never throws.
     ~ProxyProcess();
 

@@ -4,14 +4,27 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <string_view>
 
 #include "ProxySocket.h"
 
 namespace bench {
 
+namespace {
+
+// Whether the bytes end with a commit packet: its operation code, then the
+// transaction's handle (four bytes each, big-endian).
+bool endsWithCommit(std::string_view bytes) {
+    if (bytes.size() < 8) return false;
+    const std::string_view code = bytes.substr(bytes.size() - 8, 4);
+    return code == std::string_view("\0\0\0\x1e", 4) || code == std::string_view("\0\0\0\x32", 4);
+}
+
+}  // namespace
+
 RelayLink::RelayLink(FileDescriptor client, FileDescriptor server, Clock::duration oneWay,
-                     ProxyCounts& counts)
-    : m_oneWay(oneWay), m_counts(counts) {
+                     ProxyCounts& counts, CommitTrap* trap)
+    : m_oneWay(oneWay), m_counts(counts), m_trap(trap) {
     m_client.socket = std::move(client);
     m_server.socket = std::move(server);
 }
@@ -85,7 +98,11 @@ void RelayLink::readFrom(Side& from, Side& to, Direction direction, Clock::time_
         m_counts.bytesToClient += count;
     }
     m_last = direction;
-    to.outgoing.push(std::string_view(buffer, static_cast<std::size_t>(count)), now + m_oneWay);
+    const std::string_view bytes(buffer, static_cast<std::size_t>(count));
+    if (direction == Direction::ToServer && m_trap && m_trap->lose > m_trap->seen && endsWithCommit(bytes) &&
+        ++m_trap->seen == m_trap->lose)
+        m_dropOnceSent = true;
+    to.outgoing.push(bytes, now + m_oneWay);
 }
 
 bool RelayLink::canWrite(const Side& side) const {
@@ -96,6 +113,11 @@ bool RelayLink::canWrite(const Side& side) const {
 void RelayLink::flush(Clock::time_point now) {
     writeTo(m_client, now);
     writeTo(m_server, now);
+    if (m_dropOnceSent && m_server.outgoing.bytes() == 0) {
+        // The commit left for the server; its answer goes nowhere.
+        m_dropOnceSent = false;
+        dropClient();
+    }
     if (m_client.shut && m_server.shut) {
         m_client.socket.reset();
         m_server.socket.reset();

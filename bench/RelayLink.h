@@ -20,8 +20,22 @@ class RelayLink {
 public:
     using Clock = std::chrono::steady_clock;
 
-    // server: a connection to the target under way (see startConnect).
-    RelayLink(FileDescriptor client, FileDescriptor server, Clock::duration oneWay, ProxyCounts& counts);
+    // Commits the clients send, counted over every link of a proxy: the one
+    // numbered `lose` (from 1; 0 none) reaches the server, then its client is
+    // dropped (dropClient), so the client never learns that it committed. A
+    // commit is told by its operation code at the end of what the client
+    // sent before waiting for the answer (op_commit 30, op_commit_retaining
+    // 50, big-endian); the wire must be unencrypted (WireCrypt disabled on
+    // the client) for the code to be readable.
+    struct CommitTrap {
+        int lose = 0;
+        int seen = 0;
+    };
+
+    // server: a connection to the target under way (see startConnect);
+    // trap: shared by the proxy's links, or null.
+    RelayLink(FileDescriptor client, FileDescriptor server, Clock::duration oneWay, ProxyCounts& counts,
+              CommitTrap* trap = nullptr);
 
     // The descriptors to watch and the events to watch them for (-1: closed).
     pollfd clientPoll() const;
@@ -64,6 +78,8 @@ private:
     Side m_server;
     Clock::duration m_oneWay;
     ProxyCounts& m_counts;
+    CommitTrap* m_trap;
+    bool m_dropOnceSent = false;  // the trapped commit is on its way to the server
     Direction m_last = Direction::None;
     bool m_connecting = true;
     bool m_dropped = false;

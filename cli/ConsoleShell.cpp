@@ -51,7 +51,13 @@ void ConsoleShell::setProgressMax(int maximum) {
 
 void ConsoleShell::setProgressPosition(int position) {
     // Every line of the walk passes here first: the place to stop cleanly.
-    if (const int signal = m_stops.pollPending()) throw StopRequested(signal);
+    if (const int signal = m_stops.pollPending()) {
+        // Kept: the run may meet it while it reports a failure, and must
+        // still end as the stop.
+        m_heldStop = signal;
+        if (m_stopTaken) m_stopTaken();
+        throw StopRequested(signal);
+    }
     m_position = std::clamp(position, 0, std::max(m_maximum, 0));
     m_progress.update(m_position);
 }
@@ -59,7 +65,9 @@ void ConsoleShell::setProgressPosition(int position) {
 int ConsoleShell::progressPosition() { return m_position; }
 
 void ConsoleShell::holdStop() {
-    if (m_heldStop == 0) m_heldStop = m_stops.takePending();
+    if (m_heldStop != 0) return;
+    m_heldStop = m_stops.takePending();
+    if (m_heldStop != 0 && m_stopTaken) m_stopTaken();
 }
 
 void ConsoleShell::endIfStopped() {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "Error.h"
@@ -45,6 +46,11 @@ public:
     void endIfStopped() override;
     void lineWritten(const HistoryPair& pair) override;
 
+    // Runs `taken` once a stop signal has been taken (by holdStop() or between
+    // lines), before the run goes on to put its finished lines away; an empty
+    // function ends that.
+    void whenStopTaken(std::function<void()> taken) { m_stopTaken = std::move(taken); }
+
     // True once the run reached its completion message.
     bool completed() const { return m_completed; }
     // History pairs named by the lines written so far.
@@ -61,7 +67,8 @@ private:
     int m_maximum = 100;
     int m_position = 0;
     bool m_completed = false;
-    int m_heldStop = 0;  // the stop signal holdStop() took
+    int m_heldStop = 0;  // the stop signal taken, by holdStop() or between lines
+    std::function<void()> m_stopTaken;
     PairCount m_pairs;
 };
 

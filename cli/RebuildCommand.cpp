@@ -92,8 +92,15 @@ int runRebuild(const RebuildArguments& arguments, ConsoleMessages& messages) {
             SqlBlockOperations blocks(connection);
             ConnectionTransactions transactions(connection);
             WaitCanceller canceller([&stops] { return stops.pendingNow(); },
-                                    [&connection] { connection.cancel(sqldriver::cancelopt::Raise); });
-            runHistoryReset(shell, scan, work, blocks, transactions);
+                                    [&connection](std::int32_t request) { connection.cancel(request); });
+            shell.whenStopTaken([&canceller] { canceller.settle(); });
+            try {
+                runHistoryReset(shell, scan, work, blocks, transactions);
+            } catch (...) {
+                shell.whenStopTaken({});
+                throw;
+            }
+            shell.whenStopTaken({});
         } catch (const StopRequested& stop) {
             progress.finish();
             summary.error = consoleErrorText(stop.what());

@@ -70,6 +70,7 @@ constexpr OptionRow kOptionTable[] = {
     {"Trim Char", sqldriver::connopt::TrimChar, OptionForm::Boolean},
     {"Custom String", sqldriver::connopt::CustomString, OptionForm::Text},
     {"Connection Timeout", sqldriver::connopt::ConnectionTimeout, OptionForm::Number},
+    {"WireCrypt", sqldriver::connopt::WireCrypt, OptionForm::NonEmptyText},
 };
 
 std::int32_t wholeNumber(const std::string& value) {
@@ -364,6 +365,9 @@ void SqlConnection::applyOptions() {
                 break;
         }
     }
+    // Status ignored: a driver without it waits for a silent server as long
+    // as the system lets it.
+    c->setIntOption(sqldriver::connopt::SilenceTimeout, kSilenceSeconds);
 }
 
 void SqlConnection::abandonOpening() noexcept {

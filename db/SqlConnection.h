@@ -96,6 +96,10 @@ public:
     void rollback();
     bool inTransaction() const;
 
+    // Seconds a TCP connection waits for a server that has gone silent (no
+    // answer, not even to keep-alive probes) before it counts as lost; a
+    // live server's slow statement or lock wait is never cut by it.
+    static constexpr int kSilenceSeconds = 15;
     // From any thread, also while this thread waits in a call on the
     // connection: a request of sqldriver::cancelopt (Raise makes the running
     // call fail as cancelled). Never throws; nothing happens while closed.

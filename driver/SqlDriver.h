@@ -121,8 +121,19 @@ constexpr std::int32_t ClaimTable = 36;   // text, once connected: a table name 
 constexpr std::int32_t ClaimHolder = 37;  // get, text: the attachment that the last refused ClaimTable met,
                                           // as "process, process N on host H" with what the server shows of
                                           // it; empty when it showed none of these or no claim was refused
-constexpr std::int32_t ClientVersion = 41;  // get, text, also before connecting: the vendor client
-                                            // library's own version text
+
+constexpr std::int32_t SilenceTimeout = 38;  // int, before connecting: seconds (1 to 3600) without an answer
+                                             // from the server after which a TCP attachment counts as lost
+                                             // (keep-alive probes that a live server's system answers, and a
+                                             // bound on unacknowledged data); 0 (the default) leaves the
+                                             // system's defaults; embedded attachments have no socket
+constexpr std::int32_t SilenceWatched = 39;  // get, int32: the attachment's TCP sockets given SilenceTimeout
+                                             // (0 when embedded, not connected, or none was set)
+constexpr std::int32_t WireCrypt = 40;       // text, before connecting: the client's wire encryption for a
+                                             // server attachment, Enabled, Disabled or Required; empty (the
+                                             // default): the client library's own setting
+constexpr std::int32_t ClientVersion = 41;   // get, text, also before connecting: the vendor client
+                                             // library's own version text
 }  // namespace connopt
 
 // Requests of ISQLConnection::cancel().
@@ -130,6 +141,9 @@ namespace cancelopt {
 constexpr std::int32_t Raise = 0;    // the call running on the connection fails as cancelled
 constexpr std::int32_t Disable = 1;  // cancelling is off, and a raise not yet taken is dropped
 constexpr std::int32_t Enable = 2;   // cancelling is on again (it is on after connecting)
+constexpr std::int32_t Abort = 3;    // the connection is ended from the client's side: the running call
+                                     // returns at once, failing as a lost connection (also when the
+                                     // server no longer answers); the connection is unusable afterwards
 }  // namespace cancelopt
 
 // Option codes of ISQLMetaData.

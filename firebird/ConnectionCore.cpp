@@ -1,6 +1,11 @@
 #include "ConnectionCore.h"
 
+#include <algorithm>
+#include <iterator>
+#include <set>
+
 #include "ClaimMark.h"
+#include "SocketKeepAlive.h"
 #include "StatusCheck.h"
 
 namespace tarvel::fb {
@@ -12,13 +17,18 @@ void ConnectionCore::connect(const std::string& database, const std::string& use
     if (m_attachment.isOpen()) throw DriverFailure(ConnectionFailed, "the connection is already open");
     bool embedded = false;
     const std::string target = attachTarget(database, m_options, &embedded);
+    const int silence = embedded ? 0 : m_options.silenceTimeout;
+    // Sockets are compared before and after: the client library names none.
+    const std::set<int> before = silence > 0 ? connectedTcpSockets() : std::set<int>();
     m_attachment = Attachment(m_client, target, databaseParameters(m_options, userName, password, embedded));
     m_cancelTarget = *m_attachment.handle();
+    m_silenceWatched = silence > 0 ? boundSilenceOfNewSockets(before, silence) : 0;
 }
 
 void ConnectionCore::disconnect() {
     if (!m_attachment.isOpen()) return;
     m_cancelTarget = 0;  // cancel() no longer reaches the attachment
+    m_silenceWatched = 0;
     if (m_lost) {
         // Nothing can be committed over a lost attachment: every handle is
         // let go quietly, so the connection can be opened afresh.
@@ -76,12 +86,30 @@ void ConnectionCore::cancel(std::int32_t request) {
     if (target == 0) return;
     const ISC_USHORT option = request == sqldriver::cancelopt::Disable  ? fb_cancel_disable
                               : request == sqldriver::cancelopt::Enable ? fb_cancel_enable
+                              : request == sqldriver::cancelopt::Abort  ? fb_cancel_abort
                                                                         : fb_cancel_raise;
     // A status of its own: the connection's slot belongs to the thread whose
     // call is being cancelled.
     ISC_STATUS_ARRAY status{};
     m_client->cancelOperation(status, &target, option);
     // Cancelling when nothing runs, or racing a detach, fails harmlessly.
+}
+
+std::string ConnectionCore::silenceNote(const sqldriver::ErrorCodes& codes,
+                                        std::chrono::steady_clock::duration waited) const {
+    if (m_silenceWatched == 0 || m_options.silenceTimeout <= 0) return {};
+    // The probes show a silent server at the soonest after the first one and
+    // every retry went unanswered. A reset or a refused connection fails at
+    // once; only a call that waited that long met the silence.
+    const SilenceTimes times = silenceTimes(m_options.silenceTimeout);
+    const int unanswered = times.idle + times.interval * times.count;
+    if (waited + std::chrono::seconds(1) < std::chrono::seconds(unanswered)) return {};
+    const bool network = std::any_of(std::begin(codes.gds), std::end(codes.gds), [](std::int32_t code) {
+        return code == isc_net_read_err || code == isc_net_write_err;
+    });
+    if (!network) return {};
+    return "The server did not answer for " + std::to_string(unanswered) +
+           " s or more: the connection to it counts as lost.";
 }
 
 void ConnectionCore::claimTable(const std::string& table) {

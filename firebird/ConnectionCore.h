@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,7 +17,15 @@ namespace tarvel::fb {
 
 class ConnectionCore {
 public:
-    explicit ConnectionCore(ClientRef client) : m_client(std::move(client)) {}
+    explicit ConnectionCore(ClientRef client) : m_client(std::move(client)) { noteSilenceIn(m_errors); }
+    // Has `slot` add silenceNote() to the failures it records; the slot must
+    // not outlive this connection.
+    void noteSilenceIn(ErrorSlot& slot) const {
+        slot.noteFailuresWith(
+            [this](const sqldriver::ErrorCodes& codes, std::chrono::steady_clock::duration waited) {
+                return silenceNote(codes, waited);
+            });
+    }
 
     const ClientLibrary& client() const { return *m_client; }
     const ClientRef& clientRef() const { return m_client; }
@@ -68,6 +77,15 @@ public:
     // A request of sqldriver::cancelopt for the call running on the
     // attachment; safe from any thread. Not attached: nothing to do.
     void cancel(std::int32_t request);
+    // The TCP sockets of the attachment given the silence time-out at
+    // connecting; 0 when embedded or none was asked for.
+    int silenceWatched() const { return m_silenceWatched; }
+    // The line a failure's text gets when it is the silence time-out's doing:
+    // a network read or write error after a call that waited as long as the
+    // keep-alive probes take to find a silent server, on an attachment whose
+    // sockets have them. Empty otherwise.
+    std::string silenceNote(const sqldriver::ErrorCodes& codes,
+                            std::chrono::steady_clock::duration waited) const;
     // Claims `table` for a run on this attachment, replacing its earlier
     // claim, until claimTable("") or the detach: refused as a lock conflict,
     // with nothing left claimed, when the server shows another attachment
@@ -95,6 +113,7 @@ private:
     // while not attached.
     std::atomic<isc_db_handle> m_cancelTarget{0};
     bool m_lost = false;
+    int m_silenceWatched = 0;
 };
 
 }  // namespace tarvel::fb

@@ -73,7 +73,9 @@ std::string databaseParameters(const ConnectionOptions& options, const std::stri
         appendNumber(&buffer, isc_dpb_connect_timeout, static_cast<std::uint32_t>(options.connectionTimeout));
     // A plain path must open the file in this process, never slip through a
     // server that happens to run on this machine.
-    if (embedded) appendText(&buffer, isc_dpb_config, "configuration", "Providers=Engine12");
+    std::string configuration = embedded ? "Providers=Engine12" : "";
+    if (!embedded && !options.wireCrypt.empty()) configuration = "WireCrypt=" + options.wireCrypt;
+    if (!configuration.empty()) appendText(&buffer, isc_dpb_config, "configuration", configuration);
     return buffer;
 }
 

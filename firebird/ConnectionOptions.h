@@ -22,6 +22,8 @@ struct ConnectionOptions {
     int blobSizeKb = -1;        // -1: whole blobs
     int connectionTimeout = 0;  // seconds; 0: the client's default
     int lockTimeout = 0;        // seconds a writing transaction waits for a lock; 0: as long as it is held
+    std::string wireCrypt;      // the client's WireCrypt for a server attachment; empty: its own default
+    int silenceTimeout = 0;     // seconds a TCP attachment waits for a silent server; 0: the system's default
 };
 
 // Where the attachment goes: `database` with the host name and port options

@@ -2,8 +2,10 @@
 // exception inside the driver becomes the status an interface call returns.
 #pragma once
 
+#include <chrono>
 #include <cstring>
 #include <exception>
+#include <functional>
 #include <new>
 #include <string>
 
@@ -19,10 +21,14 @@ public:
     // returns its status.
     template <typename Work>
     sqldriver::Status run(Work&& work) noexcept {
+        // Timed only where a failure's text may depend on how long it waited.
+        const auto started =
+            m_note ? std::chrono::steady_clock::now() : std::chrono::steady_clock::time_point();
         try {
             work();
             return sqldriver::status::Ok;
         } catch (const DriverFailure& failure) {
+            if (m_note) return recordNoted(failure, std::chrono::steady_clock::now() - started);
             return record(failure.status(), failure.what(), failure.codes());
         } catch (const std::bad_alloc&) {
             return record(sqldriver::status::NoMemory, "out of memory");
@@ -32,6 +38,12 @@ public:
             return record(sqldriver::status::SqlError, "unknown failure");
         }
     }
+
+    // A line for the text of a failure (given its codes and how long its call
+    // ran) when it has one to add, else empty; none is asked by default.
+    using Note =
+        std::function<std::string(const sqldriver::ErrorCodes&, std::chrono::steady_clock::duration)>;
+    void noteFailuresWith(Note note) { m_note = std::move(note); }
 
     // codes: the server's, none for a failure of the driver's own.
     sqldriver::Status record(sqldriver::Status status, const char* message,
@@ -67,6 +79,19 @@ public:
     }
 
 private:
+    sqldriver::Status recordNoted(const DriverFailure& failure,
+                                  std::chrono::steady_clock::duration waited) noexcept {
+        try {
+            const std::string note = m_note(failure.codes(), waited);
+            if (!note.empty())
+                return record(failure.status(), (failure.what() + ("\n" + note)).c_str(), failure.codes());
+        } catch (...) {
+            // The failure keeps its own text.
+        }
+        return record(failure.status(), failure.what(), failure.codes());
+    }
+
+    Note m_note;
     std::string m_message;
     sqldriver::ErrorCodes m_codes;
 };

@@ -9,7 +9,9 @@ namespace tarvel::fb {
 using namespace sqldriver::status;
 
 FbCommand::FbCommand(std::shared_ptr<ConnectionCore> connection)
-    : m_connection(connection), m_statement(std::make_shared<PreparedStatement>(std::move(connection))) {}
+    : m_connection(connection), m_statement(std::make_shared<PreparedStatement>(std::move(connection))) {
+    m_connection->noteSilenceIn(errors());
+}
 
 sqldriver::Status FbCommand::setOption(std::int32_t option, std::int32_t value) {
     // The row-set size is the client library's business; every option is accepted.

@@ -74,6 +74,12 @@ sqldriver::Status FbConnection::setIntOption(std::int32_t option, std::int32_t v
                                         "lock timeout " + std::to_string(value) + " below 0");
                 options.lockTimeout = value;
                 break;
+            case connopt::SilenceTimeout:
+                if (value < 0 || value > 3600)
+                    throw DriverFailure(InvalidParameter,
+                                        "silence time-out " + std::to_string(value) + " outside 0 to 3600");
+                options.silenceTimeout = value;
+                break;
             default:
                 // Blocking mode, native handle, server version hint, OS
                 // authentication, multiple transactions and unknown codes.
@@ -101,6 +107,13 @@ sqldriver::Status FbConnection::setTextOption(std::int32_t option, const char* v
             case connopt::ClaimTable:
                 m_core->claimTable(text(value));
                 break;
+            case connopt::WireCrypt: {
+                const std::string mode = text(value);
+                if (!mode.empty() && mode != "Enabled" && mode != "Disabled" && mode != "Required")
+                    throw DriverFailure(InvalidParameter, "wire encryption '" + mode + "' unknown");
+                options.wireCrypt = mode;
+                break;
+            }
             default:
                 break;
         }
@@ -142,6 +155,12 @@ sqldriver::Status FbConnection::getOption(std::int32_t option, void* buffer, std
                 break;
             case connopt::LockTimeout:
                 putNumber(options.lockTimeout, buffer, size, resultLength);
+                break;
+            case connopt::SilenceTimeout:
+                putNumber(options.silenceTimeout, buffer, size, resultLength);
+                break;
+            case connopt::SilenceWatched:
+                putNumber(m_core->silenceWatched(), buffer, size, resultLength);
                 break;
             case connopt::ConnectionLost:
                 putNumber(m_core->isLost() ? 1 : 0, buffer, size, resultLength);
@@ -223,7 +242,7 @@ sqldriver::Status FbConnection::rollback() {
 sqldriver::Status FbConnection::cancel(std::int32_t request) {
     // Not through the error slot: the thread whose call is cancelled owns it.
     if (request != sqldriver::cancelopt::Raise && request != sqldriver::cancelopt::Disable &&
-        request != sqldriver::cancelopt::Enable)
+        request != sqldriver::cancelopt::Enable && request != sqldriver::cancelopt::Abort)
         return InvalidParameter;
     m_core->cancel(request);
     return Ok;

@@ -20,7 +20,9 @@ void place(Value* target, const Value& value) {
 }  // namespace
 
 FbCursor::FbCursor(std::shared_ptr<PreparedStatement> statement, Transaction transaction, unsigned result)
-    : m_statement(std::move(statement)), m_transaction(std::move(transaction)), m_result(result) {}
+    : m_statement(std::move(statement)), m_transaction(std::move(transaction)), m_result(result) {
+    m_statement->connection().noteSilenceIn(errors());
+}
 
 FbCursor::~FbCursor() {
     if (m_statement->isCurrentResult(m_result)) m_statement->endResult();

@@ -216,7 +216,18 @@ void runHistoryReset(ResetShell& shell, ResetQuery& scan, ResetQuery& work, Rese
     if (shell.confirm(kResetQuestion) != ResetShell::kYes) return;
     const int index = shell.chosenIndex();
     if (index != 0 && index != 1) return;
-    rebuildHistory(shell, kModes[index], scan, work, blocks, transactions, limits, clock);
+    try {
+        rebuildHistory(shell, kModes[index], scan, work, blocks, transactions, limits, clock);
+    } catch (const RunStopped&) {
+        throw;
+    } catch (...) {
+        // A stop ends the run as a stop wherever it lands: a call it cancelled
+        // (the claim, the count, the scan's opening and sort), or a connection
+        // it had to end, fails as itself and is told as the stop.
+        shell.holdStop();
+        shell.endIfStopped();
+        throw;
+    }
     shell.showInformation(kResetDone);
 }
 

@@ -30,13 +30,13 @@ StopSignals::StopSignals() {
     }
 }
 
-bool StopSignals::pendingNow() const {
+int StopSignals::pendingNow() const {
     sigset_t pending;
-    if (sigpending(&pending) != 0) return false;
+    if (sigpending(&pending) != 0) return 0;
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        if (sigismember(&pending, signal) == 1 && sigismember(&m_ignored, signal) != 1) return true;
+        if (sigismember(&pending, signal) == 1 && sigismember(&m_ignored, signal) != 1) return signal;
     }
-    return false;
+    return 0;
 }
 
 StopSignals::~StopSignals() {

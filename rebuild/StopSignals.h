@@ -40,9 +40,9 @@ public:
     int pollPending();
     // Takes every stop signal pending now and forgets them.
     void discardPending();
-    // Whether a stop signal not ignored at start waits to be taken, without
-    // taking it; safe from any thread.
-    bool pendingNow() const;
+    // A stop signal not ignored at start that waits to be taken (0 when none),
+    // left waiting; safe from any thread.
+    int pendingNow() const;
     static constexpr std::chrono::milliseconds kPollInterval{10};
 
     // The exit status of a program ended by a stop signal, as a shell reports

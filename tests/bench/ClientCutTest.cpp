@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <string>
 #include <thread>
 
@@ -70,6 +71,58 @@ TEST(ClientCut, TheRunEndsAtOnceAndAFreshRunIsRefused) {
     Transaction cleanup(admin);
     cleanup.executeImmediate("DELETE FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID <> CURRENT_CONNECTION");
     cleanup.commit();
+}
+
+// The proxy's "commit answer lost": the chosen commit reaches the server, and
+// its client sees only a lost connection.
+TEST(CommitAnswerLost, TheServerCommitsWhileTheClientSeesALostConnection) {
+    TARVEL_SKIP_WITHOUT_SERVER();
+    tarvel::testing::TempDir folder;
+    const std::string database = folder.file("lost.fdb");
+    const std::string password = tarvel::testing::testPassword();
+    tarvel::testing::createDatabase(database, "CREATE TABLE T (N INTEGER);");
+    // A server of the test's own that lets the wire go unencrypted (the
+    // shared one requires encryption), so that the proxy reads operations.
+    const std::string control = std::string(TARVEL_SOURCE_DIR) + "/tests/support/private-fbserver.sh ";
+    const std::string serverFolder = folder.file("server");
+    constexpr int kPort = 3072;
+    ASSERT_EQ(std::system(("TARVEL_FB_CONFIG='WireCrypt = Enabled' " + control + "start '" + serverFolder +
+                           "' " + std::to_string(kPort) + " >/dev/null")
+                              .c_str()),
+              0);
+    struct Killed {
+        std::string command;
+        ~Killed() { static_cast<void>(std::system(command.c_str())); }
+    } killed{control + "kill '" + serverFolder + "' >/dev/null"};
+    const std::string server =
+        tarvel::testing::serverAddress() + "/" + std::to_string(kPort) + ":" + database;
+    ProxyProcess proxy(binFolder() + "/tarvel_delay_proxy",
+                       tarvel::testing::serverAddress() + ":" + std::to_string(kPort), 0,
+                       {"--lose-commit-answer", "3"});
+    // Unencrypted, so that the proxy reads the operation codes.
+    Attachment client(Dsn{"127.0.0.1/" + std::to_string(proxy.port()) + ":" + database, "SYSDBA", password},
+                      std::nullopt, "WireCrypt=Disabled");
+    // The first two commits (one of them retaining) are answered.
+    Transaction first(client);
+    first.executeImmediate("INSERT INTO T VALUES (1)");
+    ISC_STATUS_ARRAY status{};
+    EXPECT_EQ(isc_commit_retaining(status, first.handle()), 0);
+    first.executeImmediate("INSERT INTO T VALUES (2)");
+    first.commit();
+    Transaction third(client);
+    third.executeImmediate("INSERT INTO T VALUES (3)");
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_ANY_THROW(third.commit()) << "the third commit's answer came";
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+    EXPECT_EQ(proxy.counts().clientResets, 1);
+
+    Attachment direct(Dsn{server, "SYSDBA", password});
+    Transaction look(direct, Transaction::Kind::ReadOnly);
+    Statement rows(direct, look,
+                   "SELECT CAST(LIST(N, ',') AS VARCHAR(100)) FROM (SELECT N FROM T ORDER BY N)");
+    rows.execute(look);
+    ASSERT_TRUE(rows.fetch());
+    EXPECT_EQ(rows.text(0), "1,2,3") << "every commit reached the server";
 }
 
 }  // namespace

@@ -90,17 +90,18 @@ TEST_F(ConnectionTest, BuiltInListOpensWithTheseCallsInOrder) {
     writeFiles(kBuiltInEntry);
     ASSERT_EQ(openError(), "");
     EXPECT_TRUE(connection().isOpen());
-    EXPECT_THAT(fakedriver::log(),
-                ElementsAreArray(std::vector<std::string>{
-                    "entry \"libfbclient.so.2\" \"\"", "driver.getSQLConnection",
-                    "connection.setTextOption 3 \"RoleName\"", "connection.setIntOption 4 1",
-                    "connection.setIntOption 5 0", "connection.setIntOption 6 0",
-                    "connection.setIntOption 16 3", "connection.setIntOption 25 0",
-                    "connection.connect \"127.0.0.1:d:\\\\Kestal\\\\Data\\\\Data45\\\\POSDATA.GDB\" "
-                    "\"SYSDBA\" \"quernmill\"",
-                    "connection.getOption 14 4", "connection.getSQLMetaData",
-                    "metadata.setOption 1 \"SYSDBA\"", "metadata.getOption 11 1",
-                    "connection.setIntOption 2 -1", "metadata.getOption 5 4", "metadata.getOption 15 4"}));
+    EXPECT_THAT(
+        fakedriver::log(),
+        ElementsAreArray(std::vector<std::string>{
+            "entry \"libfbclient.so.2\" \"\"", "driver.getSQLConnection",
+            "connection.setTextOption 3 \"RoleName\"", "connection.setIntOption 4 1",
+            "connection.setIntOption 5 0", "connection.setIntOption 6 0", "connection.setIntOption 16 3",
+            "connection.setIntOption 25 0", "connection.setIntOption 38 15",
+            "connection.connect \"127.0.0.1:d:\\\\Kestal\\\\Data\\\\Data45\\\\POSDATA.GDB\" "
+            "\"SYSDBA\" \"quernmill\"",
+            "connection.getOption 14 4", "connection.getSQLMetaData", "metadata.setOption 1 \"SYSDBA\"",
+            "metadata.getOption 11 1", "connection.setIntOption 2 -1", "metadata.getOption 5 4",
+            "metadata.getOption 15 4"}));
     EXPECT_EQ(connection().quoteChar(), '"');
     EXPECT_EQ(connection().isolationLevel(), 0);
     EXPECT_TRUE(connection().supportsTransaction());
@@ -146,6 +147,7 @@ TEST_P(OptionTest, HandsOver) {
     writeFiles(kMinimalEntry + c.lines);
     ASSERT_EQ(openError(), "") << c.what;
     std::vector<std::string> expected = c.options;
+    expected.push_back("connection.setIntOption 38 15");  // the silence time-out, always
     expected.push_back("connection.setIntOption 2 -1");
     EXPECT_THAT(optionCalls(), ElementsAreArray(expected)) << c.what;
     EXPECT_EQ(connection().isolationLevel(), c.isolation) << c.what;
@@ -206,7 +208,8 @@ TEST_F(ConnectionTest, BlobSizeAndLoginValues) {
     EXPECT_THAT(fakedriver::logOf("connection.connect"),
                 ElementsAre("connection.connect \"127.0.0.1:/x.fdb\" \"\" \"\""));
     EXPECT_TRUE(fakedriver::logOf("metadata.setOption").empty()) << "schema set without a user name";
-    EXPECT_THAT(fakedriver::logOf("connection.setIntOption"), ElementsAre("connection.setIntOption 2 64"));
+    EXPECT_THAT(fakedriver::logOf("connection.setIntOption"),
+                ElementsAre("connection.setIntOption 38 15", "connection.setIntOption 2 64"));
 }
 
 TEST_F(ConnectionTest, DriverAnswersAtOpening) {

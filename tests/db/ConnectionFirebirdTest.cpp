@@ -247,6 +247,24 @@ TEST_P(ConnectionFirebirdTest, LockWaitsAndLossesAreToldByCode) {
     const auto deleteP1 = [](SqlConnection& other) {
         run(other, "DELETE FROM STORY_IN WHERE PROD_ID = 'P1'");
     };
+    // Ends `other`'s call with `request` 300 ms into it; the call returns
+    // within a second of that.
+    const auto endedWaiting = [&](SqlConnection& other, std::int32_t request) {
+        other.beginTransaction();
+        std::thread canceller([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            other.cancel(request);
+        });
+        const auto started = std::chrono::steady_clock::now();
+        try {
+            deleteP1(other);
+        } catch (...) {
+            canceller.join();
+            EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1300));
+            throw;
+        }
+        canceller.join();
+    };
     const Case cases[] = {
         {"no wait",
          [&](SqlConnection&, SqlConnection&) {
@@ -257,23 +275,21 @@ TEST_P(ConnectionFirebirdTest, LockWaitsAndLossesAreToldByCode) {
          },
          FailureKind::LockConflict},
         {"cancelled wait",
+         [&](SqlConnection&, SqlConnection& other) { endedWaiting(other, sqldriver::cancelopt::Raise); },
+         FailureKind::Cancelled},
+        // What a stop does when a cancel changed nothing: the attachment is
+        // ended from the client's side, and the next use opens it afresh.
+        {"wait ended from the client's side",
          [&](SqlConnection&, SqlConnection& other) {
-             other.beginTransaction();
-             std::thread canceller([&] {
-                 std::this_thread::sleep_for(std::chrono::milliseconds(300));
-                 other.cancel(sqldriver::cancelopt::Raise);
-             });
-             const auto started = std::chrono::steady_clock::now();
              try {
-                 deleteP1(other);
-             } catch (...) {
-                 canceller.join();
-                 EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+                 endedWaiting(other, sqldriver::cancelopt::Abort);
+             } catch (const tarvel::DatabaseError&) {
+                 EXPECT_FALSE(other.isOpen());
+                 EXPECT_NO_THROW(run(other, "UPDATE STORY_IN SET PRICE = PRICE WHERE PROD_ID = 'P9'"));
                  throw;
              }
-             canceller.join();
          },
-         FailureKind::Cancelled},
+         FailureKind::ConnectionLost},
         {"table claimed twice",
          [&](SqlConnection& holder, SqlConnection& other) {
              holder.rollback();

@@ -1,8 +1,15 @@
 // Connection options as the program hands them over, and what the metadata
 // object reports.
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 #include <regex>
+#include <set>
+#include <vector>
 
 #include "DriverFixture.h"
+#include "SocketKeepAlive.h"
 
 namespace tarvel::testing {
 namespace {
@@ -78,6 +85,54 @@ TEST_P(Options, MetadataTellsTheUserTheDatabaseAndEachTable) {
     ASSERT_EQ(unconnected->getOption(connopt::ClientVersion, version, sizeof version, &written), status::Ok);
     EXPECT_TRUE(std::regex_search(version, std::regex(R"(^[A-Z]{2}-V\d+\.\d+\.\d+\.\d+ Firebird 3\.\d)")))
         << version;
+}
+
+// The silence time-out reaches the attachment's own socket over TCP, with
+// the times it stands for; an embedded attachment has none to give it.
+TEST_P(Options, TheSilenceTimeOutIsSetOnTheAttachmentsSocket) {
+    const struct {
+        int seconds;
+        fb::SilenceTimes times;
+    } timesCases[] = {{15, {5, 2, 3, 15000}}, {1, {1, 1, 3, 1000}}, {60, {20, 8, 3, 60000}}};
+    for (const auto& c : timesCases) {
+        const fb::SilenceTimes times = fb::silenceTimes(c.seconds);
+        EXPECT_EQ(times.idle, c.times.idle) << c.seconds;
+        EXPECT_EQ(times.interval, c.times.interval) << c.seconds;
+        EXPECT_EQ(times.count, c.times.count) << c.seconds;
+        EXPECT_EQ(times.userTimeoutMs, c.times.userTimeoutMs) << c.seconds;
+    }
+    const std::string database = makeDatabase(kSchema);
+    const bool server = GetParam() == Access::Server;
+    for (const int seconds : {15, 0}) {
+        SCOPED_TRACE(seconds);
+        const std::set<int> before = fb::connectedTcpSockets();
+        ConnectionPtr connection = newConnection();
+        ASSERT_EQ(connection->setIntOption(connopt::SilenceTimeout, seconds), status::Ok);
+        ASSERT_EQ(connection->connect(database.c_str(), "SYSDBA", testPassword().c_str()), status::Ok)
+            << errorMessage(connection.get());
+        std::int32_t watched = -1, written = 0;
+        ASSERT_EQ(connection->getOption(connopt::SilenceWatched, &watched, sizeof watched, &written),
+                  status::Ok);
+        EXPECT_EQ(watched, server && seconds > 0 ? 1 : 0);
+        std::vector<int> made;
+        for (int descriptor : fb::connectedTcpSockets())
+            if (before.count(descriptor) == 0) made.push_back(descriptor);
+        ASSERT_EQ(made.size(), server ? 1u : 0u);
+        if (!server) continue;
+        int idle = 0;
+        unsigned userTimeout = 0;
+        socklen_t length = sizeof idle;
+        ASSERT_EQ(::getsockopt(made[0], IPPROTO_TCP, TCP_KEEPIDLE, &idle, &length), 0);
+        length = sizeof userTimeout;
+        ASSERT_EQ(::getsockopt(made[0], IPPROTO_TCP, TCP_USER_TIMEOUT, &userTimeout, &length), 0);
+        if (seconds > 0) {
+            EXPECT_EQ(idle, 5);
+        }
+        EXPECT_EQ(userTimeout, seconds > 0 ? 15000u : 0u) << "none without the option";
+    }
+    ConnectionPtr refusing = newConnection();
+    EXPECT_EQ(refusing->setIntOption(connopt::SilenceTimeout, -1), status::InvalidParameter);
+    EXPECT_EQ(refusing->setIntOption(connopt::SilenceTimeout, 3601), status::InvalidParameter);
 }
 
 TEST_P(Options, CharacterSetAndAnUngrantedRoleAreAccepted) {

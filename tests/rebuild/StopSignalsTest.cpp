@@ -6,11 +6,17 @@
 #include <pthread.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <mutex>
 #include <thread>
+#include <utility>
+#include <vector>
 
+#include "SqlDriver.h"
 #include "StopSignals.h"
 #include "WaitCanceller.h"
 
@@ -131,6 +137,81 @@ TEST(StopSignals, AThreadForTheRunTakesNoSignalFromItsFirstInstruction) {
     EXPECT_TRUE(startedBlocked);
     EXPECT_FALSE(blockedNow(SIGTERM)) << "the creator's mask is given back";
     pthread_sigmask(SIG_SETMASK, &original, nullptr);
+}
+
+// What the watching thread asks of the connection while a stop signal stays
+// untaken for a while, then once the run has taken it.
+TEST(WaitCanceller, CancelsThenEndsTheConnectionThenTheProcessWhileAStopStaysUntaken) {
+    using Clock = std::chrono::steady_clock;
+    using std::chrono::milliseconds;
+    namespace cancelopt = sqldriver::cancelopt;
+    struct Case {
+        milliseconds untaken;  // how long the signal waits before the run takes it
+        bool settle;           // the run then settles the canceller (it took the stop)
+        bool raised;           // at least one Raise
+        int aborts;
+        bool ended;  // the process was to end with the signal
+    };
+    const Case cases[] = {
+        {milliseconds(100), false, false, 0, false},  // taken within the grace: nothing to cancel
+        {milliseconds(1200), false, true, 0, false}, {milliseconds(3300), false, true, 1, false},
+        {milliseconds(5500), false, true, 1, true},  {milliseconds(800), true, true, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.untaken.count());
+        std::atomic<int> pending{0};
+        std::mutex lock;
+        std::vector<std::pair<std::int32_t, Clock::duration>> requests;
+        std::atomic<int> endedWith{0};
+        Clock::time_point sent;
+        {
+            WaitCanceller canceller([&] { return pending.load(); },
+                                    [&](std::int32_t request) {
+                                        std::lock_guard hold(lock);
+                                        requests.emplace_back(request, Clock::now() - sent);
+                                    },
+                                    [&](int signal) { endedWith = signal; });
+            sent = Clock::now();
+            pending = SIGTERM;
+            std::this_thread::sleep_for(c.untaken);
+            if (c.settle) {
+                // The run takes the signal, then settles: a later one changes nothing.
+                pending = 0;
+                canceller.settle();
+                canceller.settle();
+                pending = SIGINT;
+                std::this_thread::sleep_for(WaitCanceller::kGrace + WaitCanceller::kRepeat * 2);
+            }
+            pending = 0;
+        }
+        std::lock_guard hold(lock);
+        const auto count = [&](std::int32_t request) {
+            return std::count_if(requests.begin(), requests.end(),
+                                 [&](const auto& r) { return r.first == request; });
+        };
+        EXPECT_EQ(count(cancelopt::Raise) > 0, c.raised);
+        EXPECT_EQ(count(cancelopt::Abort), c.aborts);
+        EXPECT_EQ(endedWith.load(), c.ended ? SIGTERM : 0);
+        EXPECT_EQ(count(cancelopt::Disable), c.settle ? 1 : 0);
+        EXPECT_EQ(count(cancelopt::Enable), c.settle ? 1 : 0);
+        bool aborted = false;
+        for (const auto& [request, at] : requests) {
+            if (request == cancelopt::Raise) {
+                EXPECT_GE(at, WaitCanceller::kGrace) << "a cancel before the grace is over";
+                EXPECT_FALSE(aborted) << "a cancel after the connection was ended";
+            }
+            if (request == cancelopt::Abort) {
+                EXPECT_GE(at, WaitCanceller::kGrace + WaitCanceller::kAbortAfter);
+                aborted = true;
+            }
+        }
+        if (c.settle) {
+            ASSERT_GE(requests.size(), 2u);
+            EXPECT_EQ(requests[requests.size() - 2].first, cancelopt::Disable)
+                << "settling ends the requests";
+            EXPECT_EQ(requests.back().first, cancelopt::Enable);
+        }
+    }
 }
 
 }  // namespace

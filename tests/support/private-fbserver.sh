@@ -11,7 +11,9 @@
 # Connect as 127.0.0.1/<port>:<database path>, as SYSDBA with the test
 # password (TARVEL_FB_PASSWORD, default tarvel-test), which the server's own
 # security database, made for it here, holds. Runs as any user: the server
-# runs as the caller.
+# runs as the caller. TARVEL_FB_CONFIG: lines added to its firebird.conf when
+# the folder is first used (WireCrypt = Enabled, for a proxy that reads the
+# operations).
 set -euo pipefail
 
 root=$(ls -d /usr/lib/*/firebird/3.0 | head -n 1)
@@ -32,6 +34,7 @@ start)
             echo "SecurityDatabase = $folder/security3.fdb"
             echo "RemoteServicePort = $port"
             echo "RemoteBindAddress = 127.0.0.1"
+            if [ -n "${TARVEL_FB_CONFIG:-}" ]; then printf '%s\n' "$TARVEL_FB_CONFIG"; fi
         } > "$folder/root/firebird.conf"
         printf 'security.db = %s\n{\n\tRemoteAccess = false\n}\n' "$folder/security3.fdb" > "$folder/root/databases.conf"
         # Made embedded under the server's configuration, so that SYSDBA is
