@@ -130,9 +130,10 @@ std::string blockLoopText(bool handlers) {
         "VALUES (:p, :pr, :b, :d, :t, :c, :s, :u);\nEND\nBEGIN\n";
     for (int line = 0; line < kBlockLines; ++line) {
         const std::string l = std::to_string(line);
-        const std::string call = "EXECUTE PROCEDURE W(:P" + l + ", :R" + l + ", :B" + l + ", :D" + l + ", :T" + l +
-                                 ", :C" + l + ", :S" + l + ", :U" + l + ");";
-        text += "IF (N > " + l + ") THEN " + (handlers ? "BEGIN " + call + " WHEN ANY DO EXIT; END" : call) + "\n";
+        const std::string call = "EXECUTE PROCEDURE W(:P" + l + ", :R" + l + ", :B" + l + ", :D" + l +
+                                 ", :T" + l + ", :C" + l + ", :S" + l + ", :U" + l + ");";
+        text += "IF (N > " + l + ") THEN " + (handlers ? "BEGIN " + call + " WHEN ANY DO EXIT; END" : call) +
+                "\n";
     }
     return text + "END";
 }

@@ -183,21 +183,31 @@ void rebuildHistory(ResetShell& shell, const HistoryMode& mode, ResetQuery& scan
         }
         group.finish();
     } catch (...) {
-        // A call cancelled because a stop signal waited ends the run as that
-        // stop, once the finished lines are put away.
-        const bool cancelled = failureKindOf(std::current_exception()) == FailureKind::Cancelled;
-        bool stopped = false;
+        // A stop that waits (a call it cancelled, a connection it ended, or
+        // any failure while it waited) is taken first, so that nothing more
+        // is cancelled while the finished lines are put away, and the run
+        // then ends as that stop, the bar at the lines in the table.
+        std::exception_ptr stop;
         try {
             throw;
         } catch (const RunStopped&) {
-            stopped = true;
+            stop = std::current_exception();
         } catch (...) {
         }
-        if (cancelled) shell.holdStop();
+        shell.holdStop();
         group.abandon();
-        if (cancelled || stopped) showWrittenLines(shell, group, handled);
-        if (cancelled) shell.endIfStopped();
-        if (!stopped) showFailedLine(shell, group);
+        if (!stop) {
+            try {
+                shell.endIfStopped();
+            } catch (const RunStopped&) {
+                stop = std::current_exception();
+            }
+        }
+        if (stop) {
+            showWrittenLines(shell, group, handled);
+            std::rethrow_exception(stop);
+        }
+        showFailedLine(shell, group);
         if (group.lostLines()) throwWithLostLines(std::current_exception(), *group.lostLines());
         throw;
     }
