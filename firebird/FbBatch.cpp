@@ -43,7 +43,9 @@ constexpr int kFirstValue = 1;
 }  // namespace
 
 FbBatch::FbBatch(std::shared_ptr<ConnectionCore> connection)
-    : m_connection(connection), m_statement(std::make_shared<PreparedStatement>(std::move(connection))) {}
+    : m_connection(connection), m_statement(std::make_shared<PreparedStatement>(std::move(connection))) {
+    m_connection->noteSilenceIn(errors());
+}
 
 sqldriver::Status FbBatch::prepare(const sqldriver::BatchShape* shape) {
     return run([&] {
