@@ -79,11 +79,11 @@ END^
 SET TERM ; ^
 )";
 
-// Rows of STORY_IN, asked of the server.
-int historyRows(const std::string& path) {
-    const std::string command =
-        "echo 'SELECT COUNT(*) FROM STORY_IN;' | isql-fb -q -user SYSDBA -password '" + testPassword() +
-        "' '" + serverDatabase(path) + "' 2>&1";
+// The number a query of one count gives, asked of the server at `database`
+// (a server's form of the path); -1 when there is none.
+int countOf(const std::string& database, const std::string& query) {
+    const std::string command = "echo '" + query + "' | isql-fb -q -user SYSDBA -password '" +
+                                testPassword() + "' '" + database + "' 2>&1";
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe) return -1;
     std::string output;
@@ -92,6 +92,11 @@ int historyRows(const std::string& path) {
     ::pclose(pipe);
     const auto digit = output.find_first_of("0123456789", output.find("COUNT"));
     return digit == std::string::npos ? -1 : std::atoi(output.c_str() + digit);
+}
+
+// Rows of STORY_IN, asked of the shared server.
+int historyRows(const std::string& path) {
+    return countOf(serverDatabase(path), "SELECT COUNT(*) FROM STORY_IN;");
 }
 
 // An isql session that updates LOCK_ME's row and keeps its transaction open
@@ -329,6 +334,80 @@ TEST_F(StopEndToEnd, AStopInTheFirstSecondOfALongRunEndsAsAStop) {
         EXPECT_LT(took, seconds(3));
     }
     expectARerunCompletes(300000);
+}
+
+// 5,000 lines of as many pairs: five groups of 1,000 lines.
+const char* const kGroupsScript = R"(
+CREATE TABLE INSTORAGE_SUB (
+    PROVIDER_ID VARCHAR(10) NOT NULL, PROD_ID VARCHAR(20) NOT NULL, B_PRICE NUMERIC(12,4),
+    BILL_DATE DATE NOT NULL, TEMPPRODID VARCHAR(20), PROD_BARCODE VARCHAR(40),
+    SALE_PRICE NUMERIC(12,4), U_DIS NUMERIC(5,2));
+CREATE TABLE STORY_IN (
+    PROVIDER_ID VARCHAR(10), PROD_ID VARCHAR(20), STD_COST NUMERIC(12,4), CHG_DATE DATE,
+    TEMPPRODID VARCHAR(20), PROD_BARCODE VARCHAR(13), SALE_PRICE NUMERIC(12,4), U_DIS NUMERIC(5,2));
+COMMIT;
+SET TERM ^ ;
+EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN
+  WHILE (I < 5000) DO BEGIN
+    INSERT INTO INSTORAGE_SUB VALUES ('P' || LPAD(:I, 5, '0'), 'A', 10, '2024-01-01', 'T', 'B', 20, 5);
+    INSERT INTO STORY_IN VALUES ('P' || LPAD(:I, 5, '0'), 'OLD', 1, '2000-01-01', 'T', 'OLD', 1, 1);
+    I = I + 1;
+  END
+END^
+SET TERM ; ^
+)";
+
+// The answer to one of the run's commits is lost (the delay proxy passes the
+// commit to the server, which carries it out, then resets the run's socket):
+// the run ends at once, writing nothing again, with a line that names the
+// group's lines as maybe committed, and every pair holds exactly one row;
+// a rerun completes the table. The commits are counted over the whole
+// attachment (the claim's and the count's own too), so the proxy is set to
+// lose the N-th for N = 1, 2, ... until one falls on a group.
+TEST_F(StopEndToEnd, ACommitWhoseAnswerIsLostIsReportedAndEveryPairKeepsOneRow) {
+    makeDatabase(kGroupsScript);
+    // A server of the test's own that lets the wire go unencrypted (the
+    // shared one requires encryption), so that the proxy reads operations.
+    const std::string control = std::string(TARVEL_SOURCE_DIR) + "/tests/support/private-fbserver.sh ";
+    const std::string serverFolder = m_dir.file("server");
+    constexpr int kPort = 3073;
+    ASSERT_EQ(std::system(("TARVEL_FB_CONFIG='WireCrypt = Enabled' " + control + "start '" + serverFolder +
+                           "' " + std::to_string(kPort) + " >/dev/null")
+                              .c_str()),
+              0);
+    struct Killed {
+        std::string command;
+        ~Killed() { static_cast<void>(std::system(command.c_str())); }
+    } killed{control + "kill '" + serverFolder + "' >/dev/null"};
+    const std::string direct = serverAddress() + "/" + std::to_string(kPort) + ":" + m_database;
+    const char* const doubledPairs =
+        "SELECT COUNT(*) FROM (SELECT PROVIDER_ID FROM STORY_IN GROUP BY PROVIDER_ID, TEMPPRODID "
+        "HAVING COUNT(*) <> 1);";
+    bool groupLost = false;
+    for (int commit = 1; commit <= 12 && !groupLost; ++commit) {
+        SCOPED_TRACE("commit " + std::to_string(commit));
+        bench::ProxyProcess proxy(binFolder() + "/tarvel_delay_proxy",
+                                  serverAddress() + ":" + std::to_string(kPort), 0,
+                                  {"--lose-commit-answer", std::to_string(commit)});
+        auto run = start(serverAddress() + "/" + std::to_string(proxy.port()) + ":" + m_database,
+                         "WireCrypt=Disabled\n");
+        const auto [code, took] = endOf(*run, seconds(60));
+        ASSERT_TRUE(code) << "still running a minute after its start";
+        EXPECT_LT(took, seconds(30));
+        if (*code == 0) continue;  // that commit was not the run's, or came after its end
+        EXPECT_EQ(*code, 1) << errors();
+        groupLost =
+            errors().find(" may or may not have been committed: the answer to the commit was lost.") !=
+            std::string::npos;
+        EXPECT_EQ(countOf(direct, doubledPairs), 0) << "a pair without its one row: " << errors();
+        EXPECT_EQ(countOf(direct, "SELECT COUNT(*) FROM STORY_IN;"), 5000) << errors();
+    }
+    EXPECT_TRUE(groupLost) << "no commit of the first twelve ended a group";
+    auto rerun = start(direct, "WireCrypt=Disabled\n", "rerun");
+    const std::optional<int> code = rerun->waitFor(seconds(60));
+    ASSERT_TRUE(code);
+    EXPECT_EQ(*code, 0) << errors("rerun");
+    EXPECT_EQ(countOf(direct, "SELECT COUNT(*) FROM STORY_IN WHERE STD_COST = 1;"), 0) << "an old row left";
 }
 
 }  // namespace
