@@ -1,6 +1,6 @@
 // The values one qualifying document line hands to its DELETE and INSERT,
-// kept until its block is written, and until its group is committed, so that
-// the pair can be written again after its transaction was rolled back.
+// kept until its block is written (a line the block stopped at runs alone
+// from them) and until its group is committed (which tells its pair).
 #pragma once
 
 #include <string>

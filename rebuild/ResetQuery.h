@@ -55,10 +55,10 @@ public:
     // clear text); the claim ends with releaseClaim() or the connection.
     virtual void claim(const std::string& table) { (void)table; }
     virtual void releaseClaim() noexcept {}
-    // One line per call: marks the open transaction before a line's
-    // statements, so that a line refused on its own can be undone alone
-    // (undoLine) while the lines before it stay, with nothing written again.
-    // Nothing by default.
+    // Marks the open transaction before a line's own statements (one line
+    // per call, or a line a block stopped at), so that the line, refused, is
+    // undone alone (undoLine) while the lines before it stay, with nothing
+    // written again. Nothing by default.
     virtual void markLine() {}
     // Undoes the open transaction back to the last mark; false when that
     // cannot be done (no marks kept), and the whole transaction must go.
