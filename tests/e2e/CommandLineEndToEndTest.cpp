@@ -4,13 +4,17 @@
 // --check with its exit codes, in prose and JSON. Every
 // case runs the program in a process of its own and looks at its exit code,
 // both outputs, and the history table of each database afterwards.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <regex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -98,7 +102,9 @@ struct CommandLineCase {
     // {unreadable} a password file of mode 0000.
     std::vector<std::string> arguments;
     // NAME=value settings; "{stdout}=/dev/full" is none: it makes standard
-    // output a device that takes no write (the output then counts as empty).
+    // output a device that takes no write (the output then counts as empty);
+    // nor is "{claim}=TABLE": an isql-fb session holds a run's claim on TABLE
+    // of the first database, through the server, while the run runs.
     std::vector<std::string> environment;
     const char* passwordFile;  // its content; nullptr: no such file
     const char* credential;    // content of {creds}/password; nullptr: none
@@ -521,6 +527,19 @@ const CommandLineCase kCases[] = {
      "and "
      "mode, [^ ]+ 0000, give this user \\([^)]+\\) no read access\\.\n",
      Rebuilt::None},
+    {"--check while another run holds the history table",
+     Access::Server,
+     "User_Name=SYSDBA\nPassword={pw}\n",
+     {"--check", "purchase"},
+     {"{claim}=STORY_IN"},
+     nullptr,
+     nullptr,
+     "",
+     1,
+     "(.|\n)*claim of STORY_IN for a run: refused: STORY_IN is being rebuilt by another run \\(isql-fb, "
+     "process [0-9]+(.|\n)*",
+     "",
+     Rebuilt::None},
     {"--check on a missing file",
      Access::Embedded,
      "",
@@ -536,6 +555,47 @@ const CommandLineCase kCases[] = {
 };
 
 class CommandLineEndToEnd : public ::testing::TestWithParam<CommandLineCase> {};
+
+// An isql-fb session that holds a run's claim on `table` (the mark a run
+// leaves on its attachment) until its end. Its statements come through a
+// FIFO, so it waits for more between them.
+class ClaimHolder {
+public:
+    ClaimHolder(const TempDir& dir, const std::string& database, const std::string& table)
+        : m_fifo(dir.file("claim.fifo")) {
+        if (::mkfifo(m_fifo.c_str(), 0600) != 0) throw std::runtime_error("mkfifo failed");
+        // Open for writing before the session opens it for reading.
+        m_input = ::open(m_fifo.c_str(), O_RDWR | O_CLOEXEC);
+        if (m_input < 0) throw std::runtime_error("cannot open the claim's FIFO");
+        bench::ChildProcess::Setup setup;
+        setup.inputFile = m_fifo;
+        setup.outputPipe = true;
+        m_isql.emplace(
+            "/usr/bin/isql-fb",
+            std::vector<std::string>{"-q", "-user", "SYSDBA", "-password", testPassword(), database}, setup);
+        send("SELECT 'HELD' || RDB$SET_CONTEXT('USER_SESSION', 'TARVEL_RUN_CLAIM', '" + table +
+             "') FROM RDB$DATABASE;\n");
+        while (m_isql->readLine(std::chrono::seconds(20)).find("HELD") == std::string::npos) {
+        }
+    }
+    ~ClaimHolder() {
+        send("QUIT;\n");
+        ::close(m_input);
+        m_isql->waitFor(std::chrono::seconds(10));
+    }
+    ClaimHolder(const ClaimHolder&) = delete;
+    ClaimHolder& operator=(const ClaimHolder&) = delete;
+
+private:
+    void send(const std::string& text) {
+        if (::write(m_input, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+            throw std::runtime_error("cannot write to the claim's session");
+    }
+
+    std::string m_fifo;
+    std::optional<bench::ChildProcess> m_isql;
+    int m_input = -1;
+};
 
 TEST_P(CommandLineEndToEnd, RunsAsTheOptionsSay) {
     const CommandLineCase& c = GetParam();
@@ -597,7 +657,7 @@ TEST_P(CommandLineEndToEnd, RunsAsTheOptionsSay) {
                          "JOURNAL_STREAM="};
     const bool fullOutput = std::ranges::count(c.environment, std::string("{stdout}=/dev/full")) > 0;
     for (const std::string& setting : c.environment) {
-        if (setting.starts_with("{stdout}")) continue;
+        if (setting.starts_with("{")) continue;
         const std::string name = setting.substr(0, setting.find('=') + 1);
         std::erase_if(setup.environment, [&](const std::string& given) { return given.starts_with(name); });
         setup.environment.push_back(expand(setting));
@@ -607,8 +667,12 @@ TEST_P(CommandLineEndToEnd, RunsAsTheOptionsSay) {
     setup.errorFile = dir.file("stderr");
     std::vector<std::string> arguments;
     for (const std::string& argument : c.arguments) arguments.push_back(expand(argument));
+    std::optional<ClaimHolder> holder;
+    for (const std::string& setting : c.environment)
+        if (setting.starts_with("{claim}=")) holder.emplace(dir, serverDatabase(first), setting.substr(8));
     bench::ChildProcess run(binFolder() + "/tarvel-rebuild", arguments, setup);
     const std::optional<int> code = run.waitFor(std::chrono::seconds(120));
+    holder.reset();
     ASSERT_TRUE(code) << "still running after 2 minutes";
     const std::string output = fullOutput ? "" : readFile(dir.file("stdout"));
     const std::string errors = readFile(dir.file("stderr"));
