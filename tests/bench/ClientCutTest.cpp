@@ -86,19 +86,9 @@ TEST(CommitAnswerLost, TheServerCommitsWhileTheClientSeesALostConnection) {
     tarvel::testing::createDatabase(database, "CREATE TABLE T (N INTEGER);");
     // A server of the test's own that lets the wire go unencrypted (the
     // shared one requires encryption), so that the proxy reads operations.
-    const std::string control = std::string(TARVEL_SOURCE_DIR) + "/tests/support/private-fbserver.sh ";
-    const std::string serverFolder = folder.file("server");
     constexpr int kPort = 3072;
-    ASSERT_EQ(std::system(("TARVEL_FB_CONFIG='WireCrypt = Enabled' " + control + "start '" + serverFolder +
-                           "' " + std::to_string(kPort) + " >/dev/null")
-                              .c_str()),
-              0);
-    struct Killed {
-        std::string command;
-        ~Killed() { static_cast<void>(std::system(command.c_str())); }
-    } killed{control + "kill '" + serverFolder + "' >/dev/null"};
-    const std::string server =
-        tarvel::testing::serverAddress() + "/" + std::to_string(kPort) + ":" + database;
+    const tarvel::testing::PrivateServer privateServer(kPort, "WireCrypt = Enabled");
+    const std::string server = privateServer.database(database);
     ProxyProcess proxy(binFolder() + "/tarvel_delay_proxy",
                        tarvel::testing::serverAddress() + ":" + std::to_string(kPort), 0,
                        {"--lose-commit-answer", "3"});

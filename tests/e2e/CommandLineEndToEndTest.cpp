@@ -4,9 +4,7 @@
 // --check with its exit codes, in prose and JSON. Every
 // case runs the program in a process of its own and looks at its exit code,
 // both outputs, and the history table of each database afterwards.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,12 +12,12 @@
 #include <filesystem>
 #include <optional>
 #include <regex>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "ChildProcess.h"
 #include "FileText.h"
+#include "IsqlSession.h"
 #include "TestDatabase.h"
 
 namespace tarvel::testing {
@@ -557,44 +555,18 @@ const CommandLineCase kCases[] = {
 class CommandLineEndToEnd : public ::testing::TestWithParam<CommandLineCase> {};
 
 // An isql-fb session that holds a run's claim on `table` (the mark a run
-// leaves on its attachment) until its end. Its statements come through a
-// FIFO, so it waits for more between them.
+// leaves on its attachment) until its end.
 class ClaimHolder {
 public:
     ClaimHolder(const TempDir& dir, const std::string& database, const std::string& table)
-        : m_fifo(dir.file("claim.fifo")) {
-        if (::mkfifo(m_fifo.c_str(), 0600) != 0) throw std::runtime_error("mkfifo failed");
-        // Open for writing before the session opens it for reading.
-        m_input = ::open(m_fifo.c_str(), O_RDWR | O_CLOEXEC);
-        if (m_input < 0) throw std::runtime_error("cannot open the claim's FIFO");
-        bench::ChildProcess::Setup setup;
-        setup.inputFile = m_fifo;
-        setup.outputPipe = true;
-        m_isql.emplace(
-            "/usr/bin/isql-fb",
-            std::vector<std::string>{"-q", "-user", "SYSDBA", "-password", testPassword(), database}, setup);
-        send("SELECT 'HELD' || RDB$SET_CONTEXT('USER_SESSION', 'TARVEL_RUN_CLAIM', '" + table +
-             "') FROM RDB$DATABASE;\n");
-        while (m_isql->readLine(std::chrono::seconds(20)).find("HELD") == std::string::npos) {
-        }
+        : m_session(dir.file("claim.fifo"), database, testPassword()) {
+        m_session.send("SELECT 'HELD' || RDB$SET_CONTEXT('USER_SESSION', 'TARVEL_RUN_CLAIM', '" + table +
+                       "') FROM RDB$DATABASE;\n");
+        m_session.waitForLine("HELD");
     }
-    ~ClaimHolder() {
-        send("QUIT;\n");
-        ::close(m_input);
-        m_isql->waitFor(std::chrono::seconds(10));
-    }
-    ClaimHolder(const ClaimHolder&) = delete;
-    ClaimHolder& operator=(const ClaimHolder&) = delete;
 
 private:
-    void send(const std::string& text) {
-        if (::write(m_input, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
-            throw std::runtime_error("cannot write to the claim's session");
-    }
-
-    std::string m_fifo;
-    std::optional<bench::ChildProcess> m_isql;
-    int m_input = -1;
+    bench::IsqlSession m_session;
 };
 
 TEST_P(CommandLineEndToEnd, RunsAsTheOptionsSay) {

@@ -471,25 +471,6 @@ TEST_P(ResetEndToEnd, ValuesArriveByteForByte) {
     EXPECT_EQ(db.shell.informations, std::vector<std::string>{kResetDone});
 }
 
-// A server of the test's own, started and killed through private-fbserver.sh.
-class PrivateServer {
-public:
-    PrivateServer() { start(); }
-    ~PrivateServer() { control("kill"); }
-    void start() { ASSERT_EQ(control("start"), 0) << "the private server did not start"; }
-    void kill() { ASSERT_EQ(control("kill"), 0) << "the private server did not end"; }
-
-private:
-    int control(const std::string& command) {
-        const std::string line = std::string(TARVEL_SOURCE_DIR) + "/tests/support/private-fbserver.sh " +
-                                 command + " '" + m_dir.path() + "' " + std::to_string(kPrivatePort) +
-                                 " >/dev/null";
-        return std::system(line.c_str());
-    }
-
-    TempDir m_dir;
-};
-
 // 120 pairs of three lines each, every pair with a history row before the run.
 std::string manyPairsScript() {
     return std::string(kSchema) +
@@ -511,7 +492,7 @@ std::string manyPairsScript() {
 
 TEST(ResetEndToEndLostServer, TheNextRunReconnectsAndCompletes) {
     FixedFormats formats;
-    PrivateServer server;
+    PrivateServer server(kPrivatePort);
     const char* const pairsWithoutOneRow =
         "SELECT COUNT(*) FROM (SELECT PROVIDER_ID, TEMPPRODID FROM STORY_IN GROUP BY 1, 2 HAVING COUNT(*) <> "
         "1)";

@@ -22,6 +22,7 @@
 
 #include "ChildProcess.h"
 #include "FileText.h"
+#include "IsqlSession.h"
 #include "ProxyProcess.h"
 #include "TestDatabase.h"
 
@@ -100,54 +101,22 @@ int historyRows(const std::string& path) {
 }
 
 // An isql session that updates LOCK_ME's row and keeps its transaction open
-// until release() or its end. Its statements come through a FIFO, so it
-// waits for more between them.
+// until release() or its end.
 class LockHolder {
 public:
-    LockHolder(const TempDir& dir, const std::string& database) : m_fifo(dir.file("holder.fifo")) {
-        ::unlink(m_fifo.c_str());  // an earlier holder's
-        if (::mkfifo(m_fifo.c_str(), 0600) != 0) throw std::runtime_error("mkfifo failed");
-        // Opened for writing before the session opens it for reading: the
-        // spawn waits for the child's opening, which waits for a writer.
-        m_input = ::open(m_fifo.c_str(), O_RDWR | O_CLOEXEC);
-        if (m_input < 0) throw std::runtime_error("cannot open the holder's FIFO");
-        bench::ChildProcess::Setup setup;
-        setup.inputFile = m_fifo;
-        setup.outputPipe = true;
-        m_isql.emplace("/usr/bin/isql-fb",
-                       std::vector<std::string>{"-q", "-user", "SYSDBA", "-password", testPassword(),
-                                                serverDatabase(database)},
-                       setup);
-        send(
+    LockHolder(const TempDir& dir, const std::string& database)
+        : m_session(dir.file("holder.fifo"), serverDatabase(database), testPassword()) {
+        m_session.send(
             "SET TRANSACTION WAIT;\nUPDATE LOCK_ME SET N = N + 1;\nSELECT 'HELD' || 'NOW' FROM "
             "RDB$DATABASE;\n");
-        while (m_isql->readLine(seconds(20)).find("HELDNOW") == std::string::npos) {
-        }
+        m_session.waitForLine("HELDNOW");
     }
-    ~LockHolder() {
-        release();
-        if (m_isql) m_isql->waitFor(seconds(10));
-    }
-    LockHolder(const LockHolder&) = delete;
-    LockHolder& operator=(const LockHolder&) = delete;
 
     // Rolls the update back and ends the session.
-    void release() {
-        if (m_input < 0) return;
-        send("ROLLBACK;\nQUIT;\n");
-        ::close(m_input);
-        m_input = -1;
-    }
+    void release() { m_session.end("ROLLBACK;\nQUIT;\n"); }
 
 private:
-    void send(const std::string& text) {
-        if (::write(m_input, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
-            throw std::runtime_error("cannot write to the holder");
-    }
-
-    std::string m_fifo;
-    std::optional<bench::ChildProcess> m_isql;
-    int m_input = -1;
+    bench::IsqlSession m_session;
 };
 
 // Packet-filter rules that drop everything to and from a loopback port, taken
@@ -368,18 +337,9 @@ TEST_F(StopEndToEnd, ACommitWhoseAnswerIsLostIsReportedAndEveryPairKeepsOneRow) 
     makeDatabase(kGroupsScript);
     // A server of the test's own that lets the wire go unencrypted (the
     // shared one requires encryption), so that the proxy reads operations.
-    const std::string control = std::string(TARVEL_SOURCE_DIR) + "/tests/support/private-fbserver.sh ";
-    const std::string serverFolder = m_dir.file("server");
     constexpr int kPort = 3073;
-    ASSERT_EQ(std::system(("TARVEL_FB_CONFIG='WireCrypt = Enabled' " + control + "start '" + serverFolder +
-                           "' " + std::to_string(kPort) + " >/dev/null")
-                              .c_str()),
-              0);
-    struct Killed {
-        std::string command;
-        ~Killed() { static_cast<void>(std::system(command.c_str())); }
-    } killed{control + "kill '" + serverFolder + "' >/dev/null"};
-    const std::string direct = serverAddress() + "/" + std::to_string(kPort) + ":" + m_database;
+    const PrivateServer privateServer(kPort, "WireCrypt = Enabled");
+    const std::string direct = privateServer.database(m_database);
     const char* const doubledPairs =
         "SELECT COUNT(*) FROM (SELECT PROVIDER_ID FROM STORY_IN GROUP BY PROVIDER_ID, TEMPPRODID "
         "HAVING COUNT(*) <> 1);";

@@ -147,4 +147,29 @@ std::string thisProcessAsServerShows() {
            std::to_string(::getpid()) + " on host " + host;
 }
 
+PrivateServer::PrivateServer(int port, std::string config) : m_port(port), m_config(std::move(config)) {
+    start();
+}
+
+PrivateServer::~PrivateServer() { control("kill"); }
+
+int PrivateServer::control(const std::string& command) const {
+    std::string line = std::string(TARVEL_SOURCE_DIR) + "/tests/support/private-fbserver.sh " + command +
+                       " '" + m_dir.path() + "' " + std::to_string(m_port) + " >/dev/null";
+    if (!m_config.empty()) line = "TARVEL_FB_CONFIG='" + m_config + "' " + line;
+    return std::system(line.c_str());
+}
+
+void PrivateServer::start() {
+    if (control("start") != 0) throw std::runtime_error("the private server did not start");
+}
+
+void PrivateServer::kill() {
+    if (control("kill") != 0) throw std::runtime_error("the private server did not end");
+}
+
+std::string PrivateServer::database(const std::string& path) const {
+    return "127.0.0.1/" + std::to_string(m_port) + ":" + path;
+}
+
 }  // namespace tarvel::testing

@@ -27,6 +27,32 @@ private:
     std::string m_path;
 };
 
+// A Firebird server of a test's own (tests/support/private-fbserver.sh) on
+// 127.0.0.1:`port`, beside the shared one: started at construction, with
+// `config` lines added to its firebird.conf, and killed at destruction.
+class PrivateServer {
+public:
+    explicit PrivateServer(int port, std::string config = "");
+    ~PrivateServer();
+    PrivateServer(const PrivateServer&) = delete;
+    PrivateServer& operator=(const PrivateServer&) = delete;
+
+    // Start again after kill(); each throws std::runtime_error when the
+    // script fails.
+    void start();
+    void kill();
+    int port() const { return m_port; }
+    // The form of `path` that reaches it: "127.0.0.1/<port>:<path>".
+    std::string database(const std::string& path) const;
+
+private:
+    int control(const std::string& command) const;
+
+    TempDir m_dir;
+    int m_port;
+    std::string m_config;
+};
+
 // Creates a dialect-3 database with default character set NONE at `path` (a
 // plain file path, created embedded) and runs `sqlScript` (statements ended by
 // ";") in it, then commits. The file is left readable and writable by everyone,
